@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Creates a Wine prefix set up as a Japanese Windows: usage wine-prefix.sh DIR.
+set -euo pipefail
+source "$(dirname "$0")/env.sh"
+export WINEPREFIX=$1
+if [ -f "$WINEPREFIX/system.reg" ]; then exit 0; fi
+mkdir -p "$WINEPREFIX"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+# Dialogs name the font "ＭＳ Ｐゴシック"; map it to the proportional IPA Gothic.
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1
+wineserver -w
