@@ -1,0 +1,128 @@
+#include "job/drop_plan.h"
+
+#include "job/codepage932.h"
+
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+wchar_t FoldCase(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
+
+// File names on Windows compare without regard to case.
+bool SameName(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+    return true;
+}
+
+// A path as its volume ("C:" or "\\server\share") and its names below it.
+struct SplitPath {
+    std::wstring_view volume;
+    std::vector<std::wstring_view> names;
+};
+
+SplitPath Split(std::wstring_view path) {
+    SplitPath split;
+    size_t start = 0;
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+        // UNC: the volume runs up to the separator after the share name.
+        size_t separators = 0;
+        start = 2;
+        while (start < path.size() && !(IsSeparator(path[start]) && ++separators == 2)) ++start;
+    } else if (path.size() >= 2 && path[1] == L':') {
+        start = 2;
+    }
+    split.volume = path.substr(0, start);
+    while (start < path.size()) {
+        size_t end = start;
+        while (end < path.size() && !IsSeparator(path[end])) ++end;
+        if (end > start) split.names.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return split;
+}
+
+size_t Cp932Length(std::wstring_view text) { return ToCodePage932(text).value_or("").size(); }
+
+// The limit on the directory, base name and extension of one path, each
+// measured in code page 932 bytes.
+bool PartsFit(std::wstring_view path) {
+    size_t nameStart = path.size();
+    while (nameStart > 0 && !IsSeparator(path[nameStart - 1])) --nameStart;
+    const size_t dirStart = (path.size() >= 2 && path[1] == L':') ? 2 : 0;
+    const std::wstring_view name = path.substr(nameStart);
+    const size_t dot = name.rfind(L'.');
+    const std::wstring_view base = dot == std::wstring_view::npos ? name : name.substr(0, dot);
+    const std::wstring_view extension =
+        dot == std::wstring_view::npos ? std::wstring_view{} : name.substr(dot);
+    const std::wstring_view directory =
+        nameStart > dirStart ? path.substr(dirStart, nameStart - dirStart) : std::wstring_view{};
+    return Cp932Length(directory) <= kMaxPathPartBytes && Cp932Length(base) <= kMaxPathPartBytes &&
+           Cp932Length(extension) <= kMaxPathPartBytes;
+}
+
+std::wstring Join(std::wstring_view first, const std::vector<std::wstring_view>& names,
+                  size_t from, size_t to) {
+    std::wstring joined(first);
+    for (size_t i = from; i < to; ++i) {
+        if (i > from) joined += L'\\';
+        joined += names[i];
+    }
+    return joined;
+}
+
+}  // namespace
+
+std::wstring EscapeEntryName(std::wstring_view name) {
+    std::wstring escaped;
+    escaped.reserve(name.size());
+    for (const wchar_t c : name) {
+        if (c == L'[')
+            escaped += L"[[]";
+        else if (c == L'-')
+            escaped += L"[-]";
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+RequestProblem PlanDrop(const std::vector<std::wstring>& paths, DropPlan& plan) {
+    plan = {};
+    for (const std::wstring& path : paths) {
+        if (!ToCodePage932(path)) return {RequestProblem::NotCodePage932, path};
+        if (!PartsFit(path)) return {RequestProblem::PartTooLong, path};
+    }
+
+    // The common folder: the first item's folder, cut back to what every
+    // other item's folder shares with it.
+    std::vector<SplitPath> splits;
+    splits.reserve(paths.size());
+    size_t common = 0;
+    for (const std::wstring& path : paths) {
+        SplitPath split = Split(path);
+        if (split.names.empty()) return {RequestProblem::NoCommonFolder, path};
+        if (splits.empty()) {
+            common = split.names.size() - 1;
+        } else {
+            if (!SameName(split.volume, splits.front().volume))
+                return {RequestProblem::NoCommonFolder, path};
+            size_t shared = 0;
+            while (shared < common && shared + 1 < split.names.size() &&
+                   SameName(split.names[shared], splits.front().names[shared]))
+                ++shared;
+            common = shared;
+        }
+        splits.push_back(std::move(split));
+    }
+
+    const SplitPath& first = splits.front();
+    std::wstring root = std::wstring(first.volume) + L'\\';
+    if (common > 0) root = Join(root, first.names, 0, common) + L'\\';
+    plan.root = *ToCodePage932(root);
+    for (const SplitPath& split : splits)
+        plan.entries.push_back(
+            *ToCodePage932(EscapeEntryName(Join({}, split.names, common, split.names.size()))));
+    return {};
+}

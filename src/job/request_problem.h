@@ -1,0 +1,18 @@
+// Why a drop cannot become an archive request. Each is told to the user,
+// naming the path concerned; nothing is archived.
+#pragma once
+
+#include <string>
+
+struct RequestProblem {
+    enum Kind {
+        None,
+        NotCodePage932,  // a path the engine's code page cannot represent
+        PartTooLong,     // a directory, base name or extension over 255 bytes
+        NoCommonFolder,  // items share no folder (different drives, or a drive itself)
+    };
+    Kind kind = None;
+    std::wstring path;
+
+    explicit operator bool() const { return kind != None; }
+};
