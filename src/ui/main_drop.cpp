@@ -1,6 +1,47 @@
-// The main window's drop handler: archives the dropped files.
+// The main window's drop handler: every drop is one archive request.
 #include "ui/archiver_dlg.h"
 
 #include <shellapi.h>
 
-void CArchiverDlg::OnDropFiles(HDROP drop) { DragFinish(drop); }
+#include <string>
+#include <vector>
+
+#include "framework/unique_handle.h"
+#include "job/archive_job.h"
+
+namespace {
+
+using UniqueDrop = UniqueHandle<HDROP, &DragFinish>;
+
+std::vector<std::wstring> DroppedPaths(HDROP drop) {
+    std::vector<std::wstring> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+        paths.push_back(std::move(path));
+    }
+    return paths;
+}
+
+// Takes the controls into the settings, releases the drop before the engine
+// runs, and archives what it held.
+void ArchiveDroppedFiles(CArchiverDlg& window, HDROP drop) {
+    UniqueDrop ownedDrop(drop);
+    window.UpdateData(true);
+    const std::vector<std::wstring> paths = DroppedPaths(drop);
+    ownedDrop.Reset();
+    ArchivePaths(window.m_settings, paths);
+}
+
+}  // namespace
+
+// The window takes no input for the whole job, so no second drop can start
+// a run inside this one.
+void CArchiverDlg::OnDropFiles(HDROP drop) {
+    EnableWindow(m_hWnd, FALSE);
+    ArchiveDroppedFiles(*this, drop);
+    EnableWindow(m_hWnd, TRUE);
+    Default();
+}

@@ -1,0 +1,26 @@
+// The four functions the engine calls back during ZpArchive, on the thread
+// that called it, and the message pump that keeps the windows alive then.
+#pragma once
+
+#include <cstdint>
+
+#include "zip32.h"
+
+// Appends the engine's text to the progress log when the run shows one;
+// always drains the message queue. Returns length.
+std::uint32_t ZIP_API ZipPrint(const char* text, std::uint32_t length);
+
+// Asks for the archive comment, starting from the buffer's text (capacity
+// kZipCommentCapacity). OK writes the entry back; Cancel leaves the buffer
+// as the engine gave it, so an existing comment survives. Returns 1.
+int ZIP_API ZipComment(char* comment);
+
+// Asks for a password with the engine's prompt. OK writes the entry, Cancel
+// an empty string, each within capacity. Returns 0.
+int ZIP_API ZipPassword(char* password, int capacity, const char* prompt, const char* entryName);
+
+// Non-zero once the user has pressed Cancel in this run's progress window.
+int ZIP_API ZipService(const char* entryName, std::uint32_t size);
+
+// Dispatches every message waiting in this thread's queue; never waits.
+void PumpMessages();

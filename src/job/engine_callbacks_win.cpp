@@ -1,0 +1,76 @@
+#include "job/engine_callbacks.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "job/codepage932.h"
+#include "ui/comment_dlg.h"
+#include "ui/password_dlg.h"
+#include "ui/progress_dlg.h"
+
+namespace {
+
+// Writes text and its terminator into a buffer of capacity bytes; false
+// (buffer untouched) when it does not fit.
+bool CopyToBuffer(const std::string& text, char* buffer, size_t capacity) {
+    if (buffer == nullptr || text.size() + 1 > capacity) return false;
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return true;
+}
+
+}  // namespace
+
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+std::uint32_t ZIP_API ZipPrint(const char* text, std::uint32_t length) {
+    if (g_bShowProgress && text != nullptr) {
+        const std::wstring wide = FromCodePage932(std::string_view(text, strnlen(text, length)));
+        const CControl& log = g_pProgressDlg->m_editLog;
+        log.Send(EM_SETSEL, static_cast<WPARAM>(-1), -1);
+        log.Send(EM_SCROLLCARET);
+        log.Send(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
+    }
+    PumpMessages();
+    return length;
+}
+
+int ZIP_API ZipComment(char* comment) {
+    CCommentDlg dlg;
+    dlg.m_strPrompt = L"enter new zip file comment: ";
+    dlg.m_strComment = FromCodePage932(comment);
+    if (dlg.DoModal() == IDOK)
+        CopyToBuffer(ToCodePage932Lossy(dlg.m_strComment), comment, kZipCommentCapacity);
+    return 1;
+}
+
+int ZIP_API ZipPassword(char* password, int capacity, const char* prompt, const char*) {
+    if (capacity <= 0) return 0;
+    CPasswordDlg dlg;
+    dlg.m_strPrompt = FromCodePage932(prompt != nullptr ? prompt : "");
+    dlg.m_nMaxEntryBytes = static_cast<size_t>(capacity) - 1;
+    switch (dlg.DoModal()) {
+        case IDOK:
+            CopyToBuffer(ToCodePage932Lossy(dlg.m_strPassword), password,
+                         static_cast<size_t>(capacity));
+            break;
+        case IDCANCEL:
+            CopyToBuffer("", password, static_cast<size_t>(capacity));
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+int ZIP_API ZipService(const char*, std::uint32_t) {
+    return g_bShowProgress ? g_pProgressDlg->m_bAbort : 0;
+}
