@@ -1,0 +1,84 @@
+// Writes the new archive: local headers, raw copies, the central directory,
+// and the end records, with Zip64 wherever a size, offset or count needs it.
+#pragma once
+
+#include "archive_reader.h"
+#include "dos_time.h"
+#include "platform.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One entry as the central directory will describe it.
+struct EntryRecord {
+    std::string storedName;
+    std::uint16_t versionMadeBy = 0;
+    std::uint16_t versionNeeded = 0;
+    std::uint16_t flags = 0;
+    std::uint16_t method = 0;
+    DosTime time;
+    std::uint32_t crc = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t size = 0;
+    std::uint16_t internalAttributes = 0;
+    std::uint32_t externalAttributes = 0;
+    std::string localExtra;     // extra fields of the local header, Zip64 aside
+    std::string centralExtra;   // extra fields of the central header, Zip64 aside
+    std::string comment;
+    std::uint64_t localOffset = 0;
+    bool localZip64 = false;    // the local header carries the Zip64 field
+};
+
+// The central record of an entry copied raw from the old archive.
+EntryRecord RecordFromExisting(const ExistingEntry& entry);
+
+// Whether an entry of this size may outgrow 32 bits once compressed (deflate
+// can add a little, LF -> CR/LF can double a text file).
+bool MayNeedZip64(std::uint64_t inputSize, bool mayDouble);
+
+// Buffered output to the temporary file, with a position, patching of
+// headers already written and rewinding of an entry that failed.
+class ArchiveOutput {
+public:
+    explicit ArchiveOutput(platform::File& file) : file_(file) {}
+    bool Write(std::string_view bytes);
+    std::uint64_t Position() const { return position_; }
+    bool PatchAt(std::uint64_t offset, std::string_view bytes);
+    bool Rewind(std::uint64_t offset);
+    // Flushes, cuts the file at the position and forces it to the disk.
+    bool Finish();
+    const platform::Error& LastError() const { return error_; }
+
+private:
+    bool Drain();
+    platform::File& file_;
+    std::string buffer_;
+    std::uint64_t position_ = 0;   // logical end, buffer included
+    std::uint64_t flushed_ = 0;    // where the file pointer is
+    platform::Error error_;
+};
+
+class ArchiveWriter {
+public:
+    explicit ArchiveWriter(ArchiveOutput& out) : out_(out) {}
+
+    // Writes the local header of a new entry; sizes and CRC are filled in by
+    // CompleteEntry once the data is written behind it.
+    bool BeginEntry(EntryRecord& record);
+    bool CompleteEntry(const EntryRecord& record);
+    // Copies an entry's local record from the old archive unchanged.
+    enum class CopyResult { Ok, ReadFailed, WriteFailed };
+    CopyResult CopyEntry(ByteSource& source, const ExistingEntry& entry, EntryRecord& record);
+    // Drops the entry begun last (its file could not be read).
+    bool AbandonEntry(const EntryRecord& record);
+    void AddToDirectory(EntryRecord record) { entries_.push_back(std::move(record)); }
+    bool Finish(std::string_view comment);
+    const std::vector<EntryRecord>& Entries() const { return entries_; }
+    ArchiveOutput& Output() { return out_; }
+
+private:
+    ArchiveOutput& out_;
+    std::vector<EntryRecord> entries_;
+};

@@ -1,0 +1,539 @@
+#include "engine_run.h"
+
+#include "archive_reader.h"
+#include "archive_writer.h"
+#include "dos_time.h"
+#include "entry_compressor.h"
+#include "entry_name.h"
+#include "file_walker.h"
+#include "messages.h"
+#include "platform.h"
+#include "text_codec.h"
+#include "update_plan.h"
+#include "zip_format.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <random>
+#include <vector>
+
+using namespace zipfmt;
+
+namespace {
+
+#if defined(_WIN32)
+constexpr bool kIgnoreCase = true;
+#else
+constexpr bool kIgnoreCase = false;
+#endif
+
+// "Made by" MS-DOS (FAT attributes), format version 2.0.
+constexpr std::uint16_t kMadeBy = 20;
+
+// The old archive as a ByteSource.
+class FileSource : public ByteSource {
+public:
+    FileSource(platform::File& file, std::uint64_t size) : file_(file), size_(size) {}
+    std::uint64_t Size() const override { return size_; }
+    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
+        std::size_t got = 0;
+        return file_.Seek(offset, error_) && file_.Read(buffer, size, got, error_) && got == size;
+    }
+    const platform::Error& LastError() const { return error_; }
+
+private:
+    platform::File& file_;
+    std::uint64_t size_;
+    platform::Error error_;
+};
+
+class OutputSink : public ByteSink {
+public:
+    explicit OutputSink(ArchiveOutput& out) : out_(out) {}
+    bool Write(std::string_view bytes) override { return out_.Write(bytes); }
+
+private:
+    ArchiveOutput& out_;
+};
+
+// A password that is wiped from memory when it goes.
+class Secret {
+public:
+    explicit Secret(std::size_t capacity) : bytes_(capacity, '\0') {}
+    ~Secret() { platform::Wipe(bytes_.data(), bytes_.size()); }
+    Secret(const Secret&) = delete;
+    Secret& operator=(const Secret&) = delete;
+    char* Buffer() { return bytes_.data(); }
+    std::string_view View() const { return std::string_view(bytes_.data(), strnlen(bytes_.data(), bytes_.size())); }
+
+private:
+    std::vector<char> bytes_;
+};
+
+std::uint32_t Clamp32(std::uint64_t v) { return v > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v); }
+
+std::string TimestampField(std::int64_t modified) {
+    Bytes field;
+    field.U16(kExtraTimestamp);
+    field.U16(5);
+    field.U8(1);  // modification time only
+    std::int64_t clamped = std::clamp<std::int64_t>(modified, 0, 0x7FFFFFFF);
+    field.U32(static_cast<std::uint32_t>(clamped));
+    return field.Data();
+}
+
+class ArchiveRun {
+public:
+    ArchiveRun(const ZipCallbacks& callbacks, const RequestOptions& options, const ZipFileList& files)
+        : callbacks_(callbacks), options_(options.flags), request_(options), files_(files),
+          report_(callbacks.print, options.flags.quiet != 0) {}
+
+    int Run() {
+        int status = Prepare();
+        if (status == ZIP_OK) status = ReadOldArchive();
+        if (status == ZIP_OK) status = FindAndPlan();
+        if (status != ZIP_OK) return status;
+        if (plan_.selected == 0) {
+            report_.Problem(msg::NothingMatched());
+            return ZIP_NOTHING_TO_DO;
+        }
+        AskComment();
+        if (plan_.changes == 0 && comment_ == old_.comment) {
+            report_.Problem(msg::NothingToChange());
+            return ZIP_OK;
+        }
+        status = AskPassword();
+        if (status == ZIP_OK) status = WriteTemporary();
+        if (status == ZIP_OK) status = PutInPlace();
+        if (status != ZIP_OK) {
+            Discard();
+            return status;
+        }
+        report_.Problem(msg::Summary(added_, replaced_, writer_->Entries().size() - added_ - replaced_, unread_));
+        if (options_.move) DeleteOriginals();
+        if (unread_ > 0) return ZIP_PARTIAL;
+        return undeleted_ > 0 ? ZIP_DELETE_FAILED : ZIP_OK;
+    }
+
+    ~ArchiveRun() { Discard(); }
+    ArchiveRun(const ArchiveRun&) = delete;
+    ArchiveRun& operator=(const ArchiveRun&) = delete;
+
+private:
+    bool Utf8(const char* cp932, std::string& utf8, const char* what) {
+        if (cp932 && text::Cp932ToUtf8(cp932, utf8)) return true;
+        report_.Problem(msg::BadRequest(what));
+        return false;
+    }
+
+    int Prepare() {
+        if (!files_.archive || (files_.count > 0 && !files_.names) || files_.count < 0) {
+            report_.Problem(msg::BadRequest("ファイル一覧"));
+            return ZIP_BAD_REQUEST;
+        }
+        std::string archive, root;
+        if (!Utf8(files_.archive, archive, "書庫名") || !Utf8(request_.rootDir.c_str(), root, "基準フォルダー"))
+            return ZIP_BAD_REQUEST;
+        archiveName_ = archive;
+        if (!platform::ResolveFile(archive, archivePath_)) {
+            report_.Problem(msg::BadRequest("書庫名"));
+            return ZIP_BAD_REQUEST;
+        }
+        if (!platform::ResolveRoot(root, root_)) {
+            report_.Problem(msg::BadRequest("基準フォルダー " + root));
+            return ZIP_BAD_REQUEST;
+        }
+        for (int i = 0; i < files_.count; ++i) {
+            std::string name;
+            if (!Utf8(files_.names[i], name, "名前")) return ZIP_BAD_REQUEST;
+            patterns_.push_back(name);
+        }
+        if ((options_.includeDate || options_.excludeDate) && !ParseFilterDate(request_.date, dateLimit_)) {
+            report_.Problem(msg::BadRequest("日付 " + request_.date));
+            return ZIP_BAD_REQUEST;
+        }
+        char level = options_.level;
+        level_ = level >= '0' && level <= '9' ? level - '0' : 6;
+        return ZIP_OK;
+    }
+
+    int ReadOldArchive() {
+        platform::FileInfo info;
+        platform::Error error;
+        if (!platform::Stat(archivePath_, info, error)) {
+            if (error.kind == platform::ErrorKind::NotFound) return ZIP_OK;  // a new archive
+            report_.Problem(msg::CannotReadArchive(archiveName_, msg::Reason(error)));
+            return ZIP_READ_FAILED;
+        }
+        if (info.isDirectory || info.isLink) {
+            report_.Problem(msg::NotAZip(archiveName_));
+            return ZIP_NOT_A_ZIP;
+        }
+        std::uint64_t size = 0;
+        if (!oldFile_.OpenRead(archivePath_, error) || !oldFile_.Size(size, error)) {
+            report_.Problem(msg::CannotReadArchive(archiveName_, msg::Reason(error)));
+            return ZIP_READ_FAILED;
+        }
+        oldSource_ = std::make_unique<FileSource>(oldFile_, size);
+        switch (ReadArchive(*oldSource_, old_)) {
+        case ReadResult::Ok:
+            comment_ = old_.comment;
+            return ZIP_OK;
+        case ReadResult::NotZip:
+            report_.Problem(msg::NotAZip(archiveName_));
+            return ZIP_NOT_A_ZIP;
+        default:
+            report_.Problem(msg::CannotReadArchive(archiveName_, msg::Reason(oldSource_->LastError())));
+            return ZIP_READ_FAILED;
+        }
+    }
+
+    int FindAndPlan() {
+        WalkOptions walk;
+        walk.systemFiles = options_.systemFiles != 0;
+        walk.shortNames = options_.shortNames != 0;
+        walk.ignoreCase = kIgnoreCase;
+        walk.exclude = archivePath_;
+        WalkPatterns(root_, patterns_, walk, found_);
+        for (const std::string& link : found_.links) report_.Progress(msg::LinkSkipped(link));
+        for (const WalkProblem& p : found_.problems) report_.Problem(msg::CannotList(p.relative, msg::Reason(p.error)));
+        for (const std::string& p : found_.badPatterns) report_.Problem(msg::OutsideRoot(p));
+
+        PlanOptions plan;
+        plan.mode = options_.freshen ? UpdateMode::Freshen : options_.update ? UpdateMode::Update : UpdateMode::Add;
+        plan.junkDirs = options_.junkDirs != 0;
+        plan.noDirEntries = options_.noDirEntries != 0;
+        plan.onOrAfter = options_.includeDate != 0;
+        plan.before = options_.excludeDate != 0;
+        plan.dateLimit = dateLimit_;
+        if (options_.volumeLabel) plan.volumeLabel = platform::VolumeLabel(root_);
+        std::string first, second;
+        if (MakePlan(old_, found_.items, plan, plan_, first, second) == PlanResult::NameClash) {
+            std::string name = first.substr(first.find_last_of('/') + 1);
+            report_.Problem(msg::NameClash(first, second, name));
+            return ZIP_NAME_CLASH;
+        }
+        return ZIP_OK;
+    }
+
+    void AskComment() {
+        if (!options_.comment || !callbacks_.comment) return;
+        std::vector<char> buffer(kZipCommentCapacity, '\0');
+        std::memcpy(buffer.data(), old_.comment.data(), std::min(old_.comment.size(), buffer.size() - 1));
+        callbacks_.comment(buffer.data());
+        buffer.back() = '\0';
+        comment_.assign(buffer.data(), strnlen(buffer.data(), buffer.size()));
+    }
+
+    bool WritesEncryptedData() const {
+        for (const PlannedEntry& e : plan_.entries)
+            if (e.source == PlannedEntry::Source::File && !found_.items[e.index].info.isDirectory) return true;
+        return false;
+    }
+
+    int AskPassword() {
+        if (!options_.encrypt || !WritesEncryptedData()) return ZIP_OK;
+        Secret confirm(kZipPasswordCapacity);
+        std::string prompt = text::Utf8ToCp932Lossy(msg::PasswordPrompt());
+        std::string again = text::Utf8ToCp932Lossy(msg::PasswordConfirmPrompt());
+        callbacks_.password(password_.Buffer(), kZipPasswordCapacity, prompt.c_str(), files_.archive);
+        password_.Buffer()[kZipPasswordCapacity - 1] = '\0';
+        if (password_.View().empty()) {
+            report_.Problem(msg::PasswordEmpty());
+            return ZIP_PASSWORD;
+        }
+        callbacks_.password(confirm.Buffer(), kZipPasswordCapacity, again.c_str(), files_.archive);
+        confirm.Buffer()[kZipPasswordCapacity - 1] = '\0';
+        if (confirm.View() != password_.View()) {
+            report_.Problem(msg::PasswordMismatch());
+            return ZIP_PASSWORD;
+        }
+        return ZIP_OK;
+    }
+
+    platform::Path TempFolder() const {
+        if (options_.useTempDir && !request_.tempDir.empty()) {
+            std::string dir;
+            platform::Path path;
+            if (text::Cp932ToUtf8(request_.tempDir, dir) && platform::ResolveRoot(dir, path)) return path;
+        }
+        return platform::Parent(archivePath_);
+    }
+
+    bool CreateTemp(const platform::Path& folder, platform::File& file, platform::Path& path, platform::Error& error) {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            path = platform::Join(folder, platform::FromUtf8("~tirvo" + std::to_string(random() % 1000000) + ".tmp"));
+            if (file.CreateNew(path, error)) return true;
+            if (error.kind == platform::ErrorKind::NotFound || error.kind == platform::ErrorKind::AccessDenied) break;
+        }
+        return false;
+    }
+
+    int WriteTemporary() {
+        platform::Error error;
+        if (!CreateTemp(TempFolder(), temp_, tempPath_, error)) {
+            report_.Problem(msg::CannotCreateTemp(msg::Reason(error)));
+            return ZIP_OPEN_FAILED;
+        }
+        output_ = std::make_unique<ArchiveOutput>(temp_);
+        writer_ = std::make_unique<ArchiveWriter>(*output_);
+        for (const PlannedEntry& entry : plan_.entries) {
+            int status = ZIP_OK;
+            switch (entry.source) {
+            case PlannedEntry::Source::Existing: status = CopyOld(entry.index); break;
+            case PlannedEntry::Source::File: status = AddFile(entry); break;
+            case PlannedEntry::Source::VolumeLabel: status = AddLabel(entry); break;
+            }
+            if (status != ZIP_OK) return status;
+        }
+        if (!writer_->Finish(comment_)) return WriteFailed();
+        return ZIP_OK;
+    }
+
+    int WriteFailed() {
+        report_.Problem(msg::CannotWriteTemp(msg::Reason(output_->LastError())));
+        return ZIP_WRITE_FAILED;
+    }
+
+    int CopyOld(std::size_t index) {
+        EntryRecord record;
+        switch (writer_->CopyEntry(*oldSource_, old_.entries[index], record)) {
+        case ArchiveWriter::CopyResult::ReadFailed:
+            report_.Problem(msg::CannotReadArchive(archiveName_, msg::Reason(oldSource_->LastError())));
+            return ZIP_READ_FAILED;
+        case ArchiveWriter::CopyResult::WriteFailed:
+            return WriteFailed();
+        default:
+            writer_->AddToDirectory(std::move(record));
+            return ZIP_OK;
+        }
+    }
+
+    bool Cancelled(const std::string& name, std::uint64_t size) {
+        if (!callbacks_.service) return false;
+        std::string cp932 = text::Utf8ToCp932Lossy(name);
+        return callbacks_.service(cp932.c_str(), Clamp32(size)) != 0;
+    }
+
+    EntryRecord NewRecord(const std::string& name, std::int64_t modified, std::uint32_t attributes) {
+        StoredName stored = MakeStoredName(name);
+        EntryRecord record;
+        record.storedName = stored.bytes;
+        record.flags = stored.flags;
+        record.versionMadeBy = kMadeBy;
+        record.versionNeeded = kVersionStore;
+        record.method = kMethodStore;
+        record.time = ToDosTime(modified);
+        record.externalAttributes = attributes;
+        std::string extra = options_.noExtraFields ? std::string() : TimestampField(modified);
+        record.localExtra = extra + stored.extra;
+        record.centralExtra = extra + stored.extra;
+        return record;
+    }
+
+    int AddFile(const PlannedEntry& entry) {
+        const FoundItem& item = found_.items[entry.index];
+        if (Cancelled(entry.name, item.info.size)) {
+            report_.Problem(msg::Cancelled());
+            return ZIP_CANCELLED;
+        }
+        EntryRecord record = NewRecord(entry.name, item.info.modified, item.info.attributes);
+        if (item.info.isDirectory) {
+            if (!writer_->BeginEntry(record)) return WriteFailed();
+            writer_->AddToDirectory(std::move(record));
+            ++added_;
+            report_.Progress(msg::AddedFolder(entry.name));
+            return ZIP_OK;
+        }
+        platform::File input;
+        platform::Error error;
+        if (!input.OpenRead(item.path, error)) return Unreadable(entry, msg::CannotRead(entry.name, msg::Reason(error)));
+
+        CompressSettings settings;
+        settings.deflate = level_ > 0 && item.info.size > 0;
+        settings.level = level_;
+        settings.lineEnds = ChooseLineEnds(options_.crlfToLf != 0, options_.lfToCrlf != 0);
+        settings.encrypt = options_.encrypt != 0;
+        settings.password = password_.View();
+        record.method = settings.deflate ? kMethodDeflate : kMethodStore;
+        record.versionNeeded = settings.deflate || settings.encrypt ? kVersionDeflate : kVersionStore;
+        if (settings.encrypt) record.flags |= kFlagEncrypted;
+        record.localZip64 = MayNeedZip64(item.info.size, settings.lineEnds == LineEnds::ToCrLf);
+        if (record.localZip64) record.versionNeeded = kVersionZip64;
+
+        if (!writer_->BeginEntry(record)) return WriteFailed();
+        OutputSink sink(*output_);
+        CompressedEntry result;
+        CompressResult outcome = CompressEntry(input, settings, sink, result, error);
+        if (outcome == CompressResult::WriteFailed) return WriteFailed();
+        std::string problem;
+        if (outcome == CompressResult::ReadFailed) problem = msg::CannotRead(entry.name, msg::Reason(error));
+        else if (outcome == CompressResult::Changed) problem = msg::ChangedWhileReading(entry.name);
+        else if (!record.localZip64 && (result.size >= kMax32 || result.compressedSize >= kMax32))
+            problem = msg::TooLarge(entry.name);
+        if (!problem.empty()) {
+            if (!writer_->AbandonEntry(record)) return WriteFailed();
+            return Unreadable(entry, problem);
+        }
+        record.crc = result.crc;
+        record.size = result.size;
+        record.compressedSize = result.compressedSize;
+        if (!writer_->CompleteEntry(record)) return WriteFailed();
+        writer_->AddToDirectory(std::move(record));
+        ++(entry.replaces >= 0 ? replaced_ : added_);
+        stored_.push_back(entry.index);
+        report_.Progress(msg::Added(entry.name, entry.replaces >= 0, settings.deflate, result.size,
+                                    result.compressedSize, result.converted, settings.encrypt));
+        return ZIP_OK;
+    }
+
+    // A file that could not be read: reported, and the entry it was to
+    // replace stays as it was.
+    int Unreadable(const PlannedEntry& entry, const std::string& problem) {
+        report_.Problem(problem);
+        ++unread_;
+        if (entry.replaces < 0) return ZIP_OK;
+        report_.Problem(msg::KeptOldEntry(entry.name));
+        return CopyOld(static_cast<std::size_t>(entry.replaces));
+    }
+
+    int AddLabel(const PlannedEntry& entry) {
+        if (Cancelled(entry.name, 0)) {
+            report_.Problem(msg::Cancelled());
+            return ZIP_CANCELLED;
+        }
+        StoredName stored = MakeStoredName(entry.name);
+        EntryRecord record;
+        record.storedName = stored.bytes;
+        record.flags = stored.flags;
+        record.versionMadeBy = kMadeBy;
+        record.versionNeeded = kVersionStore;
+        record.time = ToDosTime(0);
+        record.externalAttributes = kVolumeLabelAttribute;
+        record.localExtra = record.centralExtra = stored.extra;
+        if (!writer_->BeginEntry(record)) return WriteFailed();
+        writer_->AddToDirectory(std::move(record));
+        ++(entry.replaces >= 0 ? replaced_ : added_);
+        report_.Progress(msg::AddedVolumeLabel(entry.name));
+        return ZIP_OK;
+    }
+
+    std::int64_t NewestEntryTime() const {
+        std::int64_t newest = 0;
+        for (const EntryRecord& r : writer_->Entries())
+            if (!(r.externalAttributes & kVolumeLabelAttribute)) newest = std::max(newest, FromDosTime(r.time));
+        return newest;
+    }
+
+    int PutInPlace() {
+        temp_.Close();
+        platform::Error error;
+        if (options_.latestTime && !writer_->Entries().empty())
+            platform::SetModified(tempPath_, NewestEntryTime(), error);
+        oldFile_.Close();
+        if (platform::MoveReplacing(tempPath_, archivePath_, error)) {
+            tempPath_.clear();
+            return ZIP_OK;
+        }
+        if (error.kind == platform::ErrorKind::CrossDevice) return MoveAcrossDrives();
+        report_.Problem(msg::CannotReplace(archiveName_, msg::Reason(error)));
+        return ZIP_WRITE_FAILED;
+    }
+
+    // The work directory is on another drive: copy the finished archive
+    // beside the old one first, so the last step is still one rename there.
+    int MoveAcrossDrives() {
+        platform::File from, to;
+        platform::Path besidePath;
+        platform::Error error;
+        if (!CreateTemp(platform::Parent(archivePath_), to, besidePath, error)) {
+            report_.Problem(msg::CannotCreateTemp(msg::Reason(error)));
+            return ZIP_OPEN_FAILED;
+        }
+        std::vector<char> chunk(1 <<20);
+        bool ok = from.OpenRead(tempPath_, error);
+        for (std::size_t got = 1; ok && got > 0;)
+            ok = from.Read(chunk.data(), chunk.size(), got, error) && to.Write(chunk.data(), got, error);
+        ok = ok && to.Flush(error);
+        from.Close();
+        to.Close();
+        platform::Error ignored;
+        if (ok && options_.latestTime) platform::SetModified(besidePath, NewestEntryTime(), ignored);
+        if (ok && platform::MoveReplacing(besidePath, archivePath_, error)) return ZIP_OK;
+        platform::RemoveFile(besidePath, ignored);
+        report_.Problem(msg::CannotReplace(archiveName_, msg::Reason(error)));
+        return ZIP_WRITE_FAILED;
+    }
+
+    void Discard() {
+        temp_.Close();
+        if (tempPath_.empty()) return;
+        platform::Error ignored;
+        platform::RemoveFile(tempPath_, ignored);
+        tempPath_.clear();
+    }
+
+    // Move: only files the new archive holds go, then the folders this empties.
+    void DeleteOriginals() {
+        std::size_t deleted = 0;
+        for (std::size_t index : stored_) {
+            platform::Error error;
+            if (platform::RemoveFile(found_.items[index].path, error)) {
+                ++deleted;
+            } else {
+                ++undeleted_;
+                report_.Problem(msg::CannotDelete(found_.items[index].relative, msg::Reason(error)));
+            }
+        }
+        std::vector<const platform::Path*> folders;
+        for (const FoundItem& item : found_.items)
+            if (item.info.isDirectory) folders.push_back(&item.path);
+        std::sort(folders.begin(), folders.end(),
+                  [](const platform::Path* a, const platform::Path* b) { return a->size() > b->size(); });
+        for (const platform::Path* folder : folders) platform::RemoveEmptyDirectory(*folder);
+        report_.Progress(msg::Deleted(deleted));
+    }
+
+    const ZipCallbacks& callbacks_;
+    const ZipOptions& options_;
+    const RequestOptions& request_;
+    const ZipFileList& files_;
+    Reporter report_;
+
+    std::string archiveName_;
+    platform::Path archivePath_;
+    platform::Path root_;
+    std::vector<std::string> patterns_;
+    std::int64_t dateLimit_ = 0;
+    int level_ = 6;
+
+    platform::File oldFile_;
+    std::unique_ptr<FileSource> oldSource_;
+    ExistingArchive old_;
+    WalkResult found_;
+    Plan plan_;
+    std::string comment_;
+    Secret password_{kZipPasswordCapacity};
+
+    platform::File temp_;
+    platform::Path tempPath_;
+    std::unique_ptr<ArchiveOutput> output_;
+    std::unique_ptr<ArchiveWriter> writer_;
+    std::vector<std::size_t> stored_;   // found items now in the archive
+    std::size_t added_ = 0, replaced_ = 0, unread_ = 0, undeleted_ = 0;
+};
+
+}  // namespace
+
+int RunArchive(const ZipCallbacks& callbacks, const RequestOptions& options, const ZipFileList& files) {
+    try {
+        ArchiveRun run(callbacks, options, files);
+        return run.Run();
+    } catch (const std::bad_alloc&) {
+        Reporter(callbacks.print, false).Problem(msg::NoMemory());
+        return ZIP_NO_MEMORY;
+    }
+}

@@ -1,0 +1,157 @@
+#include "entry_compressor.h"
+
+#include "pkware_crypt.h"
+
+#include <zlib.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kChunk = 1 << 20;
+
+std::uint32_t Crc(std::uint32_t crc, const void* data, std::size_t size) {
+    return static_cast<std::uint32_t>(crc32(crc, static_cast<const Bytef*>(data), static_cast<uInt>(size)));
+}
+
+// Everything written passes the encryption (when on) and is counted.
+class EntryOutput {
+public:
+    EntryOutput(ByteSink& sink, std::optional<PkwareEncryptor>& encryptor) : sink_(sink), encryptor_(encryptor) {}
+    bool Write(const char* data, std::size_t size) {
+        if (size == 0) return true;
+        written_ += size;
+        if (!encryptor_) return sink_.Write(std::string_view(data, size));
+        scratch_.assign(data, size);
+        encryptor_->Encrypt(scratch_.data(), scratch_.size());
+        return sink_.Write(scratch_);
+    }
+    std::uint64_t Written() const { return written_; }
+
+private:
+    ByteSink& sink_;
+    std::optional<PkwareEncryptor>& encryptor_;
+    std::string scratch_;
+    std::uint64_t written_ = 0;
+};
+
+class Deflater {
+public:
+    explicit Deflater(int level) {
+        ok_ = deflateInit2(&z_, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    }
+    ~Deflater() {
+        if (ok_) deflateEnd(&z_);
+    }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+    bool Ok() const { return ok_; }
+
+    // Feeds data (finish: the last of it) and passes what comes out on.
+    bool Run(const char* data, std::size_t size, bool finish, EntryOutput& out) {
+        z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+        z_.avail_in = static_cast<uInt>(size);
+        int flush = finish ? Z_FINISH : Z_NO_FLUSH;
+        for (;;) {
+            z_.next_out = reinterpret_cast<Bytef*>(buffer_.data());
+            z_.avail_out = static_cast<uInt>(buffer_.size());
+            int rc = deflate(&z_, flush);
+            if (rc == Z_STREAM_ERROR) return false;
+            if (!out.Write(buffer_.data(), buffer_.size() - z_.avail_out)) return false;
+            if (finish ? rc == Z_STREAM_END : (z_.avail_in == 0 && z_.avail_out != 0)) return true;
+        }
+    }
+
+private:
+    z_stream z_{};
+    bool ok_ = false;
+    std::vector<char> buffer_ = std::vector<char>(256 * 1024);
+};
+
+// First read: is it text, and what CRC will the stored data have?
+bool Survey(platform::File& input, LineEnds& lineEnds, std::uint32_t& crc, std::vector<unsigned char>& chunk,
+            platform::Error& error) {
+    TextDetector detector;
+    LineEndConverter converter(lineEnds);
+    std::uint32_t rawCrc = Crc(0, nullptr, 0), convertedCrc = rawCrc;
+    std::string converted;
+    for (;;) {
+        std::size_t got = 0;
+        if (!input.Read(chunk.data(), chunk.size(), got, error)) return false;
+        if (got == 0) break;
+        detector.Feed(chunk.data(), got);
+        rawCrc = Crc(rawCrc, chunk.data(), got);
+        if (lineEnds != LineEnds::Keep && detector.IsText()) {
+            converted.clear();
+            converter.Convert(chunk.data(), got, converted);
+            convertedCrc = Crc(convertedCrc, converted.data(), converted.size());
+        }
+    }
+    converted.clear();
+    converter.Finish(converted);
+    convertedCrc = Crc(convertedCrc, converted.data(), converted.size());
+    if (!detector.IsText()) lineEnds = LineEnds::Keep;
+    crc = lineEnds == LineEnds::Keep ? rawCrc : convertedCrc;
+    return input.Seek(0, error);
+}
+
+}  // namespace
+
+CompressResult CompressEntry(platform::File& input, const CompressSettings& settings, ByteSink& sink,
+                             CompressedEntry& result, platform::Error& error) {
+    result = CompressedEntry();
+    std::vector<unsigned char> chunk(kChunk);
+    LineEnds lineEnds = settings.lineEnds;
+    std::uint32_t expectedCrc = 0;
+    bool surveyed = lineEnds != LineEnds::Keep || settings.encrypt;
+    if (surveyed && !Survey(input, lineEnds, expectedCrc, chunk, error)) return CompressResult::ReadFailed;
+    result.converted = lineEnds != LineEnds::Keep;
+
+    std::optional<PkwareEncryptor> encryptor;
+    EntryOutput out(sink, encryptor);
+    if (settings.encrypt) {
+        encryptor.emplace(settings.password, expectedCrc);
+        std::string header = encryptor->Header();
+        std::optional<PkwareEncryptor> none;
+        EntryOutput plain(sink, none);  // the header is encrypted already
+        if (!plain.Write(header.data(), header.size())) return CompressResult::WriteFailed;
+        result.compressedSize += header.size();
+    }
+    std::unique_ptr<Deflater> deflater;
+    if (settings.deflate) {
+        deflater = std::make_unique<Deflater>(settings.level);
+        if (!deflater->Ok()) return CompressResult::WriteFailed;
+    }
+
+    LineEndConverter converter(lineEnds);
+    std::string converted;
+    std::uint32_t crc = Crc(0, nullptr, 0);
+    auto emit = [&](const char* data, std::size_t size, bool finish) {
+        crc = Crc(crc, data, size);
+        result.size += size;
+        return deflater ? deflater->Run(data, size, finish, out) : out.Write(data, size);
+    };
+    for (;;) {
+        std::size_t got = 0;
+        if (!input.Read(chunk.data(), chunk.size(), got, error)) return CompressResult::ReadFailed;
+        bool last = got == 0;
+        const char* data = reinterpret_cast<const char*>(chunk.data());
+        std::size_t size = got;
+        if (lineEnds != LineEnds::Keep) {
+            converted.clear();
+            if (last) converter.Finish(converted);
+            else converter.Convert(chunk.data(), got, converted);
+            data = converted.data();
+            size = converted.size();
+        }
+        if (!emit(data, size, last)) return CompressResult::WriteFailed;
+        if (last) break;
+    }
+    result.crc = crc;
+    result.compressedSize += out.Written();
+    if (surveyed && crc != expectedCrc) return CompressResult::Changed;
+    return CompressResult::Ok;
+}

@@ -1,0 +1,40 @@
+// Compresses one entry: a file in, its data as it goes into the archive out
+// (stored or raw deflate, optionally line-end converted and encrypted), with
+// CRC and sizes. Knows nothing of headers or of the archive around it, so
+// entries can be compressed apart from the writer that places them.
+#pragma once
+
+#include "line_ends.h"
+#include "platform.h"
+
+#include <cstdint>
+#include <string_view>
+
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual bool Write(std::string_view bytes) = 0;
+};
+
+struct CompressSettings {
+    bool deflate = true;          // false: stored
+    int level = 6;                // 1..9 when deflating
+    LineEnds lineEnds = LineEnds::Keep;
+    bool encrypt = false;
+    std::string_view password;    // code page 932 bytes, when encrypting
+};
+
+struct CompressedEntry {
+    std::uint32_t crc = 0;
+    std::uint64_t size = 0;            // after line-end conversion
+    std::uint64_t compressedSize = 0;  // encryption header included
+    bool converted = false;            // text file whose line ends were converted
+};
+
+enum class CompressResult { Ok, ReadFailed, WriteFailed, Changed };
+
+// Reads input from its start. With conversion or encryption the file is read
+// twice (to tell text from binary and to know the CRC first, which the
+// encryption header needs); Changed says it differed between the two reads.
+CompressResult CompressEntry(platform::File& input, const CompressSettings& settings, ByteSink& sink,
+                             CompressedEntry& result, platform::Error& error);

@@ -1,0 +1,20 @@
+// Fault injection for tests: makes the n-th call of one kind of file
+// operation fail. Compiled in only where TIRVO_FAULT_INJECTION is defined,
+// which only the test build of the engine does; the shipped library has no
+// counter and no way to reach one.
+#pragma once
+
+namespace platform {
+
+enum class FaultOp { Read, Write, Flush, Rename, Delete, Count };
+
+#if defined(TIRVO_FAULT_INJECTION)
+// Arms op to fail on its n-th call from now (1 = the next one); 0 disarms.
+void ArmFault(FaultOp op, int n);
+// Counts one call of op; true when this call is the one to fail.
+bool FaultNow(FaultOp op);
+#else
+constexpr bool FaultNow(FaultOp) { return false; }
+#endif
+
+}  // namespace platform

@@ -1,0 +1,118 @@
+#include "file_walker.h"
+
+#include "name_pattern.h"
+#include "text_codec.h"
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+class Walker {
+public:
+    Walker(const WalkOptions& options, WalkResult& result) : options_(options), result_(result) {}
+
+    // Matches components[index] in dir and goes on with the rest.
+    void Match(const platform::Path& dir, const std::string& relative, const std::vector<std::u32string>& components,
+               std::size_t index) {
+        std::vector<platform::FileInfo> entries;
+        if (!List(dir, relative, entries)) return;
+        bool last = index + 1 == components.size();
+        for (const platform::FileInfo& entry : entries) {
+            std::u32string name = text::ToCodePoints(platform::ToUtf8(entry.name));
+            if (!MatchName(components[index], name, options_.ignoreCase)) continue;
+            platform::Path path = platform::Join(dir, entry.name);
+            std::string child = Child(relative, path, entry);
+            if (!Admit(path, child, entry)) continue;
+            if (last) {
+                Add(path, child, entry);
+                if (entry.isDirectory) Tree(path, child);
+            } else if (entry.isDirectory) {
+                Match(path, child, components, index + 1);
+            }
+        }
+    }
+
+private:
+    bool List(const platform::Path& dir, const std::string& relative, std::vector<platform::FileInfo>& entries) {
+        platform::Error error;
+        if (!platform::ListDirectory(dir, entries, error)) {
+            result_.problems.push_back({relative.empty() ? "." : relative, error});
+            return false;
+        }
+        std::sort(entries.begin(), entries.end(),
+                  [](const platform::FileInfo& a, const platform::FileInfo& b) { return a.name < b.name; });
+        return true;
+    }
+
+    std::string Child(const std::string& relative, const platform::Path& path, const platform::FileInfo& entry) {
+        std::string name = platform::ToUtf8(options_.shortNames ? platform::ShortName(path) : entry.name);
+        return relative.empty() ? name : relative + '/' + name;
+    }
+
+    // Hidden and system items only when asked; links never; the archive never.
+    bool Admit(const platform::Path& path, const std::string& relative, const platform::FileInfo& entry) {
+        if (!options_.systemFiles && (entry.attributes & (platform::kAttrHidden | platform::kAttrSystem))) return false;
+        if (entry.isLink) {
+            result_.links.push_back(relative);
+            return false;
+        }
+        return options_.exclude.empty() || !platform::SamePath(path, options_.exclude);
+    }
+
+    void Add(const platform::Path& path, const std::string& relative, const platform::FileInfo& entry) {
+        if (!seen_.insert(path).second) return;
+        result_.items.push_back({path, relative, entry});
+    }
+
+    void Tree(const platform::Path& dir, const std::string& relative) {
+        std::vector<platform::FileInfo> entries;
+        if (!List(dir, relative, entries)) return;
+        for (const platform::FileInfo& entry : entries) {
+            platform::Path path = platform::Join(dir, entry.name);
+            std::string child = Child(relative, path, entry);
+            if (!Admit(path, child, entry)) continue;
+            Add(path, child, entry);
+            if (entry.isDirectory) Tree(path, child);
+        }
+    }
+
+    const WalkOptions& options_;
+    WalkResult& result_;
+    std::set<platform::Path> seen_;
+};
+
+// Splits a pattern into components; false when one of them is "..".
+bool Split(const std::string& pattern, std::vector<std::u32string>& components) {
+    std::u32string points = text::ToCodePoints(pattern);
+    std::u32string part;
+    auto flush = [&]() {
+        if (part == U"..") return false;
+        if (!part.empty() && part != U".") components.push_back(part);
+        part.clear();
+        return true;
+    };
+    for (char32_t c : points) {
+        if (c == U'/' || c == U'\\') {
+            if (!flush()) return false;
+        } else {
+            part += c;
+        }
+    }
+    return flush();
+}
+
+}  // namespace
+
+void WalkPatterns(const platform::Path& root, const std::vector<std::string>& patterns, const WalkOptions& options,
+                  WalkResult& result) {
+    Walker walker(options, result);
+    for (const std::string& pattern : patterns) {
+        std::vector<std::u32string> components;
+        if (!Split(pattern, components) || components.empty()) {
+            result.badPatterns.push_back(pattern);
+            continue;
+        }
+        walker.Match(root, std::string(), components, 0);
+    }
+}

@@ -1,0 +1,38 @@
+// Finds the files and folders that the request's name patterns select
+// below the root directory. A pattern naming a folder takes its whole tree.
+// Links and junctions are reported and never followed.
+#pragma once
+
+#include "platform.h"
+
+#include <string>
+#include <vector>
+
+struct FoundItem {
+    platform::Path path;      // full path
+    std::string relative;     // UTF-8, '/'-separated, from the root (short names when asked)
+    platform::FileInfo info;
+};
+
+struct WalkOptions {
+    bool systemFiles = false;   // take hidden and system files and folders too
+    bool shortNames = false;    // relative names from 8.3 names
+    bool ignoreCase = false;    // patterns match regardless of ASCII case
+    platform::Path exclude;     // the archive itself
+};
+
+struct WalkProblem {
+    std::string relative;       // what could not be walked
+    platform::Error error;
+};
+
+struct WalkResult {
+    std::vector<FoundItem> items;         // files and folders, each once, in walk order
+    std::vector<std::string> links;       // links that were skipped
+    std::vector<WalkProblem> problems;    // folders that could not be listed
+    std::vector<std::string> badPatterns; // patterns that leave the root ("..")
+};
+
+// patterns are UTF-8; both '/' and '\' separate components.
+void WalkPatterns(const platform::Path& root, const std::vector<std::string>& patterns, const WalkOptions& options,
+                  WalkResult& result);

@@ -1,0 +1,104 @@
+#include "messages.h"
+
+#include "text_codec.h"
+
+namespace msg {
+
+std::string Reason(const platform::Error& error) {
+    switch (error.kind) {
+    case platform::ErrorKind::NotFound: return "見つかりません";
+    case platform::ErrorKind::AccessDenied: return "アクセスが拒否されました";
+    case platform::ErrorKind::SharingViolation: return "他のプロセスが使用中です";
+    case platform::ErrorKind::DiskFull: return "ディスクの空き容量が足りません";
+    case platform::ErrorKind::CrossDevice: return "別のドライブへは移動できません";
+    default: return "エラー コード " + std::to_string(error.code);
+    }
+}
+
+std::string Added(const std::string& name, bool replaced, bool deflated, std::uint64_t size,
+                  std::uint64_t compressed, bool converted, bool encrypted) {
+    std::string line = (replaced ? "  置換: " : "  追加: ") + name;
+    if (deflated) {
+        int percent = size == 0 ? 0 : static_cast<int>(100 - (compressed * 100) / size);
+        line += " (圧縮 " + std::to_string(percent < 0 ? 0 : percent) + "%)";
+    } else {
+        line += " (無圧縮)";
+    }
+    if (converted) line += " [改行変換]";
+    if (encrypted) line += " [暗号化]";
+    return line;
+}
+
+std::string AddedFolder(const std::string& name) { return "  追加: " + name + " (フォルダー)"; }
+std::string AddedVolumeLabel(const std::string& label) { return "  追加: " + label + " (ボリュームラベル)"; }
+std::string CannotRead(const std::string& name, const std::string& reason) {
+    return "  エラー: " + name + " を読み込めません (" + reason + ")。書庫には入れませんでした。";
+}
+std::string ChangedWhileReading(const std::string& name) {
+    return "  エラー: " + name + " は読み込み中に変更されました。書庫には入れませんでした。";
+}
+std::string TooLarge(const std::string& name) {
+    return "  エラー: " + name + " は読み込み中に大きくなりすぎました。書庫には入れませんでした。";
+}
+std::string KeptOldEntry(const std::string& name) { return "  保持: " + name + " は書庫にある元の内容のままです。"; }
+std::string LinkSkipped(const std::string& name) { return "  スキップ: " + name + " はリンクなので辿りません。"; }
+std::string CannotList(const std::string& name, const std::string& reason) {
+    return "  エラー: フォルダー " + name + " の中身を読めません (" + reason + ")。";
+}
+std::string OutsideRoot(const std::string& pattern) {
+    return "  エラー: " + pattern + " は基準フォルダーの中を指していません。";
+}
+std::string CannotDelete(const std::string& name, const std::string& reason) {
+    return "  エラー: " + name + " を削除できません (" + reason + ")。";
+}
+
+std::string BadRequest(const std::string& what) { return "エラー: 要求が正しくありません (" + what + ")。"; }
+std::string NotAZip(const std::string& archive) {
+    return "エラー: " + archive + " はZIP書庫として読めません。ファイルは変更していません。";
+}
+std::string CannotReadArchive(const std::string& archive, const std::string& reason) {
+    return "エラー: 書庫 " + archive + " を読み込めません (" + reason + ")。書庫は変更していません。";
+}
+std::string CannotCreateTemp(const std::string& reason) {
+    return "エラー: 一時ファイルを作成できません (" + reason + ")。書庫は変更していません。";
+}
+std::string CannotWriteTemp(const std::string& reason) {
+    return "エラー: 一時ファイルに書き込めません (" + reason + ")。書庫は変更していません。";
+}
+std::string CannotReplace(const std::string& archive, const std::string& reason) {
+    return "エラー: 書庫 " + archive + " を置き換えられません (" + reason + ")。書庫は変更していません。";
+}
+std::string NameClash(const std::string& first, const std::string& second, const std::string& name) {
+    return "エラー: " + first + " と " + second + " が書庫の中で同じ名前 " + name +
+           " になります。書庫は変更していません。";
+}
+std::string PasswordEmpty() { return "エラー: パスワードが空です。書庫は変更していません。"; }
+std::string PasswordMismatch() { return "エラー: パスワードが一致しません。書庫は変更していません。"; }
+std::string PasswordPrompt() { return "パスワードを入力してください: "; }
+std::string PasswordConfirmPrompt() { return "確認のため、もう一度パスワードを入力してください: "; }
+std::string Cancelled() { return "中止しました。書庫は変更していません。"; }
+std::string NothingMatched() { return "対象となるファイルがありません。書庫は変更していません。"; }
+std::string NothingToChange() { return "更新が必要なファイルはありません。書庫は変更していません。"; }
+std::string NoMemory() { return "エラー: メモリが足りません。書庫は変更していません。"; }
+
+std::string Summary(std::size_t added, std::size_t replaced, std::size_t kept, std::size_t failed) {
+    std::string line = "完了: " + std::to_string(added) + " 個を追加、" + std::to_string(replaced) +
+                       " 個を置換、" + std::to_string(kept) + " 個はそのままです。";
+    if (failed > 0) line += std::to_string(failed) + " 個のファイルは読み込めませんでした。";
+    return line;
+}
+
+std::string Deleted(std::size_t files) { return "元のファイルを " + std::to_string(files) + " 個削除しました。"; }
+
+}  // namespace msg
+
+void Reporter::Progress(const std::string& utf8Line) {
+    if (!quiet_) Send(utf8Line);
+}
+
+void Reporter::Problem(const std::string& utf8Line) { Send(utf8Line); }
+
+void Reporter::Send(const std::string& utf8Line) {
+    std::string line = text::Utf8ToCp932Lossy(utf8Line) + "\r\n";
+    if (print_) print_(line.c_str(), static_cast<std::uint32_t>(line.size()));
+}

@@ -1,0 +1,61 @@
+// The engine's texts for the progress log: Japanese, one line per entry and
+// a summary, handed to ZipPrint in code page 932. Names inside are UTF-8
+// until the whole line is converted.
+#pragma once
+
+#include "platform.h"
+#include "zip32.h"
+
+#include <cstdint>
+#include <string>
+
+namespace msg {
+
+std::string Reason(const platform::Error& error);
+
+std::string Added(const std::string& name, bool replaced, bool deflated, std::uint64_t size,
+                  std::uint64_t compressed, bool converted, bool encrypted);
+std::string AddedFolder(const std::string& name);
+std::string AddedVolumeLabel(const std::string& label);
+std::string CannotRead(const std::string& name, const std::string& reason);
+std::string ChangedWhileReading(const std::string& name);
+std::string TooLarge(const std::string& name);
+std::string KeptOldEntry(const std::string& name);
+std::string LinkSkipped(const std::string& name);
+std::string CannotList(const std::string& name, const std::string& reason);
+std::string OutsideRoot(const std::string& pattern);
+std::string CannotDelete(const std::string& name, const std::string& reason);
+
+std::string BadRequest(const std::string& what);
+std::string NotAZip(const std::string& archive);
+std::string CannotReadArchive(const std::string& archive, const std::string& reason);
+std::string CannotCreateTemp(const std::string& reason);
+std::string CannotWriteTemp(const std::string& reason);
+std::string CannotReplace(const std::string& archive, const std::string& reason);
+std::string NameClash(const std::string& first, const std::string& second, const std::string& name);
+std::string PasswordEmpty();
+std::string PasswordMismatch();
+std::string PasswordPrompt();
+std::string PasswordConfirmPrompt();
+std::string Cancelled();
+std::string NothingMatched();
+std::string NothingToChange();
+std::string NoMemory();
+std::string Summary(std::size_t added, std::size_t replaced, std::size_t kept, std::size_t failed);
+std::string Deleted(std::size_t files);
+
+}  // namespace msg
+
+// Sends lines to ZipPrint. Progress lines are dropped when the run is quiet;
+// failures and the outcome always go out.
+class Reporter {
+public:
+    Reporter(ZipPrintFn print, bool quiet) : print_(print), quiet_(quiet) {}
+    void Progress(const std::string& utf8Line);
+    void Problem(const std::string& utf8Line);
+
+private:
+    void Send(const std::string& utf8Line);
+    ZipPrintFn print_;
+    bool quiet_;
+};

@@ -1,0 +1,298 @@
+// Win32 file access: UTF-16 paths in the \\?\ form so that paths longer
+// than 260 characters work; reparse points (links, junctions) are reported,
+// never followed.
+#include "platform.h"
+
+#include "fault_injection.h"
+
+#include <windows.h>
+
+namespace platform {
+namespace {
+
+constexpr std::int64_t kUnixEpochIn100ns = 116444736000000000LL;
+
+Error FromCode(DWORD code) {
+    Error error;
+    error.code = code;
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_INVALID_NAME:
+        error.kind = ErrorKind::NotFound; break;
+    case ERROR_ACCESS_DENIED: case ERROR_WRITE_PROTECT:
+        error.kind = ErrorKind::AccessDenied; break;
+    case ERROR_SHARING_VIOLATION: case ERROR_LOCK_VIOLATION:
+        error.kind = ErrorKind::SharingViolation; break;
+    case ERROR_DISK_FULL: case ERROR_HANDLE_DISK_FULL:
+        error.kind = ErrorKind::DiskFull; break;
+    case ERROR_NOT_SAME_DEVICE:
+        error.kind = ErrorKind::CrossDevice; break;
+    default:
+        error.kind = ErrorKind::Other; break;
+    }
+    return error;
+}
+
+bool Fail(Error& error, DWORD code) {
+    error = FromCode(code);
+    return false;
+}
+
+bool FailLast(Error& error) { return Fail(error, GetLastError()); }
+
+std::int64_t ToUnix(const FILETIME& ft) {
+    std::int64_t t = (static_cast<std::int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    return (t - kUnixEpochIn100ns) / 10000000;
+}
+
+FileInfo FromFindData(const WIN32_FIND_DATAW& fd) {
+    FileInfo info;
+    info.name = fd.cFileName;
+    info.attributes = fd.dwFileAttributes & (kAttrReadOnly | kAttrHidden | kAttrSystem |
+                                             kAttrDirectory | kAttrArchive);
+    info.isDirectory = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    info.isLink = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    info.size = info.isDirectory ? 0 : (static_cast<std::uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+    info.modified = ToUnix(fd.ftLastWriteTime);
+    return info;
+}
+
+struct FindHandle {
+    HANDLE h;
+    explicit FindHandle(HANDLE handle) : h(handle) {}
+    ~FindHandle() { if (h != INVALID_HANDLE_VALUE) FindClose(h); }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+};
+
+// Absolute \\?\ form of any path the system accepts.
+bool Absolute(const std::wstring& input, std::wstring& out) {
+    std::wstring path = input;
+    for (auto& c : path) if (c == L'/') c = L'\\';
+    if (path.rfind(L"\\\\?\\", 0) == 0) {
+        out = path;
+        return true;
+    }
+    DWORD need = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (need == 0) return false;
+    std::wstring full(need, L'\0');
+    DWORD got = GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
+    if (got == 0 || got >= need) return false;
+    full.resize(got);
+    if (full.rfind(L"\\\\", 0) == 0) out = L"\\\\?\\UNC\\" + full.substr(2);
+    else out = L"\\\\?\\" + full;
+    return true;
+}
+
+}  // namespace
+
+File::~File() { Close(); }
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = other.handle_;
+        other.handle_ = nullptr;
+    }
+    return *this;
+}
+
+bool File::OpenRead(const Path& path, Error& error) {
+    Close();
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return FailLast(error);
+    handle_ = h;
+    return true;
+}
+
+bool File::CreateNew(const Path& path, Error& error) {
+    Close();
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return FailLast(error);
+    handle_ = h;
+    return true;
+}
+
+bool File::IsOpen() const { return handle_ != nullptr; }
+
+bool File::Read(void* buffer, std::size_t size, std::size_t& got, Error& error) {
+    got = 0;
+    if (FaultNow(FaultOp::Read)) return Fail(error, ERROR_READ_FAULT);
+    while (got < size) {
+        DWORD chunk = static_cast<DWORD>(size - got > (1u << 30) ? (1u << 30) : size - got);
+        DWORD n = 0;
+        if (!ReadFile(handle_, static_cast<char*>(buffer) + got, chunk, &n, nullptr)) return FailLast(error);
+        if (n == 0) break;
+        got += n;
+    }
+    return true;
+}
+
+bool File::Write(const void* data, std::size_t size, Error& error) {
+    if (FaultNow(FaultOp::Write)) return Fail(error, ERROR_WRITE_FAULT);
+    std::size_t done = 0;
+    while (done < size) {
+        DWORD chunk = static_cast<DWORD>(size - done > (1u << 30) ? (1u << 30) : size - done);
+        DWORD n = 0;
+        if (!WriteFile(handle_, static_cast<const char*>(data) + done, chunk, &n, nullptr)) return FailLast(error);
+        done += n;
+    }
+    return true;
+}
+
+bool File::Seek(std::uint64_t offset, Error& error) {
+    LARGE_INTEGER li;
+    li.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(handle_, li, nullptr, FILE_BEGIN) || FailLast(error);
+}
+
+bool File::Truncate(Error& error) { return SetEndOfFile(handle_) || FailLast(error); }
+
+bool File::Flush(Error& error) {
+    if (FaultNow(FaultOp::Flush)) return Fail(error, ERROR_WRITE_FAULT);
+    return FlushFileBuffers(handle_) || FailLast(error);
+}
+
+bool File::Size(std::uint64_t& size, Error& error) {
+    LARGE_INTEGER li;
+    if (!GetFileSizeEx(handle_, &li)) return FailLast(error);
+    size = static_cast<std::uint64_t>(li.QuadPart);
+    return true;
+}
+
+void File::Close() {
+    if (handle_) CloseHandle(handle_);
+    handle_ = nullptr;
+}
+
+bool ResolveRoot(const std::string& utf8, Path& root) {
+    if (utf8.empty()) return false;
+    if (!Absolute(FromUtf8(utf8), root)) return false;
+    // Keep "\\?\C:\" whole; drop the separator behind any deeper folder.
+    while (root.size() > 7 && root.back() == L'\\') root.pop_back();
+    if (root.size() == 6 && root[5] == L':') root += L'\\';
+    DWORD attributes = GetFileAttributesW(root.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ResolveFile(const std::string& utf8, Path& path) {
+    return !utf8.empty() && Absolute(FromUtf8(utf8), path);
+}
+
+Path Join(const Path& dir, const Path& name) {
+    if (dir.empty()) return name;
+    return dir.back() == L'\\' ? dir + name : dir + L'\\' + name;
+}
+
+Path Parent(const Path& path) {
+    auto slash = path.find_last_of(L'\\');
+    if (slash == Path::npos) return Path();
+    Path parent = path.substr(0, slash);
+    if (parent.size() == 6 && parent[5] == L':') parent += L'\\';  // \\?\C:
+    return parent;
+}
+
+bool SamePath(const Path& a, const Path& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+bool Stat(const Path& path, FileInfo& info, Error& error) {
+    WIN32_FIND_DATAW fd;
+    FindHandle find(FindFirstFileExW(path.c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch, nullptr, 0));
+    if (find.h == INVALID_HANDLE_VALUE) return FailLast(error);
+    info = FromFindData(fd);
+    return true;
+}
+
+bool ListDirectory(const Path& dir, std::vector<FileInfo>& entries, Error& error) {
+    entries.clear();
+    WIN32_FIND_DATAW fd;
+    FindHandle find(FindFirstFileExW(Join(dir, L"*").c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch,
+                                     nullptr, 0));
+    if (find.h == INVALID_HANDLE_VALUE) {
+        DWORD code = GetLastError();
+        return code == ERROR_FILE_NOT_FOUND || Fail(error, code);
+    }
+    do {
+        std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        entries.push_back(FromFindData(fd));
+    } while (FindNextFileW(find.h, &fd));
+    DWORD code = GetLastError();
+    return code == ERROR_NO_MORE_FILES || Fail(error, code);
+}
+
+bool MoveReplacing(const Path& from, const Path& to, Error& error) {
+    if (FaultNow(FaultOp::Rename)) return Fail(error, ERROR_WRITE_FAULT);
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+           FailLast(error);
+}
+
+bool RemoveFile(const Path& path, Error& error) {
+    if (FaultNow(FaultOp::Delete)) return Fail(error, ERROR_WRITE_FAULT);
+    return DeleteFileW(path.c_str()) || FailLast(error);
+}
+
+bool RemoveEmptyDirectory(const Path& path) { return RemoveDirectoryW(path.c_str()) != 0; }
+
+bool SetModified(const Path& path, std::int64_t modified, Error& error) {
+    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return FailLast(error);
+    std::int64_t t = modified * 10000000 + kUnixEpochIn100ns;
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(t);
+    ft.dwHighDateTime = static_cast<DWORD>(t >> 32);
+    bool ok = SetFileTime(h, nullptr, nullptr, &ft) != 0;
+    if (!ok) error = FromCode(GetLastError());
+    CloseHandle(h);
+    return ok;
+}
+
+Path ShortName(const Path& path) {
+    WIN32_FIND_DATAW fd;
+    FindHandle find(FindFirstFileExW(path.c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch, nullptr, 0));
+    auto slash = path.find_last_of(L'\\');
+    Path name = slash == Path::npos ? path : path.substr(slash + 1);
+    if (find.h == INVALID_HANDLE_VALUE || fd.cAlternateFileName[0] == L'\0') return name;
+    return fd.cAlternateFileName;
+}
+
+std::string VolumeLabel(const Path& path) {
+    // The root of the drive: "\\?\C:\" or "\\?\UNC\server\share\".
+    Path root;
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        auto server = path.find(L'\\', 8);
+        auto share = server == Path::npos ? Path::npos : path.find(L'\\', server + 1);
+        root = (share == Path::npos ? path : path.substr(0, share)) + L'\\';
+    } else {
+        root = path.substr(0, 7);
+    }
+    wchar_t label[MAX_PATH + 1] = {};
+    if (!GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0))
+        return std::string();
+    return ToUtf8(label);
+}
+
+std::string ToUtf8(const Path& path) {
+    if (path.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+Path FromUtf8(const std::string& utf8) {
+    if (utf8.empty()) return Path();
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    Path out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+void Wipe(void* data, std::size_t size) { SecureZeroMemory(data, size); }
+
+}  // namespace platform

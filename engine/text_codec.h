@@ -1,0 +1,26 @@
+// Conversions between code page 932 (the interface's byte strings), UTF-8
+// (names inside the engine) and code points (for pattern matching). Code page
+// 932 is a double-byte set: byte 0x5C can be the trail byte of a character,
+// so its strings are only ever split after conversion, never as bytes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace text {
+
+// False when the bytes are not valid code page 932.
+bool Cp932ToUtf8(std::string_view cp932, std::string& utf8);
+// False when some character has no code page 932 form (no best-fit guesses:
+// what comes back converts back to exactly the same text).
+bool Utf8ToCp932(std::string_view utf8, std::string& cp932);
+// For display only: characters that code page 932 lacks become '?'.
+std::string Utf8ToCp932Lossy(std::string_view utf8);
+
+bool IsAscii(std::string_view bytes);
+bool IsValidUtf8(std::string_view bytes);
+// Code points of a UTF-8 string; invalid bytes become U+FFFD.
+std::u32string ToCodePoints(std::string_view utf8);
+std::string FromCodePoints(std::u32string_view codePoints);
+
+}  // namespace text

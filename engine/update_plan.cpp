@@ -1,0 +1,93 @@
+#include "update_plan.h"
+
+#include "dos_time.h"
+
+#include <map>
+
+namespace {
+
+bool PassesDate(const platform::FileInfo& info, const PlanOptions& options) {
+    if (options.onOrAfter && info.modified < options.dateLimit) return false;
+    if (options.before && info.modified >= options.dateLimit) return false;
+    return true;
+}
+
+std::string ArchiveName(const FoundItem& item, bool junkDirs) {
+    if (!junkDirs) return item.info.isDirectory ? item.relative + '/' : item.relative;
+    auto slash = item.relative.find_last_of('/');
+    return slash == std::string::npos ? item.relative : item.relative.substr(slash + 1);
+}
+
+bool IsVolumeLabel(const ExistingEntry& entry) {
+    return (entry.versionMadeBy >> 8) == 0 && (entry.externalAttributes & kVolumeLabelAttribute) &&
+           !(entry.externalAttributes & 0x10);
+}
+
+}  // namespace
+
+PlanResult MakePlan(const ExistingArchive& archive, const std::vector<FoundItem>& items, const PlanOptions& options,
+                    Plan& plan, std::string& first, std::string& second) {
+    plan = Plan();
+    std::map<std::string, std::size_t> existing;
+    for (std::size_t i = 0; i < archive.entries.size(); ++i) existing.emplace(archive.entries[i].name, i);
+
+    // Old entries keep their places; a replaced one is rewritten where it was.
+    std::vector<PlannedEntry> inPlace(archive.entries.size());
+    for (std::size_t i = 0; i < archive.entries.size(); ++i)
+        inPlace[i] = {PlannedEntry::Source::Existing, i, archive.entries[i].name, -1};
+    std::vector<PlannedEntry> appended;
+
+    std::map<std::string, std::string> taken;  // archive name -> relative path that took it
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const FoundItem& item = items[i];
+        bool directory = item.info.isDirectory;
+        if (directory && (options.junkDirs || options.noDirEntries)) continue;
+        if (!PassesDate(item.info, options)) continue;
+        ++plan.selected;
+        std::string name = ArchiveName(item, options.junkDirs);
+        auto [at, fresh] = taken.emplace(name, item.relative);
+        if (!fresh) {
+            first = at->second;
+            second = item.relative;
+            return PlanResult::NameClash;
+        }
+        auto old = existing.find(name);
+        PlannedEntry entry{PlannedEntry::Source::File, i, name, -1};
+        if (old == existing.end()) {
+            if (options.mode == UpdateMode::Freshen) continue;
+            appended.push_back(entry);
+            ++plan.changes;
+            continue;
+        }
+        if (directory) continue;  // an existing folder entry stays as it is
+        const ExistingEntry& oldEntry = archive.entries[old->second];
+        DosTime oldTime{oldEntry.dosTime, oldEntry.dosDate};
+        bool newer = ToDosTime(item.info.modified).Packed() > oldTime.Packed();
+        if (options.mode != UpdateMode::Add && !newer) continue;
+        entry.replaces = static_cast<std::ptrdiff_t>(old->second);
+        inPlace[old->second] = entry;
+        ++plan.changes;
+    }
+
+    if (!options.volumeLabel.empty()) {
+        PlannedEntry label{PlannedEntry::Source::VolumeLabel, 0, options.volumeLabel, -1};
+        bool placed = false;
+        for (PlannedEntry& entry : inPlace) {
+            if (entry.source != PlannedEntry::Source::Existing || !IsVolumeLabel(archive.entries[entry.index]))
+                continue;
+            if (placed) {
+                entry.index = SIZE_MAX;  // a second old label goes
+            } else {
+                label.replaces = static_cast<std::ptrdiff_t>(entry.index);
+                entry = label;
+                placed = true;
+            }
+        }
+        if (!placed) plan.entries.push_back(label);
+        ++plan.changes;
+    }
+    for (PlannedEntry& entry : inPlace)
+        if (entry.index != SIZE_MAX) plan.entries.push_back(entry);
+    for (PlannedEntry& entry : appended) plan.entries.push_back(entry);
+    return PlanResult::Ok;
+}

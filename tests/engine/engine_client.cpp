@@ -1,0 +1,161 @@
+#include "engine_client.h"
+
+#include <cstring>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <iconv.h>
+#endif
+
+namespace {
+
+struct Script {
+    const Answers* answers;
+    Outcome* outcome;
+    std::size_t passwordIndex = 0;
+    int serviceCalls = 0;
+};
+Script* g_script = nullptr;
+
+std::uint32_t ZIP_API OnPrint(const char* text, std::uint32_t length) {
+    if (std::strlen(text) != length) g_script->outcome->printLengthsMatch = false;
+    g_script->outcome->log += FromCp932(text);
+    return length;
+}
+
+int ZIP_API OnComment(char* buffer) {
+    ++g_script->outcome->commentCalls;
+    g_script->outcome->commentOffered = buffer;
+    if (g_script->answers->comment) {
+        std::string typed = ToCp932(*g_script->answers->comment);
+        std::memcpy(buffer, typed.c_str(), typed.size() + 1);
+    }
+    return 1;
+}
+
+int ZIP_API OnPassword(char* buffer, int capacity, const char*, const char*) {
+    ++g_script->outcome->passwordCalls;
+    const auto& list = g_script->answers->passwords;
+    std::string answer = g_script->passwordIndex < list.size() ? list[g_script->passwordIndex++] : std::string();
+    std::strncpy(buffer, answer.c_str(), static_cast<std::size_t>(capacity) - 1);
+    buffer[capacity - 1] = '\0';
+    return 0;
+}
+
+int ZIP_API OnService(const char* name, std::uint32_t size) {
+    g_script->outcome->serviceNames.push_back(FromCp932(name));
+    g_script->outcome->serviceSizes.push_back(size);
+    return ++g_script->serviceCalls == g_script->answers->cancelAtService ? 1 : 0;
+}
+
+#if !defined(_WIN32)
+std::string Iconv(const char* to, const char* from, const std::string& in) {
+    iconv_t cd = iconv_open(to, from);
+    std::string out(in.size() * 4 + 4, '\0');
+    char* src = const_cast<char*>(in.data());
+    std::size_t srcLeft = in.size();
+    char* dst = out.data();
+    std::size_t dstLeft = out.size();
+    iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    iconv_close(cd);
+    out.resize(out.size() - dstLeft);
+    return out;
+}
+#else
+std::string Convert(UINT from, UINT to, const std::string& in) {
+    if (in.empty()) return in;
+    int n = MultiByteToWideChar(from, 0, in.data(), static_cast<int>(in.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(from, 0, in.data(), static_cast<int>(in.size()), wide.data(), n);
+    int m = WideCharToMultiByte(to, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(m), '\0');
+    WideCharToMultiByte(to, 0, wide.data(), n, out.data(), m, nullptr, nullptr);
+    return out;
+}
+#endif
+
+}  // namespace
+
+std::string ToCp932(const std::string& utf8) {
+#if defined(_WIN32)
+    return Convert(CP_UTF8, 932, utf8);
+#else
+    return Iconv("CP932", "UTF-8", utf8);
+#endif
+}
+
+std::string FromCp932(const std::string& cp932) {
+#if defined(_WIN32)
+    return Convert(932, CP_UTF8, cp932);
+#else
+    return Iconv("UTF-8", "CP932", cp932);
+#endif
+}
+
+EngineLibrary::EngineLibrary(const std::string& path) {
+#if defined(_WIN32)
+    std::wstring wide(path.begin(), path.end());
+    handle_ = LoadLibraryW(wide.c_str());
+#else
+    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+#endif
+    if (!handle_) return;
+    version = reinterpret_cast<ZpVersionFn>(Symbol("ZpVersion"));
+    init = reinterpret_cast<ZpInitFn>(Symbol("ZpInit"));
+    setOptions = reinterpret_cast<ZpSetOptionsFn>(Symbol("ZpSetOptions"));
+    archive = reinterpret_cast<ZpArchiveFn>(Symbol("ZpArchive"));
+}
+
+EngineLibrary::~EngineLibrary() {
+#if defined(_WIN32)
+    if (handle_) FreeLibrary(static_cast<HMODULE>(handle_));
+#else
+    if (handle_) dlclose(handle_);
+#endif
+}
+
+void* EngineLibrary::Symbol(const char* name) const {
+    if (!handle_) return nullptr;
+#if defined(_WIN32)
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+#else
+    return dlsym(handle_, name);
+#endif
+}
+
+Request::Request() {
+    options.verbose = 1;
+    options.recurse = 1;
+    options.level = '6';
+}
+
+Outcome RunRequest(const EngineLibrary& engine, const Request& request, const Answers& answers) {
+    Outcome outcome;
+    Script script{&answers, &outcome};
+    g_script = &script;
+    ZipCallbacks callbacks{OnPrint, OnComment, OnPassword, OnService};
+    if (!engine.init(&callbacks)) return outcome;
+
+    // The program hands over private copies and frees them after the run.
+    std::string date = request.date, root = ToCp932(request.root), temp = ToCp932(request.tempDir);
+    std::string archive = ToCp932(request.archive);
+    std::vector<std::string> names;
+    for (const std::string& n : request.names) names.push_back(ToCp932(n));
+    std::vector<char*> pointers;
+    for (std::string& n : names) pointers.push_back(n.data());
+
+    ZipOptions options = request.options;
+    options.date = date.c_str();
+    options.rootDir = root.c_str();
+    options.tempDir = temp.c_str();
+    engine.setOptions(&options);
+    // The engine must have copied what it needs.
+    std::memset(&options, 0xCD, sizeof options);
+    for (std::string* s : {&date, &root, &temp}) s->assign(s->size(), 'X');
+    ZipFileList list{static_cast<int>(pointers.size()), archive.c_str(), pointers.data()};
+    outcome.status = engine.archive(list);
+    g_script = nullptr;
+    return outcome;
+}

@@ -1,0 +1,63 @@
+// Drives the engine as the program does: loads the library by path, looks up
+// the four entry points, registers callbacks that answer from a script, and
+// runs one request. Strings are UTF-8 here and code page 932 at the boundary.
+#pragma once
+
+#include "zip32.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class EngineLibrary {
+public:
+    explicit EngineLibrary(const std::string& path);
+    ~EngineLibrary();
+    EngineLibrary(const EngineLibrary&) = delete;
+    EngineLibrary& operator=(const EngineLibrary&) = delete;
+
+    bool Complete() const { return version && init && setOptions && archive; }
+    void* Symbol(const char* name) const;
+
+    ZpVersionFn version = nullptr;
+    ZpInitFn init = nullptr;
+    ZpSetOptionsFn setOptions = nullptr;
+    ZpArchiveFn archive = nullptr;
+
+private:
+    void* handle_ = nullptr;
+};
+
+struct Request {
+    Request();
+    std::string root;                 // with trailing separator
+    std::string archive;
+    std::vector<std::string> names;
+    std::string date;                 // "MMDDYYYY"
+    std::string tempDir;
+    ZipOptions options{};             // pointer fields are filled from the strings above
+};
+
+// How the callbacks answer.
+struct Answers {
+    std::vector<std::string> passwords;      // one per ZipPassword call; empty once used up
+    std::optional<std::string> comment;      // the comment typed, or leave the buffer as offered
+    int cancelAtService = 0;                 // answer "stop" at this ZipService call (1-based)
+};
+
+struct Outcome {
+    int status = -1;
+    std::string log;                         // everything ZipPrint received, as UTF-8
+    bool printLengthsMatch = true;           // every length argument equalled strlen(text)
+    std::vector<std::string> serviceNames;
+    std::vector<std::uint32_t> serviceSizes;
+    int commentCalls = 0;
+    std::string commentOffered;
+    int passwordCalls = 0;
+};
+
+Outcome RunRequest(const EngineLibrary& engine, const Request& request, const Answers& answers);
+
+std::string ToCp932(const std::string& utf8);
+std::string FromCp932(const std::string& cp932);

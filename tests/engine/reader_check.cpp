@@ -1,0 +1,89 @@
+#include "reader_check.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#ifndef CHECK_ZIP_SCRIPT
+#error CHECK_ZIP_SCRIPT names check_zip.py
+#endif
+
+namespace {
+
+std::string Hex(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += kDigits[c >> 4];
+        out += kDigits[c & 15];
+    }
+    return out;
+}
+
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string Quote(const std::string& arg) {
+    std::string out = "'";
+    for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+}  // namespace
+
+std::string ReaderVerdict::Accepted() const {
+    std::string out;
+    if (python == "ok") out += "python ";
+    if (sevenZip == "ok") out += "7zz ";
+    if (bsdtar == "ok") out += "bsdtar ";
+    if (!out.empty()) out.pop_back();
+    return out.empty() ? "none" : out;
+}
+
+std::string ReaderVerdict::Describe() const {
+    return "python: " + python + "\n7zz: " + sevenZip + "\nbsdtar: " + bsdtar;
+}
+
+ReaderVerdict CheckWithReaders(const std::string& archive, const ExpectedArchive& expected,
+                               const std::string& password) {
+    std::string spec = archive + ".expected.json";
+    {
+        std::ofstream out(spec, std::ios::binary);
+        out << "{";
+        bool first = true;
+        for (const auto& [name, e] : expected) {
+            out << (first ? "" : ",") << JsonString(name) << ":";
+            if (e.isDir) out << "\"dir\"";
+            else if (e.zeros) out << "{\"zeros\":" << e.zeros << "}";
+            else out << "{\"hex\":\"" << Hex(e.content) << "\"}";
+            first = false;
+        }
+        out << "}";
+    }
+    std::string command = "python3 " + Quote(CHECK_ZIP_SCRIPT) + " " + Quote(archive) + " " + Quote(spec);
+    if (!password.empty()) command += " " + Quote(password);
+    ReaderVerdict verdict{"not run", "not run", "not run"};
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return verdict;
+    char line[4096];
+    while (std::fgets(line, sizeof line, pipe)) {
+        std::string text(line);
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        auto take = [&](const char* prefix, std::string& into) {
+            std::string p = std::string(prefix) + ": ";
+            if (text.rfind(p, 0) == 0) into = text.substr(p.size());
+        };
+        take("python", verdict.python);
+        take("7zz", verdict.sevenZip);
+        take("bsdtar", verdict.bsdtar);
+    }
+    pclose(pipe);
+    std::remove(spec.c_str());
+    return verdict;
+}

@@ -1,0 +1,45 @@
+#include "test_tree.h"
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+TempFolder::TempFolder() {
+    std::random_device random;
+    path_ = fs::temp_directory_path() / ("tirvo-engine-" + std::to_string(random()));
+    fs::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(path_, ignored);
+}
+
+std::string TempFolder::Root() const {
+    std::string root = Utf8(path_);
+    return root + static_cast<char>(fs::path::preferred_separator);
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void Touch(const fs::path& path, long long offsetSeconds) {
+    fs::last_write_time(path, fs::file_time_type::clock::now() + std::chrono::seconds(offsetSeconds));
+}
+
+std::string Utf8(const fs::path& path) {
+    auto u8 = path.u8string();
+    return std::string(u8.begin(), u8.end());
+}
