@@ -10,4 +10,7 @@ wineserver -w
 # Dialogs name the font "ＭＳ Ｐゴシック"; map it to the proportional IPA Gothic.
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1
+# Wine draws the window frames itself: with no window manager (Xvfb) it would
+# otherwise wait two seconds for one whenever a window closes.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 wineserver -w

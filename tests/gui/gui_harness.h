@@ -1,0 +1,365 @@
+// Driving the real program's windows from a test, the way a user would.
+//
+// The program runs on the test's own thread (the main window's modal loop),
+// and a second thread acts as the user with real messages:
+//
+//   TEST(MainWindow, TypingEnablesDrops) {
+//       gui::TestProfile profile;                 // fresh key HKCU\Software\Dremmil\<test>
+//       gui::RunMainWindow(profile, [&] {         // user side, on a second thread
+//           HWND main = gui::WaitForWindow(L"Tirvo");
+//           ASSERT_TRUE(main);
+//           gui::TypeText(gui::Item(main, IDC_FILENAME), L"C:\\a.zip");
+//           EXPECT_TRUE(gui::WaitUntil([&] { return gui::AcceptsDrops(main); }));
+//           gui::PressKey(main, VK_ESCAPE);       // ends the modal run
+//       });
+//       EXPECT_EQ(profile.ReadString(L"stFileName"), L"C:\\a.zip");  // saved at the end
+//   }
+//
+// RunWithUser(program, user) is the general form (any program code on this
+// thread). When the user function returns while the program still runs (an
+// ASSERT left early, or it simply stops), the harness closes the program's
+// windows so that the test ends instead of hanging.
+//
+// Rules: wait on conditions (WaitUntil, WaitForWindow) with the generous
+// default timeout, never on fixed sleeps. Use Click for buttons whose handler
+// returns at once and PostClick for buttons that open a modal window (Click
+// would wait until that window closes). Windows are found by caption among
+// this process's visible top-level windows.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "app/archiver_app.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace gui {
+
+using namespace std::chrono_literals;
+inline constexpr std::chrono::milliseconds kTimeout = 20s;
+
+// Polls the condition every 20 ms until it holds or the timeout passes.
+inline bool WaitUntil(const std::function<bool()>& condition,
+                      std::chrono::milliseconds timeout = kTimeout) {
+    auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+// For test messages: gtest prints narrow strings.
+inline std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                   nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr,
+                        nullptr);
+    return out;
+}
+
+inline std::wstring Text(HWND hwnd) {
+    int length = GetWindowTextLengthW(hwnd);
+    if (length <= 0) return L"";
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
+    int copied = GetWindowTextW(hwnd, buffer.data(), length + 1);
+    return std::wstring(buffer.data(), copied > 0 ? static_cast<std::size_t>(copied) : 0);
+}
+
+// This process's visible top-level windows.
+inline std::vector<HWND> OwnTopWindows() {
+    std::vector<HWND> windows;
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hwnd, &pid);
+            if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) {
+                reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+inline HWND FindWindowByCaption(const std::wstring& caption) {
+    for (HWND hwnd : OwnTopWindows()) {
+        if (Text(hwnd) == caption) return hwnd;
+    }
+    return nullptr;
+}
+
+inline HWND WaitForWindow(const std::wstring& caption, std::chrono::milliseconds timeout = kTimeout) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindWindowByCaption(caption)) != nullptr; }, timeout);
+    return found;
+}
+
+inline bool WaitForWindowGone(HWND hwnd, std::chrono::milliseconds timeout = kTimeout) {
+    return WaitUntil([&] { return !IsWindow(hwnd) || !IsWindowVisible(hwnd); }, timeout);
+}
+
+inline HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+inline bool IsChecked(HWND dialog, int id) {
+    return SendMessageW(Item(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+inline bool IsEnabled(HWND dialog, int id) { return IsWindowEnabled(Item(dialog, id)) != FALSE; }
+inline bool AcceptsDrops(HWND hwnd) { return (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0; }
+inline bool IsTopMost(HWND hwnd) { return (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+// Replaces the whole text as a paste would: WM_SETTEXT (EN_UPDATE follows).
+inline void SetText(HWND edit, const std::wstring& text) {
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// Selects everything and types the text key by key (WM_CHAR), so that the
+// edit notifies its dialog after every character as on real typing.
+inline void TypeText(HWND edit, const std::wstring& text) {
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
+}
+
+// Selects everything and deletes it.
+inline void ClearText(HWND edit) {
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    SendMessageW(edit, WM_CLEAR, 0, 0);
+}
+
+// Clicks a button and returns after its handler has run.
+inline void Click(HWND dialog, int id) { SendMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
+
+// Clicks a button without waiting, for handlers that open a modal window.
+inline void PostClick(HWND dialog, int id) { PostMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
+
+// Presses and releases a key in the window's thread, at its focused control
+// (or the window itself): the dialog's own keyboard handling applies, so
+// VK_RETURN is the default button or OK and VK_ESCAPE is Cancel.
+inline void PressKey(HWND window, UINT key) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    HWND target = window;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus &&
+        (info.hwndFocus == window || IsChild(window, info.hwndFocus))) {
+        target = info.hwndFocus;
+    }
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+}
+
+// The close box (or Alt+F4): the system command SC_CLOSE.
+inline void PressCloseBox(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+// Drops files on a window as the shell does: a real HDROP (DROPFILES with
+// wide names in movable global memory) posted as WM_DROPFILES. The receiver
+// releases it with DragFinish.
+inline bool PostDrop(HWND target, const std::vector<std::wstring>& paths, POINT at = {20, 20}) {
+    std::size_t chars = 1;
+    for (const std::wstring& path : paths) chars += path.size() + 1;
+    SIZE_T bytes = sizeof(DROPFILES) + chars * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    if (!memory) return false;
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->pt = at;
+    drop->fNC = FALSE;
+    drop->fWide = TRUE;
+    auto* names = reinterpret_cast<wchar_t*>(reinterpret_cast<BYTE*>(drop) + sizeof(DROPFILES));
+    for (const std::wstring& path : paths) {
+        std::memcpy(names, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+        names += path.size() + 1;
+    }
+    GlobalUnlock(memory);
+    if (!PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0)) {
+        GlobalFree(memory);
+        return false;
+    }
+    return true;
+}
+
+// Controls of a dialog whose caption does not fit, each as "id: caption
+// (needs WxH px, has WxH)":
+// push buttons and the text beside check boxes and radio buttons on one
+// line, group box titles within the frame, static texts within their
+// rectangle when word-wrapped (a static clips what wraps beyond its height).
+inline std::vector<std::wstring> CaptionsThatDoNotFit(HWND dialog) {
+    std::vector<std::wstring> misfits;
+    for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        std::wstring text = Text(control);
+        if (text.empty()) continue;
+        wchar_t className[32] = {};
+        GetClassNameW(control, className, 32);
+        LONG style = GetWindowLongW(control, GWL_STYLE);
+        RECT client{};
+        GetClientRect(control, &client);
+        HDC dc = GetDC(control);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+        RECT needed{0, 0, client.right, 0};
+        LONG room = client.right;
+        bool fits = true;
+        if (lstrcmpiW(className, L"Static") == 0) {
+            UINT flags = DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0);
+            DrawTextW(dc, text.c_str(), -1, &needed, flags);
+            fits = needed.bottom <= client.bottom && needed.right <= client.right;
+        } else if (lstrcmpiW(className, L"Button") == 0) {
+            DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_SINGLELINE);
+            LONG type = style & BS_TYPEMASK;
+            if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+                type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE) {
+                room -= GetSystemMetrics(SM_CXMENUCHECK) + 4;    // the box and the gap after it
+            } else if (type == BS_GROUPBOX) {
+                room -= 2 * 8;                                   // the frame's corners
+            } else {
+                room -= 2 * 3;                                   // a push button's edges
+            }
+            fits = needed.right <= room;
+        }
+        SelectObject(dc, old);
+        ReleaseDC(control, dc);
+        if (!fits) {
+            misfits.push_back(std::to_wstring(GetDlgCtrlID(control)) + L": " + text + L" (needs " +
+                              std::to_wstring(needed.right) + L"x" + std::to_wstring(needed.bottom) +
+                              L" px, has " + std::to_wstring(room) + L"x" + std::to_wstring(client.bottom) + L")");
+        }
+    }
+    return misfits;
+}
+
+// Reads and writes values of one key below HKEY_CURRENT_USER, independently
+// of the program's own registry code.
+class RegistryKey {
+public:
+    explicit RegistryKey(std::wstring path) : m_path(std::move(path)) {}
+    const std::wstring& Path() const { return m_path; }
+
+    void Delete() const { RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str()); }
+    bool Exists() const {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+        RegCloseKey(key);
+        return true;
+    }
+    std::optional<DWORD> ReadDword(const std::wstring& name) const {
+        DWORD value = 0;
+        DWORD size = sizeof(value);
+        if (RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr,
+                         &value, &size) != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        return value;
+    }
+    std::optional<std::wstring> ReadString(const std::wstring& name) const {
+        DWORD size = 0;
+        if (RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
+                         &size) != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1);
+        size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        if (RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr,
+                         buffer.data(), &size) != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        return std::wstring(buffer.data());
+    }
+    // Any type and any bytes, for values the program did not write itself.
+    bool WriteRaw(const std::wstring& name, DWORD type, const void* data, DWORD size) const {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS) {
+            return false;
+        }
+        bool written = RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) ==
+                       ERROR_SUCCESS;
+        RegCloseKey(key);
+        return written;
+    }
+    bool WriteDword(const std::wstring& name, DWORD value) const {
+        return WriteRaw(name, REG_DWORD, &value, sizeof(value));
+    }
+    bool WriteString(const std::wstring& name, const std::wstring& value) const {
+        return WriteRaw(name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+
+private:
+    std::wstring m_path;
+};
+
+// The profile of one test: the application name "TirvoTest_<suite>_<test>"
+// keeps tests that run at the same time apart. The key is empty at start
+// and removed at the end.
+class TestProfile : public RegistryKey {
+public:
+    TestProfile() : RegistryKey(L"Software\\Dremmil\\" + MakeAppName()), m_appName(MakeAppName()) { Delete(); }
+    ~TestProfile() { Delete(); }
+    TestProfile(const TestProfile&) = delete;
+    TestProfile& operator=(const TestProfile&) = delete;
+    const std::wstring& AppName() const { return m_appName; }
+
+private:
+    static std::wstring MakeAppName() {
+        const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string("TirvoTest_") + test->test_suite_name() + "_" + test->name();
+        for (char& c : name) {
+            if (c == '/' || c == '\\') c = '_';
+        }
+        return std::wstring(name.begin(), name.end());
+    }
+    std::wstring m_appName;
+};
+
+// Runs program() on this thread and user() on a second thread; returns when
+// both have ended. If the program is still running once the user is done,
+// its windows are closed until it ends; if it does not end within the
+// timeout, the test program stops with a message rather than hang.
+inline void RunWithUser(const std::function<void()>& program, const std::function<void()>& user,
+                        std::chrono::milliseconds timeout = 60s) {
+    std::atomic<bool> programEnded{false};
+    std::thread userThread([&] {
+        user();
+        bool ended = WaitUntil(
+            [&] {
+                if (programEnded) return true;
+                for (HWND hwnd : OwnTopWindows()) {
+                    if (IsWindowEnabled(hwnd)) PostMessageW(hwnd, WM_CLOSE, 0, 0);
+                }
+                return false;
+            },
+            timeout);
+        if (!ended) {
+            std::fprintf(stderr, "The program's windows did not close; stopping the test program.\n");
+            std::fflush(stderr);
+            std::_Exit(3);
+        }
+    });
+    program();
+    programEnded = true;
+    userThread.join();
+}
+
+// Start-up as the program does it (settings loaded from the profile's key,
+// main window run modally, settings saved), with a user on a second thread.
+inline void RunMainWindow(const TestProfile& profile, const std::function<void()>& user) {
+    RunWithUser(
+        [&] {
+            CArchiverApp app(profile.AppName().c_str());
+            app.InitInstance();
+        },
+        user);
+}
+
+}  // namespace gui
