@@ -9,7 +9,9 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <cstring>
 #include <fstream>
 #include <algorithm>
@@ -266,6 +268,346 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
     }
     std::cout << table.str();
     std::ofstream(fs::temp_directory_path() / "tirvo-engine-matrix.txt") << table.str();
+}
+
+// Update and freshen compare at the two-second resolution of ZIP times.
+TEST_F(EngineTest, UpdateAndFreshenReplaceOnlyOlderEntries) {
+    struct Case {
+        const char* name;
+        bool freshen;
+        long long fileAge;   // seconds the file is moved after the archive was made
+        bool replaced;
+    };
+    const Case cases[] = {
+        {"update, file newer", false, 10, true},   {"update, same time", false, 0, false},
+        {"update, file older", false, -10, false}, {"freshen, file newer", true, 10, true},
+        {"freshen, file older", true, -10, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::error_code ec;
+        fs::remove_all(src, ec);
+        fs::remove(archive, ec);
+        WriteFile(src / "a.txt", "old");
+        ASSERT_EQ(Run(NewRequest({"a.txt"})).status, ZIP_OK);
+        WriteFile(src / "a.txt", "new");
+        WriteFile(src / "b.txt", "added");
+        auto when = fs::last_write_time(src / "b.txt");
+        fs::last_write_time(src / "a.txt", when + std::chrono::seconds(c.fileAge));
+        Touch(src / "b.txt", 0);
+        // The archive was made now; make the entry's time equal to the file's "now".
+        Request r = NewRequest({"*.txt"});
+        r.options.update = !c.freshen;
+        r.options.freshen = c.freshen;
+        Outcome out = Run(r);
+        ASSERT_EQ(out.status, ZIP_OK) << out.log;
+        ExpectedArchive want{{"a.txt", Expected::File(c.replaced ? "new" : "old")}};
+        if (!c.freshen) want["b.txt"] = Expected::File("added");
+        ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
+        EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe();
+    }
+}
+
+// Runs that fail leave the old archive exactly as it was and no temporary file.
+TEST_F(EngineTest, FailedRunsLeaveOldArchiveByteForByte) {
+    struct Case {
+        const char* name;
+        std::function<void(Request&, Answers&)> set;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"cancel at second entry", [](Request&, Answers& a) { a.cancelAtService = 2; }, ZIP_CANCELLED, "中止"},
+        {"password empty", [](Request& r, Answers& a) { r.options.encrypt = 1; a.passwords = {"", ""}; },
+         ZIP_PASSWORD, "パスワードが空"},
+        {"password mismatch", [](Request& r, Answers& a) { r.options.encrypt = 1; a.passwords = {"abc", "abd"}; },
+         ZIP_PASSWORD, "一致しません"},
+        {"name clash", [](Request& r, Answers&) { r.options.junkDirs = 1; }, ZIP_NAME_CLASH, "x/same.txt と y/same.txt"},
+        {"bad date", [](Request& r, Answers&) { r.options.includeDate = 1; r.date = "13452000"; }, ZIP_BAD_REQUEST,
+         "13452000"},
+        {"nothing matches", [](Request& r, Answers&) { r.names = {"nomatch*"}; }, ZIP_NOTHING_TO_DO, "対象"},
+    };
+    WriteFile(src / "x" / "same.txt", "1");
+    WriteFile(src / "y" / "same.txt", "2");
+    ASSERT_EQ(Run(NewRequest({"x"})).status, ZIP_OK);
+    std::string before = ReadFile(archive);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Request r = NewRequest({"x", "y"});
+        Answers answers;
+        c.set(r, answers);
+        Outcome out = Run(r, answers);
+        EXPECT_EQ(out.status, c.status) << out.log;
+        EXPECT_NE(out.log.find(c.message), std::string::npos) << out.log;
+        EXPECT_TRUE(ReadFile(archive) == before) << "old archive changed";
+        EXPECT_EQ(Leftovers(folder.Path()), (std::vector<std::string>{"out.zip", "src"}));
+    }
+    // No archive is created when the run fails before writing.
+    fs::remove(archive);
+    Request r = NewRequest({"nomatch"});
+    EXPECT_EQ(Run(r).status, ZIP_NOTHING_TO_DO);
+    EXPECT_FALSE(Exists(archive));
+}
+
+TEST_F(EngineTest, RefusesExistingFileThatIsNotAReadableZip) {
+    WriteFile(src / "a.txt", "a");
+    ASSERT_EQ(Run(NewRequest({"a.txt"})).status, ZIP_OK);
+    std::string valid = ReadFile(archive);
+    const std::pair<const char*, std::string> cases[] = {
+        {"text", "this is not an archive"},
+        {"empty", ""},
+        {"truncated", valid.substr(0, valid.size() - 5)},
+        {"directory cut off", valid.substr(0, 40) + valid.substr(valid.size() - 22)},
+    };
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        WriteFile(archive, bytes);
+        Outcome out = Run(NewRequest({"a.txt"}));
+        EXPECT_EQ(out.status, ZIP_NOT_A_ZIP) << out.log;
+        EXPECT_NE(out.log.find("ZIP書庫として読めません"), std::string::npos);
+        EXPECT_TRUE(ReadFile(archive) == bytes) << "file changed";
+    }
+}
+
+TEST_F(EngineTest, CommentIsOfferedWholeAndReplaced) {
+    WriteFile(src / "a.txt", "a");
+    Request r = NewRequest({"a.txt"});
+    r.options.comment = 1;
+    Answers answers;
+    std::string longest(65535, 'c');
+    answers.comment = longest;
+    Outcome first = Run(r, answers);
+    ASSERT_EQ(first.status, ZIP_OK) << first.log;
+    EXPECT_EQ(first.commentOffered, "");  // a new archive has no comment
+    // Nothing else changes: the new comment alone rewrites the archive.
+    answers.comment = "短い";
+    Outcome second = Run(r, answers);
+    ASSERT_EQ(second.status, ZIP_OK) << second.log;
+    EXPECT_EQ(second.commentOffered, longest);
+    EXPECT_EQ(Python("import zipfile,sys;print(zipfile.ZipFile(sys.argv[1]).comment.decode(\"cp932\"))", Utf8(archive)),
+              "短い");
+    EXPECT_TRUE(CheckWithReaders(Utf8(archive), {{"a.txt", Expected::File("a")}}).AllAccepted());
+}
+
+// Names are patterns with '*', '?' and classes; the program escapes '[' and
+// '-' as "[[]" and "[-]".
+TEST_F(EngineTest, NamePatternsSelectFiles) {
+    for (const char* f : {"a-b[1].txt", "ab1].txt", "a.txt", "b.txt", "ab.log", "c.txt"}) WriteFile(src / f, f);
+    WriteFile(src / "dir" / "in.txt", "in");
+    struct Case {
+        std::vector<std::string> names;
+        std::vector<std::string> files;
+    };
+    const Case cases[] = {
+        {{"a[-]b[[]1].txt"}, {"a-b[1].txt"}},
+        {{"?.txt"}, {"a.txt", "b.txt", "c.txt"}},
+        {{"[ab].txt"}, {"a.txt", "b.txt"}},
+        {{"[!ab].txt"}, {"c.txt"}},
+        {{"*.log", "a.txt"}, {"ab.log", "a.txt"}},
+        {{"dir/*.txt"}, {"dir/in.txt"}},
+        {{"a.txt", "a.txt", "[a].txt"}, {"a.txt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.names[0]);
+        fs::remove(archive);
+        Request r = NewRequest(c.names);
+        r.options.noDirEntries = 1;
+        Outcome out = Run(r);
+        ASSERT_EQ(out.status, ZIP_OK) << out.log;
+        ExpectedArchive want;
+        for (const std::string& f : c.files) want[f] = Expected::File(f.rfind("dir/", 0) == 0 ? "in" : f);
+        ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
+        EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe();
+    }
+}
+
+// The archive inside the tree it archives, a link out of the tree, a name
+// that code page 932 cannot hold, and entries of methods this engine does not
+// write, copied raw from the old archive.
+TEST_F(EngineTest, TreeEdgeCases) {
+    WriteFile(src / "tree" / "a.txt", "a");
+    WriteFile(src / "tree" / "한국어.txt", "korean");
+    WriteFile(folder.Path() / "outside" / "secret.txt", "must not be archived");
+    fs::create_directory_symlink(folder.Path() / "outside", src / "tree" / "link");
+    fs::path inner = src / "tree" / "self.zip";
+    ASSERT_EQ(Python("import zipfile,sys;z=zipfile.ZipFile(sys.argv[1],\"w\");"
+                     "z.writestr(zipfile.ZipInfo(\"bz.txt\"),b\"bzip2 \"*100,compress_type=zipfile.ZIP_BZIP2);"
+                     "z.writestr(zipfile.ZipInfo(\"xz.txt\"),b\"lzma \"*100,compress_type=zipfile.ZIP_LZMA);z.close()",
+                     Utf8(inner)),
+              "");
+    archive = inner;
+    Outcome out = Run(NewRequest({"tree"}));
+    ASSERT_EQ(out.status, ZIP_OK) << out.log;
+    EXPECT_NE(out.log.find("リンク"), std::string::npos);
+    ExpectedArchive want{{"bz.txt", Expected::File(std::string(600, ' '))},
+                         {"xz.txt", Expected::File("")},
+                         {"tree/", Expected::Dir()},
+                         {"tree/a.txt", Expected::File("a")},
+                         {"tree/한국어.txt", Expected::File("korean")}};
+    std::string bz, xz;
+    for (int i = 0; i < 100; ++i) bz += "bzip2 ", xz += "lzma ";
+    want["bz.txt"] = Expected::File(bz);
+    want["xz.txt"] = Expected::File(xz);
+    // 7-Zip and bsdtar both read bzip2 and LZMA entries, so all three must agree.
+    ReaderVerdict verdict = CheckWithReaders(Utf8(inner), want);
+    EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe();
+    EXPECT_EQ(Python("import zipfile,sys;print([i.flag_bits & 0x800 for i in zipfile.ZipFile(sys.argv[1]).infolist()])",
+                     Utf8(inner)),
+              "[0, 0, 0, 0, 2048]");
+}
+
+TEST_F(EngineTest, DateFiltersSelectByDay) {
+    WriteFile(src / "old.txt", "old");
+    WriteFile(src / "new.txt", "new");
+    Touch(src / "old.txt", -3 * 86400);
+    std::time_t now = std::time(nullptr);
+    std::tm today = *std::localtime(&now);
+    char date[16];
+    std::strftime(date, sizeof date, "%m%d%Y", &today);
+    struct Case {
+        const char* name;
+        bool onOrAfter, before;
+        std::vector<std::string> files;
+        int status;
+    };
+    const Case cases[] = {
+        {"on or after today", true, false, {"new.txt"}, ZIP_OK},
+        {"before today", false, true, {"old.txt"}, ZIP_OK},
+        {"both: nothing is both", true, true, {}, ZIP_NOTHING_TO_DO},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(archive);
+        Request r = NewRequest({"*.txt"});
+        r.date = date;
+        r.options.includeDate = c.onOrAfter;
+        r.options.excludeDate = c.before;
+        EXPECT_EQ(Run(r).status, c.status);
+        if (c.status != ZIP_OK) continue;
+        ExpectedArchive want;
+        for (const std::string& f : c.files) want[f] = Expected::File(f.substr(0, 3));
+        EXPECT_TRUE(CheckWithReaders(Utf8(archive), want).AllAccepted());
+    }
+}
+
+// More than 65,535 entries need the Zip64 end records.
+TEST_F(EngineTest, Zip64ForManyEntries) {
+    constexpr int kFiles = 65600;
+    ExpectedArchive want;
+    for (int i = 0; i < kFiles; ++i) {
+        std::string name = "many/" + std::to_string(i / 1000) + "/" + std::to_string(i);
+        if (i % 1000 == 0) fs::create_directories(src / "many" / std::to_string(i / 1000));
+        std::ofstream(src / name, std::ios::binary) << i;
+        want[name] = Expected::File(std::to_string(i));
+    }
+    Request r = NewRequest({"many"});
+    r.options.noDirEntries = 1;
+    r.options.quiet = 1;
+    Outcome out = Run(r);
+    ASSERT_EQ(out.status, ZIP_OK) << out.log;
+    EXPECT_EQ(out.log.find("追加:"), std::string::npos);  // quiet: no line per entry
+    ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
+    EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe();
+    // Updating it reads the Zip64 records back.
+    WriteFile(src / "many" / "0" / "0", "changed");
+    want["many/0/0"] = Expected::File("changed");
+    r.names = {"many/0/0"};
+    ASSERT_EQ(Run(r).status, ZIP_OK);
+    verdict = CheckWithReaders(Utf8(archive), want);
+    EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe();
+}
+
+// An entry over 4 GiB, stored, then a small one behind it: Zip64 sizes in
+// both headers, a Zip64 offset and Zip64 end records.
+TEST_F(EngineTest, Zip64ForEntriesAndArchivesOver4GiB) {
+    constexpr std::uint64_t kBig = (4ull << 30) + 12345;
+    fs::create_directories(src);
+    { std::ofstream(src / "big.bin", std::ios::binary); }
+    fs::resize_file(src / "big.bin", kBig);  // sparse: zeros without the disk space
+    WriteFile(src / "small.txt", "after the big one");
+    Request r = NewRequest({"big.bin", "small.txt"});
+    r.options.level = '0';
+    Outcome out = Run(r);
+    ASSERT_EQ(out.status, ZIP_OK) << out.log;
+    EXPECT_EQ(out.serviceSizes.front(), 0xFFFFFFFFu);  // clamped to 32 bits
+    ExpectedArchive want;
+    want["big.bin"].zeros = kBig;
+    want["small.txt"] = Expected::File("after the big one");
+    ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
+    EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe();
+    // Deflated as well: the local header carries the Zip64 field from the start.
+    fs::remove(archive);
+    r.options.level = '1';
+    r.names = {"big.bin"};
+    ASSERT_EQ(Run(r).status, ZIP_OK);
+    want.erase("small.txt");
+    verdict = CheckWithReaders(Utf8(archive), want);
+    EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe();
+}
+
+// The test build of the engine can make the n-th file operation fail.
+class FaultTest : public EngineTest {
+protected:
+    EngineLibrary faulty{ZIP32_FAULTS_LIBRARY};
+    void Arm(int op, int n) {
+        using ArmFn = void (*)(int, int);
+        reinterpret_cast<ArmFn>(faulty.Symbol("ZpTestArmFault"))(op, n);
+    }
+    enum { kRead, kWrite, kFlush, kRename, kDelete };
+};
+
+TEST_F(FaultTest, ShippedLibraryHasNoFaultHook) {
+    EXPECT_EQ(engine.Symbol("ZpTestArmFault"), nullptr);
+    EXPECT_NE(faulty.Symbol("ZpTestArmFault"), nullptr);
+}
+
+TEST_F(FaultTest, WriteFlushAndRenameFailuresKeepOldArchive) {
+    // Incompressible, so that the new archive takes several writes.
+    std::string noise(3 << 20, '\0');
+    std::uint32_t x = 12345;
+    for (char& c : noise) c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
+    WriteFile(src / "d" / "a.txt", noise);
+    WriteFile(src / "d" / "b.txt", "b");
+    ASSERT_EQ(RunRequest(faulty, NewRequest({"d/a.txt"}), Answers()).status, ZIP_OK);
+    std::string before = ReadFile(archive);
+    const std::pair<int, int> cases[] = {{kWrite, 1}, {kWrite, 3}, {kFlush, 1}, {kRename, 1}};
+    for (const auto& [op, n] : cases) {
+        SCOPED_TRACE(std::to_string(op) + "/" + std::to_string(n));
+        Arm(op, n);
+        Outcome out = RunRequest(faulty, NewRequest({"d"}), Answers());
+        Arm(op, 0);
+        EXPECT_EQ(out.status, ZIP_WRITE_FAILED) << out.log;
+        EXPECT_TRUE(ReadFile(archive) == before) << "old archive changed";
+        EXPECT_EQ(Leftovers(folder.Path()), (std::vector<std::string>{"out.zip", "src"}));
+    }
+}
+
+// Move: a file that cannot be read is reported and kept, the rest archived
+// and deleted; a delete that fails leaves the archive in place.
+TEST_F(FaultTest, MoveKeepsWhatItCouldNotStore) {
+    WriteFile(src / "d" / "a.txt", "a");
+    WriteFile(src / "d" / "b.txt", "b");
+    Request r = NewRequest({"d"});
+    r.options.move = 1;
+    Arm(kRead, 1);  // no old archive: the first read is d/a.txt
+    Outcome out = RunRequest(faulty, r, Answers());
+    Arm(kRead, 0);
+    EXPECT_EQ(out.status, ZIP_PARTIAL) << out.log;
+    EXPECT_NE(out.log.find("d/a.txt を読み込めません"), std::string::npos) << out.log;
+    EXPECT_TRUE(Exists(src / "d" / "a.txt"));
+    EXPECT_FALSE(Exists(src / "d" / "b.txt"));
+    EXPECT_TRUE(CheckWithReaders(Utf8(archive), {{"d/", Expected::Dir()}, {"d/b.txt", Expected::File("b")}})
+                    .AllAccepted());
+
+    Arm(kDelete, 1);
+    out = RunRequest(faulty, r, Answers());
+    Arm(kDelete, 0);
+    EXPECT_EQ(out.status, ZIP_DELETE_FAILED) << out.log;
+    EXPECT_TRUE(Exists(src / "d" / "a.txt"));
+    EXPECT_TRUE(CheckWithReaders(Utf8(archive), {{"d/", Expected::Dir()},
+                                                 {"d/a.txt", Expected::File("a")},
+                                                 {"d/b.txt", Expected::File("b")}})
+                    .AllAccepted());
 }
 
 }  // namespace
