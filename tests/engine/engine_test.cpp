@@ -490,6 +490,43 @@ TEST_F(EngineTest, DateFiltersSelectByDay) {
     }
 }
 
+// Archives from other writers (data descriptors, a stub in front, Zip64
+// records on a small archive, encrypted entries) are updated with their
+// entries copied raw.
+TEST_F(EngineTest, UpdatesArchivesFromOtherWriters) {
+    WriteFile(src / "new.txt", "added");
+    for (const char* seed : {"descriptor-comment.zip", "stub.zip", "zip64.zip", "engine-encrypted.zip", "empty.zip"}) {
+        SCOPED_TRACE(seed);
+        bool encrypted = std::string(seed).find("encrypted") != std::string::npos;
+        fs::copy_file(fs::path(FUZZ_CORPUS) / seed, archive, fs::copy_options::overwrite_existing);
+        // What the archive holds now, as Python reads it.
+        std::string listing = Python("import zipfile,sys;z=zipfile.ZipFile(sys.argv[1],metadata_encoding=\"cp932\");"
+                                     "z.setpassword(b\"seed\");"
+                                     "[print(i.filename, z.read(i).hex()) for i in z.infolist()]",
+                                     Utf8(archive));
+        ExpectedArchive want{{"new.txt", Expected::File("added")}};
+        std::istringstream lines(listing);
+        for (std::string name, hex; lines >> name;) {
+            if (name.back() == '/') {
+                want[name] = Expected::Dir();
+                continue;
+            }
+            lines >> hex;
+            std::string bytes;
+            for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+            want[name] = Expected::File(bytes);
+        }
+        Request r = NewRequest({"new.txt"});
+        r.options.encrypt = encrypted;
+        Answers answers;
+        answers.passwords = {"seed", "seed"};
+        Outcome out = Run(r, answers);
+        ASSERT_EQ(out.status, ZIP_OK) << out.log;
+        ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want, encrypted ? "seed" : "");
+        EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe() << "\n" << listing;
+    }
+}
+
 // More than 65,535 entries need the Zip64 end records.
 TEST_F(EngineTest, Zip64ForManyEntries) {
     constexpr int kFiles = 65600;

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds the archive-reader fuzz target with clang (libFuzzer, ASan, UBSan)
+# and runs it for a bounded time on a copy of the seed corpus.
+# usage: fuzz-reader.sh OUTDIR [SECONDS]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$1
+seconds=${2:-60}
+mkdir -p "$out/corpus" "$out/findings"
+clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+  -I"$root/engine" "$root/fuzz/archive_reader_fuzzer.cpp" "$root/engine/archive_reader.cpp" \
+  "$root/engine/text_codec.cpp" -lz -o "$out/archive_reader_fuzzer"
+cp -n "$root"/fuzz/corpus/* "$out/corpus/" 2>/dev/null || true
+cd "$out"
+./archive_reader_fuzzer -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
+  -artifact_prefix="$out/findings/" -print_final_stats=1 corpus 2>&1 | tee fuzz.log | grep -E 'stat::|ERROR|SUMMARY|Done' || true
+# Any crash, leak or timeout leaves an artifact; the run fails on one.
+if ls findings/* >/dev/null 2>&1; then
+  echo "findings: $(ls findings)"
+  exit 1
+fi
+grep -q 'Done [0-9]* runs' fuzz.log
