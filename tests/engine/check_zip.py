@@ -2,6 +2,8 @@
 """Checks one archive with three independent readers.
 
 usage: check_zip.py ARCHIVE EXPECTED.json [PASSWORD]
+       check_zip.py --dir DIR   (every X.zip there with its X.zip.expected.json
+                                 and, when encrypted, X.zip.password)
 
 EXPECTED maps every entry name the archive must hold (and nothing else) to
 "dir", {"hex": "..."} (the content) or {"zeros": N} (N zero bytes). Prints
@@ -106,20 +108,43 @@ def compare(seen, expected, hashed=False):
     return "missing %s extra %s differ %s" % (missing, extra, differ)
 
 
+def check(archive, expected, password):
+    results = {}
+    for name, run in (("python", lambda: python_reader(archive, expected, password)),
+                      ("7zz", lambda: seven_zip(archive, password)),
+                      ("bsdtar", lambda: bsdtar(archive, expected, password))):
+        try:
+            results[name] = run()
+        except Exception as e:  # a reader that throws has refused the archive
+            results[name] = "%s: %s" % (type(e).__name__, e)
+    return results
+
+
 def main():
+    if sys.argv[1] == "--dir":
+        folder, ok, count = sys.argv[2], True, 0
+        for name in sorted(os.listdir(folder)):
+            if not name.endswith(".zip"):
+                continue
+            archive = os.path.join(folder, name)
+            with open(archive + ".expected.json", encoding="utf-8") as f:
+                expected = json.load(f)
+            password = ""
+            if os.path.exists(archive + ".password"):
+                with open(archive + ".password", encoding="utf-8") as f:
+                    password = f.read()
+            results = check(archive, expected, password)
+            print("%s: %s" % (name, ", ".join("%s %s" % kv for kv in results.items())))
+            ok = ok and all(v == "ok" for v in results.values())
+            count += 1
+        sys.exit(0 if ok and count else 1)
     archive, expected_path = sys.argv[1], sys.argv[2]
     password = sys.argv[3] if len(sys.argv) > 3 else ""
     with open(expected_path, encoding="utf-8") as f:
         expected = json.load(f)
-    results = {}
-    for name, check in (("python", lambda: python_reader(archive, expected, password)),
-                        ("7zz", lambda: seven_zip(archive, password)),
-                        ("bsdtar", lambda: bsdtar(archive, expected, password))):
-        try:
-            results[name] = check()
-        except Exception as e:  # a reader that throws has refused the archive
-            results[name] = "%s: %s" % (type(e).__name__, e)
-        print("%s: %s" % (name, results[name]))
+    results = check(archive, expected, password)
+    for name, verdict in results.items():
+        print("%s: %s" % (name, verdict))
     sys.exit(0 if all(v == "ok" for v in results.values()) else 1)
 
 

@@ -1,33 +1,12 @@
 #include "reader_check.h"
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #ifndef CHECK_ZIP_SCRIPT
 #error CHECK_ZIP_SCRIPT names check_zip.py
 #endif
 
 namespace {
-
-std::string Hex(const std::string& bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += kDigits[c >> 4];
-        out += kDigits[c & 15];
-    }
-    return out;
-}
-
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
 
 std::string Quote(const std::string& arg) {
     std::string out = "'";
@@ -53,19 +32,7 @@ std::string ReaderVerdict::Describe() const {
 ReaderVerdict CheckWithReaders(const std::string& archive, const ExpectedArchive& expected,
                                const std::string& password) {
     std::string spec = archive + ".expected.json";
-    {
-        std::ofstream out(spec, std::ios::binary);
-        out << "{";
-        bool first = true;
-        for (const auto& [name, e] : expected) {
-            out << (first ? "" : ",") << JsonString(name) << ":";
-            if (e.isDir) out << "\"dir\"";
-            else if (e.zeros) out << "{\"zeros\":" << e.zeros << "}";
-            else out << "{\"hex\":\"" << Hex(e.content) << "\"}";
-            first = false;
-        }
-        out << "}";
-    }
+    WriteExpectedJson(spec, expected);
     std::string command = "python3 " + Quote(CHECK_ZIP_SCRIPT) + " " + Quote(archive) + " " + Quote(spec);
     if (!password.empty()) command += " " + Quote(password);
     ReaderVerdict verdict{"not run", "not run", "not run"};

@@ -2,20 +2,9 @@
 // 7-Zip (7zz t) and bsdtar (extract and compare), through check_zip.py.
 #pragma once
 
-#include <cstdint>
-#include <map>
-#include <string>
+#include "expected_archive.h"
 
-// What an archive must hold: name -> content. Folder names end in '/' and
-// map to an empty Expected with isDir set.
-struct Expected {
-    bool isDir = false;
-    std::string content;
-    std::uint64_t zeros = 0;  // instead of content: this many zero bytes
-    static Expected Dir() { Expected e; e.isDir = true; return e; }
-    static Expected File(std::string c) { Expected e; e.content = std::move(c); return e; }
-};
-using ExpectedArchive = std::map<std::string, Expected>;
+#include <string>
 
 struct ReaderVerdict {
     std::string python, sevenZip, bsdtar;   // "ok" or why the reader refused

@@ -1,0 +1,20 @@
+// What an archive must hold, and its JSON form for check_zip.py.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+// What an archive must hold: name -> content. Folder names end in '/' and
+// map to an empty Expected with isDir set.
+struct Expected {
+    bool isDir = false;
+    std::string content;
+    std::uint64_t zeros = 0;  // instead of content: this many zero bytes
+    static Expected Dir() { Expected e; e.isDir = true; return e; }
+    static Expected File(std::string c) { Expected e; e.content = std::move(c); return e; }
+};
+using ExpectedArchive = std::map<std::string, Expected>;
+
+// Writes the form check_zip.py reads: {"name": "dir" | {"hex": ...} | {"zeros": N}}.
+void WriteExpectedJson(const std::string& path, const ExpectedArchive& expected);
