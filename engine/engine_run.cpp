@@ -113,7 +113,7 @@ public:
         }
         report_.Problem(msg::Summary(added_, replaced_, writer_->Entries().size() - added_ - replaced_, unread_));
         if (options_.move) DeleteOriginals();
-        if (unread_ > 0) return ZIP_PARTIAL;
+        if (unread_ > 0 || !found_.unmatched.empty() || !found_.badPatterns.empty()) return ZIP_PARTIAL;
         return undeleted_ > 0 ? ZIP_DELETE_FAILED : ZIP_OK;
     }
 
@@ -200,6 +200,7 @@ private:
         for (const std::string& link : found_.links) report_.Progress(msg::LinkSkipped(link));
         for (const WalkProblem& p : found_.problems) report_.Problem(msg::CannotList(p.relative, msg::Reason(p.error)));
         for (const std::string& p : found_.badPatterns) report_.Problem(msg::OutsideRoot(p));
+        for (const std::string& p : found_.unmatched) report_.Problem(msg::NoMatch(p));
 
         PlanOptions plan;
         plan.mode = options_.freshen ? UpdateMode::Freshen : options_.update ? UpdateMode::Update : UpdateMode::Add;

@@ -25,6 +25,7 @@ public:
             std::string child = Child(relative, path, entry);
             if (!Admit(path, child, entry)) continue;
             if (last) {
+                ++matches_;
                 Add(path, child, entry);
                 if (entry.isDirectory) Tree(path, child);
             } else if (entry.isDirectory) {
@@ -32,6 +33,8 @@ public:
             }
         }
     }
+
+    std::size_t Matches() const { return matches_; }
 
 private:
     bool List(const platform::Path& dir, const std::string& relative, std::vector<platform::FileInfo>& entries) {
@@ -80,6 +83,7 @@ private:
     const WalkOptions& options_;
     WalkResult& result_;
     std::set<platform::Path> seen_;
+    std::size_t matches_ = 0;
 };
 
 // Splits a pattern into components; false when one of them is "..".
@@ -113,6 +117,8 @@ void WalkPatterns(const platform::Path& root, const std::vector<std::string>& pa
             result.badPatterns.push_back(pattern);
             continue;
         }
+        std::size_t before = walker.Matches();
         walker.Match(root, std::string(), components, 0);
+        if (walker.Matches() == before) result.unmatched.push_back(pattern);
     }
 }

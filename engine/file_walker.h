@@ -31,6 +31,7 @@ struct WalkResult {
     std::vector<std::string> links;       // links that were skipped
     std::vector<WalkProblem> problems;    // folders that could not be listed
     std::vector<std::string> badPatterns; // patterns that leave the root ("..")
+    std::vector<std::string> unmatched;   // patterns that matched nothing
 };
 
 // patterns are UTF-8; both '/' and '\' separate components.

@@ -48,6 +48,9 @@ std::string CannotList(const std::string& name, const std::string& reason) {
 std::string OutsideRoot(const std::string& pattern) {
     return "  エラー: " + pattern + " は基準フォルダーの中を指していません。";
 }
+std::string NoMatch(const std::string& pattern) {
+    return "  エラー: " + pattern + " に一致するファイルがありません。";
+}
 std::string CannotDelete(const std::string& name, const std::string& reason) {
     return "  エラー: " + name + " を削除できません (" + reason + ")。";
 }

@@ -24,6 +24,7 @@ std::string KeptOldEntry(const std::string& name);
 std::string LinkSkipped(const std::string& name);
 std::string CannotList(const std::string& name, const std::string& reason);
 std::string OutsideRoot(const std::string& pattern);
+std::string NoMatch(const std::string& pattern);
 std::string CannotDelete(const std::string& name, const std::string& reason);
 
 std::string BadRequest(const std::string& what);

@@ -44,7 +44,7 @@ struct ZipOptions {
     int verbose;            // always 1
     int quiet;              // no progress output
     int crlfToLf;           // text files: CR/LF -> LF
-    int lfToCrlf;           // text files: LF -> CR/LF
+    int lfToCrlf;           // text files: LF -> CR/LF (both set: they cancel, files are stored as they are)
     int junkDirs;           // store names without their directories
     int reserved68;
     int shortNames;         // store MS-DOS 8.3 names
@@ -99,20 +99,27 @@ struct ZipVersionInfo {
 };
 
 // ZpArchive's status. 0 is success; everything else says why the run ended.
+// Whenever the status is not ZIP_OK, ZIP_PARTIAL or ZIP_DELETE_FAILED the
+// archive is exactly as it was before the run (or still absent), and no
+// temporary file is left. Every failure is also described through ZipPrint.
 enum ZipStatus : int {
-    ZIP_OK = 0,
-    ZIP_PARTIAL = 1,        // archive written, but some files could not be read (and were kept)
+    ZIP_OK = 0,             // done; also when nothing needed changing (update, freshen)
+    ZIP_PARTIAL = 1,        // archive written, but some files could not be read or some names matched
+                            // nothing; those files were left out (move keeps them), an entry they were
+                            // to replace keeps its old content
     ZIP_CANCELLED = 2,      // ZipService asked to stop; the old archive is unchanged
-    ZIP_BAD_REQUEST = 3,    // missing records, options or callbacks
+    ZIP_BAD_REQUEST = 3,    // not initialised, options not set, or a record, string, root directory
+                            // or filter date that is missing or unusable
     ZIP_NOT_A_ZIP = 4,      // the existing file is not a readable ZIP archive; left unchanged
-    ZIP_OPEN_FAILED = 5,    // the archive or its temporary file could not be opened or created
+    ZIP_OPEN_FAILED = 5,    // the temporary file could not be created
     ZIP_WRITE_FAILED = 6,   // writing the temporary file or replacing the archive failed
-    ZIP_READ_FAILED = 7,    // reading the existing archive failed
-    ZIP_NAME_CLASH = 8,     // two files would be stored under the same name
+    ZIP_READ_FAILED = 7,    // opening or reading the existing archive failed
+    ZIP_NAME_CLASH = 8,     // two files would be stored under the same name (names without folders)
     ZIP_PASSWORD = 9,       // password empty or not confirmed
     ZIP_NO_MEMORY = 10,
-    ZIP_NOTHING_TO_DO = 11, // no file matched; the archive was not touched
-    ZIP_DELETE_FAILED = 12, // archive in place, but some originals could not be deleted (move)
+    ZIP_NOTHING_TO_DO = 11, // no file matched (or passed the date filters); the archive was not touched
+    ZIP_DELETE_FAILED = 12, // move: archive in place, but some originals could not be deleted; when files
+                            // could not be read as well, ZIP_PARTIAL is returned
 };
 
 using ZpVersionFn = void(ZIP_API*)(ZipVersionInfo* info);
