@@ -54,7 +54,7 @@ std::wstring CAppBase::ProfileKeyPath(const std::wstring& section) const {
     return path;
 }
 
-int CAppBase::GetProfileInt(const std::wstring& section, const std::wstring& entry,
+int CAppBase::ReadProfileInt(const std::wstring& section, const std::wstring& entry,
                             int defaultValue) const {
     std::wstring key = ProfileKeyPath(section);
     if (key.empty()) return defaultValue;
@@ -66,7 +66,7 @@ int CAppBase::GetProfileInt(const std::wstring& section, const std::wstring& ent
     return static_cast<int>(value);
 }
 
-std::wstring CAppBase::GetProfileString(const std::wstring& section, const std::wstring& entry,
+std::wstring CAppBase::ReadProfileString(const std::wstring& section, const std::wstring& entry,
                                         const std::wstring& defaultValue) const {
     std::wstring key = ProfileKeyPath(section);
     if (key.empty()) return defaultValue;
@@ -109,12 +109,12 @@ bool WriteValue(const std::wstring& keyPath, const std::wstring& entry, DWORD ty
 
 }  // namespace
 
-bool CAppBase::WriteProfileInt(const std::wstring& section, const std::wstring& entry, int value) {
+bool CAppBase::SaveProfileInt(const std::wstring& section, const std::wstring& entry, int value) {
     DWORD data = static_cast<DWORD>(value);
     return WriteValue(ProfileKeyPath(section), entry, REG_DWORD, &data, sizeof(data));
 }
 
-bool CAppBase::WriteProfileString(const std::wstring& section, const std::wstring& entry,
+bool CAppBase::SaveProfileString(const std::wstring& section, const std::wstring& entry,
                                   const std::wstring& value) {
     std::wstring text(value.c_str());  // a string ends at its first terminator
     if (text.size() > kMaxProfileString) return false;

@@ -7,13 +7,16 @@
 //   CMyApp theApp;                        // global; wWinMain calls theApp.Run()
 //
 //   SetRegistryKey(L"Company");           // profile = HKCU\Software\Company\<AppName>
-//   int n = GetProfileInt(L"", L"nLevel", 6);      // "" = values in the app's key
-//   WriteProfileString(L"", L"stFileName", name);  // creates the key on demand
+//   int n = ReadProfileInt(L"", L"nLevel", 6);      // "" = values in the app's key
+//   SaveProfileString(L"", L"stFileName", name);  // creates the key on demand
 //
 // The application name is the program file's base name without extension,
 // unless the constructor is given one. Reads fall back to the default when
-// the key or value is missing, has another type than asked for, or a string
-// is longer than kMaxProfileString characters. Writes report success.
+// the key or value is missing, has another type than asked for (an int is a
+// 4-byte REG_DWORD; a string is REG_SZ, or REG_EXPAND_SZ read expanded), or
+// a string is longer than kMaxProfileString characters. A string ends at
+// its first terminator. Writes report success. (The names differ from the
+// Win32 profile functions, which are macros.)
 #pragma once
 
 #include <windows.h>
@@ -47,11 +50,11 @@ public:
     // The profile's key below HKEY_CURRENT_USER; empty before SetRegistryKey.
     std::wstring ProfileKeyPath(const std::wstring& section) const;
 
-    int GetProfileInt(const std::wstring& section, const std::wstring& entry, int defaultValue) const;
-    std::wstring GetProfileString(const std::wstring& section, const std::wstring& entry,
+    int ReadProfileInt(const std::wstring& section, const std::wstring& entry, int defaultValue) const;
+    std::wstring ReadProfileString(const std::wstring& section, const std::wstring& entry,
                                   const std::wstring& defaultValue) const;
-    bool WriteProfileInt(const std::wstring& section, const std::wstring& entry, int value);
-    bool WriteProfileString(const std::wstring& section, const std::wstring& entry,
+    bool SaveProfileInt(const std::wstring& section, const std::wstring& entry, int value);
+    bool SaveProfileString(const std::wstring& section, const std::wstring& entry,
                             const std::wstring& value);
 
     // The window that owns dialogs opened without an owner, and that the

@@ -257,10 +257,11 @@ TEST(MainWindow, MinimisedWindowPaintsItselfAndKeepsItsSettings) {
         EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(main, WM_QUERYDRAGICON, 0, 0)),
                   reinterpret_cast<HICON>(SendMessageW(main, WM_GETICON, ICON_BIG, 0)));
         EXPECT_TRUE(SendMessageW(main, WM_GETICON, ICON_BIG, 0));
-        PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        // As the task bar does it.
+        ShowWindow(main, SW_MINIMIZE);
         ASSERT_TRUE(gui::WaitUntil([&] { return IsIconic(main) != FALSE; }));
-        RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        PostMessageW(main, WM_SYSCOMMAND, SC_RESTORE, 0);
+        RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        ShowWindow(main, SW_RESTORE);
         ASSERT_TRUE(gui::WaitUntil([&] { return IsIconic(main) == FALSE; }));
         gui::Click(main, IDC_FORCE);
         gui::PressKey(main, VK_ESCAPE);
