@@ -10,10 +10,13 @@
 #include "platform.h"
 #include "text_codec.h"
 #include "update_plan.h"
+#include "worker_pool.h"
 #include "zip_format.h"
 
 #include <algorithm>
 #include <cstring>
+#include <future>
+#include <map>
 #include <memory>
 #include <new>
 #include <random>
@@ -57,6 +60,29 @@ public:
 private:
     ArchiveOutput& out_;
 };
+
+class StringSink : public ByteSink {
+public:
+    bool Write(std::string_view bytes) override {
+        data.append(bytes);
+        return true;
+    }
+    std::string data;
+};
+
+// A small file compressed ahead of the writer on a worker thread.
+struct Prepared {
+    bool opened = false;
+    CompressResult outcome = CompressResult::ReadFailed;
+    CompressedEntry result;
+    std::string data;
+    platform::Error error;
+};
+
+// Files up to this size are compressed whole in memory, ahead of the writer;
+// at most kAheadBudget bytes of them are in flight at a time.
+constexpr std::uint64_t kSmallFile = 4 << 20;
+constexpr std::uint64_t kAheadBudget = 32 << 20;
 
 // A password that is wiped from memory when it goes.
 class Secret {
@@ -281,17 +307,71 @@ private:
         }
         output_ = std::make_unique<ArchiveOutput>(temp_);
         writer_ = std::make_unique<ArchiveWriter>(*output_);
-        for (const PlannedEntry& entry : plan_.entries) {
+        // Small files are compressed ahead on all processors; the archive is
+        // still written in plan order, so it does not depend on the timing.
+        WorkerPool pool(CompressionThreads());
+        std::map<std::size_t, std::future<Prepared>> ahead;
+        std::size_t nextAhead = 0;
+        std::uint64_t bytesAhead = 0;
+        for (std::size_t i = 0; i < plan_.entries.size(); ++i) {
+            for (; nextAhead < plan_.entries.size() && bytesAhead < kAheadBudget &&
+                   ahead.size() <= 4 * std::max(1u, pool.Threads());
+                 ++nextAhead) {
+                if (nextAhead < i || !IsSmallFile(plan_.entries[nextAhead])) continue;
+                const FoundItem* item = &found_.items[plan_.entries[nextAhead].index];
+                ahead.emplace(nextAhead, pool.Submit([this, item]() { return Prepare(*item); }));
+                bytesAhead += InFlightSize(*item);
+            }
+            const PlannedEntry& entry = plan_.entries[i];
             int status = ZIP_OK;
-            switch (entry.source) {
-            case PlannedEntry::Source::Existing: status = CopyOld(entry.index); break;
-            case PlannedEntry::Source::File: status = AddFile(entry); break;
-            case PlannedEntry::Source::VolumeLabel: status = AddLabel(entry); break;
+            if (auto ready = ahead.find(i); ready != ahead.end()) {
+                Prepared prepared = ready->second.get();
+                ahead.erase(ready);
+                bytesAhead -= InFlightSize(found_.items[entry.index]);
+                status = AddPrepared(entry, prepared);
+            } else {
+                switch (entry.source) {
+                case PlannedEntry::Source::Existing: status = CopyOld(entry.index); break;
+                case PlannedEntry::Source::File: status = AddFile(entry); break;
+                case PlannedEntry::Source::VolumeLabel: status = AddLabel(entry); break;
+                }
             }
             if (status != ZIP_OK) return status;
         }
         if (!writer_->Finish(comment_)) return WriteFailed();
         return ZIP_OK;
+    }
+
+    bool IsSmallFile(const PlannedEntry& entry) const {
+        if (entry.source != PlannedEntry::Source::File) return false;
+        const platform::FileInfo& info = found_.items[entry.index].info;
+        return !info.isDirectory && info.size <= kSmallFile;
+    }
+
+    std::uint64_t InFlightSize(const FoundItem& item) const {
+        return item.info.size * (options_.lfToCrlf && !options_.crlfToLf ? 2 : 1);
+    }
+
+    CompressSettings SettingsFor(const FoundItem& item) const {
+        CompressSettings settings;
+        settings.deflate = level_ > 0 && item.info.size > 0;
+        settings.level = level_;
+        settings.lineEnds = ChooseLineEnds(options_.crlfToLf != 0, options_.lfToCrlf != 0);
+        settings.encrypt = options_.encrypt != 0;
+        settings.password = password_.View();
+        return settings;
+    }
+
+    // On a worker thread: touches nothing but the file and its own result.
+    Prepared Prepare(const FoundItem& item) const {
+        Prepared prepared;
+        platform::File input;
+        prepared.opened = input.OpenRead(item.path, prepared.error);
+        if (!prepared.opened) return prepared;
+        StringSink sink;
+        prepared.outcome = CompressEntry(input, SettingsFor(item), sink, prepared.result, prepared.error);
+        prepared.data = std::move(sink.data);
+        return prepared;
     }
 
     int WriteFailed() {
@@ -335,6 +415,44 @@ private:
         return record;
     }
 
+    // The header fields of a file entry that depend on how it is compressed.
+    void Describe(EntryRecord& record, const CompressSettings& settings, std::uint64_t inputSize) const {
+        record.method = settings.deflate ? kMethodDeflate : kMethodStore;
+        record.versionNeeded = settings.deflate || settings.encrypt ? kVersionDeflate : kVersionStore;
+        if (settings.encrypt) record.flags |= kFlagEncrypted;
+        record.localZip64 = MayNeedZip64(inputSize, settings.lineEnds == LineEnds::ToCrLf);
+        if (record.localZip64) record.versionNeeded = kVersionZip64;
+    }
+
+    void Stored(const PlannedEntry& entry, EntryRecord record, const CompressSettings& settings,
+                const CompressedEntry& result) {
+        writer_->AddToDirectory(std::move(record));
+        ++(entry.replaces >= 0 ? replaced_ : added_);
+        stored_.push_back(entry.index);
+        report_.Progress(msg::Added(entry.name, entry.replaces >= 0, settings.deflate, result.size,
+                                    result.compressedSize, result.converted, settings.encrypt));
+    }
+
+    int AddPrepared(const PlannedEntry& entry, const Prepared& prepared) {
+        const FoundItem& item = found_.items[entry.index];
+        if (Cancelled(entry.name, item.info.size)) {
+            report_.Problem(msg::Cancelled());
+            return ZIP_CANCELLED;
+        }
+        if (!prepared.opened || prepared.outcome == CompressResult::ReadFailed)
+            return Unreadable(entry, msg::CannotRead(entry.name, msg::Reason(prepared.error)));
+        if (prepared.outcome == CompressResult::Changed) return Unreadable(entry, msg::ChangedWhileReading(entry.name));
+        CompressSettings settings = SettingsFor(item);
+        EntryRecord record = NewRecord(entry.name, item.info.modified, item.info.attributes);
+        Describe(record, settings, item.info.size);
+        record.crc = prepared.result.crc;
+        record.size = prepared.result.size;
+        record.compressedSize = prepared.result.compressedSize;
+        if (!writer_->BeginEntry(record) || !output_->Write(prepared.data)) return WriteFailed();
+        Stored(entry, std::move(record), settings, prepared.result);
+        return ZIP_OK;
+    }
+
     int AddFile(const PlannedEntry& entry) {
         const FoundItem& item = found_.items[entry.index];
         if (Cancelled(entry.name, item.info.size)) {
@@ -353,18 +471,8 @@ private:
         platform::Error error;
         if (!input.OpenRead(item.path, error)) return Unreadable(entry, msg::CannotRead(entry.name, msg::Reason(error)));
 
-        CompressSettings settings;
-        settings.deflate = level_ > 0 && item.info.size > 0;
-        settings.level = level_;
-        settings.lineEnds = ChooseLineEnds(options_.crlfToLf != 0, options_.lfToCrlf != 0);
-        settings.encrypt = options_.encrypt != 0;
-        settings.password = password_.View();
-        record.method = settings.deflate ? kMethodDeflate : kMethodStore;
-        record.versionNeeded = settings.deflate || settings.encrypt ? kVersionDeflate : kVersionStore;
-        if (settings.encrypt) record.flags |= kFlagEncrypted;
-        record.localZip64 = MayNeedZip64(item.info.size, settings.lineEnds == LineEnds::ToCrLf);
-        if (record.localZip64) record.versionNeeded = kVersionZip64;
-
+        CompressSettings settings = SettingsFor(item);
+        Describe(record, settings, item.info.size);
         if (!writer_->BeginEntry(record)) return WriteFailed();
         OutputSink sink(*output_);
         CompressedEntry result;
@@ -383,11 +491,7 @@ private:
         record.size = result.size;
         record.compressedSize = result.compressedSize;
         if (!writer_->CompleteEntry(record)) return WriteFailed();
-        writer_->AddToDirectory(std::move(record));
-        ++(entry.replaces >= 0 ? replaced_ : added_);
-        stored_.push_back(entry.index);
-        report_.Progress(msg::Added(entry.name, entry.replaces >= 0, settings.deflate, result.size,
-                                    result.compressedSize, result.converted, settings.encrypt));
+        Stored(entry, std::move(record), settings, result);
         return ZIP_OK;
     }
 

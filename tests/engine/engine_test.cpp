@@ -604,7 +604,7 @@ TEST_F(FaultTest, ShippedLibraryHasNoFaultHook) {
 
 TEST_F(FaultTest, WriteFlushAndRenameFailuresKeepOldArchive) {
     // Incompressible, so that the new archive takes several writes.
-    std::string noise(3 << 20, '\0');
+    std::string noise(6 << 20, '\0');
     std::uint32_t x = 12345;
     for (char& c : noise) c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
     WriteFile(src / "d" / "a.txt", noise);
