@@ -332,7 +332,7 @@ private:
             } else {
                 switch (entry.source) {
                 case PlannedEntry::Source::Existing: status = CopyOld(entry.index); break;
-                case PlannedEntry::Source::File: status = AddFile(entry); break;
+                case PlannedEntry::Source::File: status = AddFile(entry, pool); break;
                 case PlannedEntry::Source::VolumeLabel: status = AddLabel(entry); break;
                 }
             }
@@ -453,7 +453,8 @@ private:
         return ZIP_OK;
     }
 
-    int AddFile(const PlannedEntry& entry) {
+    // Larger files stream into the archive, deflated in blocks on the pool.
+    int AddFile(const PlannedEntry& entry, WorkerPool& pool) {
         const FoundItem& item = found_.items[entry.index];
         if (Cancelled(entry.name, item.info.size)) {
             report_.Problem(msg::Cancelled());
@@ -472,6 +473,7 @@ private:
         if (!input.OpenRead(item.path, error)) return Unreadable(entry, msg::CannotRead(entry.name, msg::Reason(error)));
 
         CompressSettings settings = SettingsFor(item);
+        settings.pool = &pool;
         Describe(record, settings, item.info.size);
         if (!writer_->BeginEntry(record)) return WriteFailed();
         OutputSink sink(*output_);

@@ -1,9 +1,14 @@
 #include "entry_compressor.h"
 
 #include "pkware_crypt.h"
+#include "worker_pool.h"
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <deque>
+#include <new>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -71,6 +76,79 @@ private:
     std::vector<char> buffer_ = std::vector<char>(256 * 1024);
 };
 
+constexpr std::size_t kBlock = 1 << 20;
+constexpr std::size_t kWindow = 32 * 1024;
+
+// One block of a blocked deflate stream: raw deflate primed with the input
+// that precedes it, ending on a byte boundary (or, for the last, the end).
+std::string DeflateBlock(const std::string& input, const std::string& dictionary, int level, bool last) {
+    z_stream z{};
+    std::string out;
+    if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::bad_alloc();
+    if (!dictionary.empty())
+        deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(dictionary.data()), static_cast<uInt>(dictionary.size()));
+    out.resize(deflateBound(&z, static_cast<uLong>(input.size())) + 16);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
+    z.avail_in = static_cast<uInt>(input.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    int rc = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
+    out.resize(out.size() - z.avail_out);
+    deflateEnd(&z);
+    if (rc != (last ? Z_STREAM_END : Z_OK)) throw std::bad_alloc();
+    return out;
+}
+
+// Deflates in blocks on the pool's threads and writes them back in order,
+// with a bounded number of blocks in flight.
+class BlockDeflater {
+public:
+    BlockDeflater(WorkerPool& pool, int level) : pool_(pool), level_(level) {}
+
+    bool Run(const char* data, std::size_t size, bool finish, EntryOutput& out) {
+        while (size > 0) {
+            std::size_t take = std::min(size, kBlock - block_.size());
+            block_.append(data, take);
+            data += take;
+            size -= take;
+            if (block_.size() == kBlock && !Submit(false, out)) return false;
+        }
+        if (!finish) return true;
+        if (!Submit(true, out)) return false;
+        while (!pending_.empty())
+            if (!WriteOldest(out)) return false;
+        return true;
+    }
+
+private:
+    bool Submit(bool last, EntryOutput& out) {
+        std::string dictionary = std::move(dictionary_);
+        dictionary_ = block_.size() >= kWindow ? block_.substr(block_.size() - kWindow)
+                                                : dictionary.substr(std::min(dictionary.size(), block_.size())) + block_;
+        int level = level_;
+        pending_.push_back(pool_.Submit([input = std::move(block_), dictionary = std::move(dictionary), level, last]() {
+            return DeflateBlock(input, dictionary, level, last);
+        }));
+        block_.clear();
+        std::size_t limit = 2 * static_cast<std::size_t>(pool_.Threads()) + 1;
+        while (pending_.size() > limit)
+            if (!WriteOldest(out)) return false;
+        return true;
+    }
+
+    bool WriteOldest(EntryOutput& out) {
+        std::string bytes = pending_.front().get();
+        pending_.pop_front();
+        return out.Write(bytes.data(), bytes.size());
+    }
+
+    WorkerPool& pool_;
+    int level_;
+    std::string block_;
+    std::string dictionary_;   // the last 32 KiB of input so far
+    std::deque<std::future<std::string>> pending_;
+};
+
 // First read: is it text, and what CRC will the stored data have?
 bool Survey(platform::File& input, LineEnds& lineEnds, std::uint32_t& crc, std::vector<unsigned char>& chunk,
             platform::Error& error) {
@@ -121,7 +199,10 @@ CompressResult CompressEntry(platform::File& input, const CompressSettings& sett
         result.compressedSize += header.size();
     }
     std::unique_ptr<Deflater> deflater;
-    if (settings.deflate) {
+    std::unique_ptr<BlockDeflater> blocks;
+    if (settings.deflate && settings.pool) {
+        blocks = std::make_unique<BlockDeflater>(*settings.pool, settings.level);
+    } else if (settings.deflate) {
         deflater = std::make_unique<Deflater>(settings.level);
         if (!deflater->Ok()) return CompressResult::WriteFailed;
     }
@@ -132,6 +213,7 @@ CompressResult CompressEntry(platform::File& input, const CompressSettings& sett
     auto emit = [&](const char* data, std::size_t size, bool finish) {
         crc = Crc(crc, data, size);
         result.size += size;
+        if (blocks) return blocks->Run(data, size, finish, out);
         return deflater ? deflater->Run(data, size, finish, out) : out.Write(data, size);
     };
     for (;;) {

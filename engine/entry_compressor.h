@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string_view>
 
+class WorkerPool;
+
 class ByteSink {
 public:
     virtual ~ByteSink() = default;
@@ -22,6 +24,11 @@ struct CompressSettings {
     LineEnds lineEnds = LineEnds::Keep;
     bool encrypt = false;
     std::string_view password;    // code page 932 bytes, when encrypting
+    // With a pool, deflate works in 1 MiB blocks on its threads, each block
+    // primed with the 32 KiB of input before it, and the blocks joined in
+    // order into one stream. The result depends on the block size only, not
+    // on the number of threads.
+    WorkerPool* pool = nullptr;
 };
 
 struct CompressedEntry {

@@ -531,6 +531,46 @@ TEST_F(EngineTest, UpdatesArchivesFromOtherWriters) {
     }
 }
 
+// Files larger than what is compressed ahead in memory stream through
+// deflate in blocks on worker threads; back-references cross the block
+// boundaries, and the archive is the same byte for byte however many
+// threads there are.
+TEST_F(EngineTest, LargeFilesAreDeflatedInBlocks) {
+    std::string text;
+    for (int i = 0; text.size() < (9u << 20) + 777; ++i)
+        text += "line " + std::to_string(i * 7919 % 100000) + ": the quick brown fox jumps over the lazy dog\n";
+    WriteFile(src / "large.txt", text);
+    struct Case {
+        const char* name;
+        char level;
+        bool lfToCrlf, encrypt;
+    };
+    const Case cases[] = {{"level 6", '6', false, false}, {"level 1, LF to CR/LF", '1', true, false},
+                          {"level 9, encrypted", '9', false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(archive);
+        Request r = NewRequest({"large.txt"});
+        r.options.level = c.level;
+        r.options.lfToCrlf = c.lfToCrlf;
+        r.options.encrypt = c.encrypt;
+        Answers answers;
+        answers.passwords = {"block", "block"};
+        ASSERT_EQ(Run(r, answers).status, ZIP_OK);
+        ReaderVerdict verdict = CheckWithReaders(Utf8(archive), {{"large.txt", Expected::File(c.lfToCrlf ? ToCrLf(text) : text)}},
+                                                 c.encrypt ? "block" : "");
+        EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe();
+        EXPECT_LT(fs::file_size(archive), text.size() / 4);
+        if (c.encrypt) continue;
+        // The test build of the engine runs without worker threads: same bytes.
+        std::string first = ReadFile(archive);
+        fs::remove(archive);
+        EngineLibrary singleThreaded(ZIP32_FAULTS_LIBRARY);
+        ASSERT_EQ(RunRequest(singleThreaded, r, answers).status, ZIP_OK);
+        EXPECT_TRUE(ReadFile(archive) == first) << "the archive depends on the number of threads";
+    }
+}
+
 // More than 65,535 entries need the Zip64 end records.
 TEST_F(EngineTest, Zip64ForManyEntries) {
     constexpr int kFiles = 65600;
