@@ -222,6 +222,24 @@ TEST_F(WineEngineTest, ArchiveIsNeverAddedToItself) {
     Expect("self.zip", {{"t/", Expected::Dir()}, {"t/a.txt", Expected::File("a")}, {"t/b.txt", Expected::File("b")}});
 }
 
+// A directory link inside the tree, pointing out of it, is not followed.
+TEST_F(WineEngineTest, DirectoryLinksAreNotFollowed) {
+    MakeDir(tree + L"\\outside");
+    WriteW(tree + L"\\outside\\secret.txt", "secret");
+    MakeDir(tree + L"\\t");
+    WriteW(tree + L"\\t\\a.txt", "a");
+    // Wine 8 reports success without making the link: then this case skips.
+    CreateSymbolicLinkW((tree + L"\\t\\link").c_str(), (tree + L"\\outside").c_str(),
+                        SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    DWORD attributes = GetFileAttributesW((tree + L"\\t\\link").c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        GTEST_SKIP() << "no directory links here";
+    Outcome out = RunRequest(engine, NewRequest(tree, {"t"}, "links.zip"), Answers());
+    ASSERT_EQ(out.status, ZIP_OK) << out.log;
+    EXPECT_NE(out.log.find("t/link はリンクなので辿りません"), std::string::npos) << out.log;
+    Expect("links.zip", {{"t/", Expected::Dir()}, {"t/a.txt", Expected::File("a")}});
+}
+
 TEST_F(WineEngineTest, VolumeLabelEntry) {
     std::wstring drive = tree.substr(0, 3);
     SetVolumeLabelW(drive.c_str(), L"TIRVO");
