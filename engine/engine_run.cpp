@@ -8,6 +8,7 @@
 #include "file_walker.h"
 #include "messages.h"
 #include "platform.h"
+#include "temp_archive.h"
 #include "text_codec.h"
 #include "update_plan.h"
 #include "worker_pool.h"
@@ -19,7 +20,7 @@
 #include <map>
 #include <memory>
 #include <new>
-#include <random>
+#include <optional>
 #include <vector>
 
 using namespace zipfmt;
@@ -133,17 +134,13 @@ public:
         status = AskPassword();
         if (status == ZIP_OK) status = WriteTemporary();
         if (status == ZIP_OK) status = PutInPlace();
-        if (status != ZIP_OK) {
-            Discard();
-            return status;
-        }
+        if (status != ZIP_OK) return status;
         report_.Problem(msg::Summary(added_, replaced_, writer_->Entries().size() - added_ - replaced_, unread_));
         if (options_.move) DeleteOriginals();
         if (unread_ > 0 || !found_.unmatched.empty() || !found_.badPatterns.empty()) return ZIP_PARTIAL;
         return undeleted_ > 0 ? ZIP_DELETE_FAILED : ZIP_OK;
     }
 
-    ~ArchiveRun() { Discard(); }
     ArchiveRun(const ArchiveRun&) = delete;
     ArchiveRun& operator=(const ArchiveRun&) = delete;
 
@@ -289,23 +286,13 @@ private:
         return platform::Parent(archivePath_);
     }
 
-    bool CreateTemp(const platform::Path& folder, platform::File& file, platform::Path& path, platform::Error& error) {
-        std::random_device random;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            path = platform::Join(folder, platform::FromUtf8("~tirvo" + std::to_string(random() % 1000000) + ".tmp"));
-            if (file.CreateNew(path, error)) return true;
-            if (error.kind == platform::ErrorKind::NotFound || error.kind == platform::ErrorKind::AccessDenied) break;
-        }
-        return false;
-    }
-
     int WriteTemporary() {
         platform::Error error;
-        if (!CreateTemp(TempFolder(), temp_, tempPath_, error)) {
+        if (!temp_.Create(TempFolder(), error)) {
             report_.Problem(msg::CannotCreateTemp(msg::Reason(error)));
             return ZIP_OPEN_FAILED;
         }
-        output_ = std::make_unique<ArchiveOutput>(temp_);
+        output_ = std::make_unique<ArchiveOutput>(temp_.File());
         writer_ = std::make_unique<ArchiveWriter>(*output_);
         // Small files are compressed ahead on all processors; the archive is
         // still written in plan order, so it does not depend on the timing.
@@ -536,51 +523,20 @@ private:
     }
 
     int PutInPlace() {
-        temp_.Close();
-        platform::Error error;
-        if (options_.latestTime && !writer_->Entries().empty())
-            platform::SetModified(tempPath_, NewestEntryTime(), error);
         oldFile_.Close();
-        if (platform::MoveReplacing(tempPath_, archivePath_, error)) {
-            tempPath_.clear();
-            return ZIP_OK;
-        }
-        if (error.kind == platform::ErrorKind::CrossDevice) return MoveAcrossDrives();
-        report_.Problem(msg::CannotReplace(archiveName_, msg::Reason(error)));
-        return ZIP_WRITE_FAILED;
-    }
-
-    // The work directory is on another drive: copy the finished archive
-    // beside the old one first, so the last step is still one rename there.
-    int MoveAcrossDrives() {
-        platform::File from, to;
-        platform::Path besidePath;
+        std::optional<std::int64_t> modified;
+        if (options_.latestTime && !writer_->Entries().empty()) modified = NewestEntryTime();
         platform::Error error;
-        if (!CreateTemp(platform::Parent(archivePath_), to, besidePath, error)) {
+        switch (temp_.Commit(archivePath_, modified, error)) {
+        case TempArchive::CommitResult::Ok:
+            return ZIP_OK;
+        case TempArchive::CommitResult::CreateFailed:
             report_.Problem(msg::CannotCreateTemp(msg::Reason(error)));
             return ZIP_OPEN_FAILED;
+        default:
+            report_.Problem(msg::CannotReplace(archiveName_, msg::Reason(error)));
+            return ZIP_WRITE_FAILED;
         }
-        std::vector<char> chunk(1 <<20);
-        bool ok = from.OpenRead(tempPath_, error);
-        for (std::size_t got = 1; ok && got > 0;)
-            ok = from.Read(chunk.data(), chunk.size(), got, error) && to.Write(chunk.data(), got, error);
-        ok = ok && to.Flush(error);
-        from.Close();
-        to.Close();
-        platform::Error ignored;
-        if (ok && options_.latestTime) platform::SetModified(besidePath, NewestEntryTime(), ignored);
-        if (ok && platform::MoveReplacing(besidePath, archivePath_, error)) return ZIP_OK;
-        platform::RemoveFile(besidePath, ignored);
-        report_.Problem(msg::CannotReplace(archiveName_, msg::Reason(error)));
-        return ZIP_WRITE_FAILED;
-    }
-
-    void Discard() {
-        temp_.Close();
-        if (tempPath_.empty()) return;
-        platform::Error ignored;
-        platform::RemoveFile(tempPath_, ignored);
-        tempPath_.clear();
     }
 
     // Move: only files the new archive holds go, then the folders this empties.
@@ -625,8 +581,7 @@ private:
     std::string comment_;
     Secret password_{kZipPasswordCapacity};
 
-    platform::File temp_;
-    platform::Path tempPath_;
+    TempArchive temp_;
     std::unique_ptr<ArchiveOutput> output_;
     std::unique_ptr<ArchiveWriter> writer_;
     std::vector<std::size_t> stored_;   // found items now in the archive

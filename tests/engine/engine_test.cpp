@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -569,6 +570,29 @@ TEST_F(EngineTest, LargeFilesAreDeflatedInBlocks) {
         ASSERT_EQ(RunRequest(singleThreaded, r, answers).status, ZIP_OK);
         EXPECT_TRUE(ReadFile(archive) == first) << "the archive depends on the number of threads";
     }
+}
+
+// A work directory on another file system: the finished archive is copied
+// beside the old one and renamed there, and both temporary files go.
+TEST_F(EngineTest, WorkDirectoryOnAnotherDrive) {
+    struct stat here {}, there {};
+    fs::path other = fs::path("/dev/shm") / ("tirvo-work-" + std::to_string(::getpid()));
+    if (::stat("/dev/shm", &there) != 0 || ::stat(folder.Path().c_str(), &here) != 0 || here.st_dev == there.st_dev)
+        GTEST_SKIP() << "no second file system for the work directory";
+    fs::create_directories(other);
+    WriteFile(src / "a.txt", "a");
+    ASSERT_EQ(Run(NewRequest({"a.txt"})).status, ZIP_OK);
+    WriteFile(src / "b.txt", "b");
+    Request r = NewRequest({"b.txt"});
+    r.tempDir = Utf8(other);
+    r.options.useTempDir = 1;
+    Outcome out = Run(r);
+    EXPECT_EQ(out.status, ZIP_OK) << out.log;
+    EXPECT_TRUE(CheckWithReaders(Utf8(archive), {{"a.txt", Expected::File("a")}, {"b.txt", Expected::File("b")}})
+                    .AllAccepted());
+    EXPECT_EQ(Leftovers(other).size(), 0u);
+    EXPECT_EQ(Leftovers(folder.Path()), (std::vector<std::string>{"out.zip", "src"}));
+    fs::remove_all(other);
 }
 
 // More than 65,535 entries need the Zip64 end records.

@@ -1,0 +1,65 @@
+#include "temp_archive.h"
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool CreateUnique(const platform::Path& folder, platform::File& file, platform::Path& path, platform::Error& error) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = platform::Join(folder, platform::FromUtf8("~tirvo" + std::to_string(random() % 1000000) + ".tmp"));
+        if (file.CreateNew(path, error)) return true;
+        if (error.kind == platform::ErrorKind::NotFound || error.kind == platform::ErrorKind::AccessDenied) break;
+    }
+    path.clear();
+    return false;
+}
+
+bool CopyContents(const platform::Path& from, platform::File& to, platform::Error& error) {
+    platform::File source;
+    if (!source.OpenRead(from, error)) return false;
+    std::vector<char> chunk(1 << 20);
+    for (;;) {
+        std::size_t got = 0;
+        if (!source.Read(chunk.data(), chunk.size(), got, error)) return false;
+        if (got == 0) return to.Flush(error);
+        if (!to.Write(chunk.data(), got, error)) return false;
+    }
+}
+
+}  // namespace
+
+TempArchive::~TempArchive() { Remove(); }
+
+bool TempArchive::Create(const platform::Path& folder, platform::Error& error) {
+    return CreateUnique(folder, file_, path_, error);
+}
+
+void TempArchive::Remove() {
+    file_.Close();
+    if (path_.empty()) return;
+    platform::Error ignored;
+    platform::RemoveFile(path_, ignored);
+    path_.clear();
+}
+
+TempArchive::CommitResult TempArchive::Commit(const platform::Path& target, std::optional<std::int64_t> modified,
+                                              platform::Error& error) {
+    file_.Close();
+    platform::Error ignored;
+    if (modified) platform::SetModified(path_, *modified, ignored);
+    if (platform::MoveReplacing(path_, target, error)) {
+        path_.clear();
+        return CommitResult::Ok;
+    }
+    if (error.kind != platform::ErrorKind::CrossDevice) return CommitResult::ReplaceFailed;
+
+    TempArchive beside;
+    if (!beside.Create(platform::Parent(target), error)) return CommitResult::CreateFailed;
+    if (!CopyContents(path_, beside.file_, error)) return CommitResult::ReplaceFailed;
+    CommitResult result = beside.Commit(target, modified, error);
+    if (result == CommitResult::Ok) Remove();
+    return result;
+}

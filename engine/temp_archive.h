@@ -1,0 +1,34 @@
+// The new archive's temporary file, and the one step that puts it in place
+// of the old archive. Until Commit succeeds the old archive is untouched;
+// whatever happens, the temporary file does not outlive this object.
+#pragma once
+
+#include "platform.h"
+
+#include <cstdint>
+#include <optional>
+
+class TempArchive {
+public:
+    TempArchive() = default;
+    ~TempArchive();
+    TempArchive(const TempArchive&) = delete;
+    TempArchive& operator=(const TempArchive&) = delete;
+
+    // A new file with a name of its own in folder.
+    bool Create(const platform::Path& folder, platform::Error& error);
+    platform::File& File() { return file_; }
+
+    enum class CommitResult { Ok, CreateFailed, ReplaceFailed };
+    // Closes the file, gives it the modification time when asked, and
+    // renames it over target in one step. From another drive (the work
+    // directory) it is first copied beside target, so the last step is
+    // still a rename on the target's own drive.
+    CommitResult Commit(const platform::Path& target, std::optional<std::int64_t> modified, platform::Error& error);
+
+private:
+    void Remove();
+
+    platform::File file_;
+    platform::Path path_;
+};
