@@ -119,9 +119,7 @@ void CDialogBase::PostNcDestroy() {}
 
 std::span<const MessageEntry> CDialogBase::MessageTable() const { return {}; }
 
-void CDialogBase::Default() {
-    if (m_wantsDefault) *m_wantsDefault = true;
-}
+void CDialogBase::Default() { m_wantsDefault = true; }
 
 bool CDialogBase::TemplateAtOrigin() const {
     HRSRC info = FindResourceW(ResourceInstance(), MAKEINTRESOURCEW(m_templateId), RT_DIALOG);
@@ -215,16 +213,14 @@ bool CDialogBase::RunTableHandler(UINT message, WPARAM wParam, LPARAM lParam, IN
     for (const MessageEntry& entry : MessageTable()) {
         if (entry.message != message || entry.code != code || entry.id != id) continue;
         HWND hwnd = m_hWnd;
-        bool wantsDefault = false;
-        bool* outer = std::exchange(m_wantsDefault, &wantsDefault);
+        bool outerWantsDefault = std::exchange(m_wantsDefault, false);   // handlers may nest
         LRESULT result = entry.invoke(*this, wParam, lParam);
         // The handler may have destroyed the window, and with it the object.
         if (!IsWindow(hwnd) || GetWindowLongPtrW(hwnd, DWLP_USER) != reinterpret_cast<LONG_PTR>(this)) {
             reply = TRUE;
             return true;
         }
-        m_wantsDefault = outer;
-        if (wantsDefault) return false;
+        if (std::exchange(m_wantsDefault, outerWantsDefault)) return false;
         if (ReturnsResultDirectly(message)) {
             reply = static_cast<INT_PTR>(result);
         } else {

@@ -86,5 +86,5 @@ private:
     HWND m_parent;
     bool m_modal = false;
     bool m_exchanging = false;
-    bool* m_wantsDefault = nullptr;   // of the handler call in progress
+    bool m_wantsDefault = false;   // set by Default() in the handler in progress
 };
