@@ -33,11 +33,7 @@ void PumpMessages() {
 
 std::uint32_t ZIP_API ZipPrint(const char* text, std::uint32_t length) {
     if (g_bShowProgress && text != nullptr) {
-        const std::wstring wide = FromCodePage932(std::string_view(text, strnlen(text, length)));
-        const CControl& log = g_pProgressDlg->m_editLog;
-        log.Send(EM_SETSEL, static_cast<WPARAM>(-1), -1);
-        log.Send(EM_SCROLLCARET);
-        log.Send(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
+        g_pProgressDlg->AppendLog(FromCodePage932(std::string_view(text, strnlen(text, length))));
     }
     PumpMessages();
     return length;

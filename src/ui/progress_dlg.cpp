@@ -21,6 +21,23 @@ void CProgressDlg::PostNcDestroy() { delete this; }
 // stays open.
 void CProgressDlg::OnCancel() { m_bAbort = 1; }
 
+void CProgressDlg::AppendLog(std::wstring_view text) {
+    m_pendingLog += text;
+    if (std::chrono::steady_clock::now() - m_lastLogUpdate >= kLogInterval) FlushLog();
+}
+
+void CProgressDlg::FlushLog() {
+    if (!m_pendingLog.empty()) {
+        // Appended at the caret, which stays behind the last text while the
+        // log is disabled; no undo, line ends as the engine wrote them.
+        m_editLog.Send(EM_SETSEL, static_cast<WPARAM>(-1), -1);
+        m_editLog.Send(EM_SCROLLCARET);
+        m_editLog.Send(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(m_pendingLog.c_str()));
+        m_pendingLog.clear();
+    }
+    m_lastLogUpdate = std::chrono::steady_clock::now();
+}
+
 void OpenProgress(int show) {
     g_bShowProgress = show;
     if (!show) return;
@@ -46,6 +63,7 @@ void OpenProgress(int show) {
 void FinishProgress() {
     if (!g_bShowProgress) return;
     CProgressDlg* dlg = g_pProgressDlg;
+    dlg->FlushLog();
     dlg->UpdateData(true);
     dlg->m_editLog.Enable(true);
     dlg->m_btnOK.Enable(true);

@@ -6,6 +6,10 @@
 // itself and is deleted when its window is destroyed.
 #pragma once
 
+#include <chrono>
+#include <string>
+#include <string_view>
+
 #include "framework/dialog.h"
 
 class CProgressDlg : public CDialogBase {
@@ -17,10 +21,23 @@ public:
     CControl m_btnOK;         // disabled while the run is in progress
     int m_bAutoClose = 0;     // close when done
 
+    // Adds the engine's text to the log. Text that comes quickly after the
+    // last update waits (at most kLogInterval) and goes in with the next:
+    // every update of a visible edit control costs milliseconds, which a run
+    // of many small files would otherwise spend on the log alone.
+    void AppendLog(std::wstring_view text);
+    // Puts any waiting text into the log now.
+    void FlushLog();
+
 protected:
     void DoDataExchange(CDataExchange& dx) override;
     void PostNcDestroy() override;
     void OnCancel() override;
+
+private:
+    static constexpr std::chrono::milliseconds kLogInterval{100};
+    std::wstring m_pendingLog;
+    std::chrono::steady_clock::time_point m_lastLogUpdate{};
 };
 
 // The current run's window, for the engine callbacks. Read only during a run

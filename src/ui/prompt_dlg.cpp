@@ -1,5 +1,7 @@
 #include "ui/prompt_dlg.h"
 
+#include <algorithm>
+
 #include "job/codepage932.h"
 #include "resource.h"
 
@@ -21,10 +23,16 @@ BOOL CPromptDlg::OnInitDialog() {
 void CPromptDlg::OnUpdateEntry() {
     UpdateData(true);
     if (ToCodePage932Lossy(Entry()).size() > m_nMaxEntryBytes) {
-        Entry() = m_accepted;
+        // Refuse the change whole; the caret goes back to where it began.
         HWND entry = GetDlgItem(m_entryId);
+        DWORD caret = 0;
+        SendMessageW(entry, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+        const size_t inserted = Entry().size() - std::min(Entry().size(), m_accepted.size());
+        caret = static_cast<DWORD>(std::min<size_t>(caret - std::min<size_t>(caret, inserted),
+                                                    m_accepted.size()));
+        Entry() = m_accepted;
         SetWindowTextW(entry, m_accepted.c_str());
-        SendMessageW(entry, EM_SETSEL, m_accepted.size(), m_accepted.size());
+        SendMessageW(entry, EM_SETSEL, caret, caret);
         MessageBeep(MB_OK);
     }
     m_accepted = Entry();
