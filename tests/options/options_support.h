@@ -1,0 +1,121 @@
+// Shared by the options-dialog and About-box tests: the main window run with
+// given Settings (no registry involved), and the options dialog's controls.
+#pragma once
+
+#include "gui_harness.h"
+
+#include "app/local_date.h"
+#include "resource.h"
+#include "ui/archiver_dlg.h"
+
+#include <commctrl.h>
+
+#include <array>
+
+namespace options_test {
+
+inline constexpr wchar_t kMainCaption[] = L"Tirvo";
+inline constexpr wchar_t kOptionsCaption[] = L"オプション Tirvo";
+inline constexpr wchar_t kAboutCaption[] = L"ﾊﾞｰｼﾞｮﾝ情報 Tirvo";
+
+// The eleven check boxes, in the order of their Settings fields.
+inline constexpr std::array<int, 11> kSwitchBoxes = {
+    IDC_TEMP,        IDC_SYSTEM,  IDC_VOLUME,   IDC_EXTRA,   IDC_NODIRENTRIES, IDC_EXCLUDEDATE,
+    IDC_INCLUDEDATE, IDC_QUIET,   IDC_CRLF_LF,  IDC_LF_CRLF, IDC_LATESTTIME};
+
+inline std::array<int*, 11> Switches(Settings& s) {
+    return {&s.bTemp,         &s.bSystem, &s.bVolume,   &s.bExtra,   &s.bNoDirEntries, &s.bExcludeDate,
+            &s.bIncludeDate,  &s.bQuiet,  &s.bCRLF_LF,  &s.bLF_CRLF, &s.bLatestTime};
+}
+
+inline std::int64_t LocalTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+    return MakeLocalTime({year, month, day, hour, minute, second}).value_or(-1);
+}
+
+// Distinct values in every field, with a time of day in the date, and the
+// main window not on top (tests run side by side).
+inline Settings SampleSettings() {
+    Settings s;
+    s.tDate = LocalTime(2010, 5, 17, 13, 45, 10);
+    s.stTempDir = L"C:\\作業\\tmp";
+    std::array<int*, 11> switches = Switches(s);
+    for (std::size_t i = 0; i < switches.size(); ++i) *switches[i] = i % 2 == 0 ? 1 : 0;
+    s.nLevel = 3;
+    s.bEncrypt = 1;
+    s.nMode = 2;
+    s.stFileName = L"C:\\書庫\\a.zip";
+    s.bTopMost = 0;
+    return s;
+}
+
+inline void ExpectSameSettings(const Settings& actual, const Settings& expected) {
+    EXPECT_EQ(actual.tDate, expected.tDate);
+    EXPECT_EQ(actual.stTempDir, expected.stTempDir);
+    Settings a = actual, e = expected;
+    std::array<int*, 11> got = Switches(a), want = Switches(e);
+    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(*got[i], *want[i]) << "switch " << kSwitchBoxes[i];
+    EXPECT_EQ(actual.nLevel, expected.nLevel);
+    EXPECT_EQ(actual.bEncrypt, expected.bEncrypt);
+    EXPECT_EQ(actual.bJunkDir, expected.bJunkDir);
+    EXPECT_EQ(actual.bForce, expected.bForce);
+    EXPECT_EQ(actual.bComment, expected.bComment);
+    EXPECT_EQ(actual.nMode, expected.nMode);
+    EXPECT_EQ(actual.stFileName, expected.stFileName);
+    EXPECT_EQ(actual.bTopMost, expected.bTopMost);
+}
+
+// Runs the real main window with the given Settings on this thread and the
+// user on a second one; returns the Settings the window holds at its end.
+inline Settings RunMainWindowWith(Settings settings, const std::function<void()>& user) {
+    gui::RunWithUser(
+        [&] {
+            INITCOMMONCONTROLSEX controls{sizeof(controls),
+                                          ICC_STANDARD_CLASSES | ICC_DATE_CLASSES | ICC_BAR_CLASSES};
+            InitCommonControlsEx(&controls);
+            CArchiverApp app(L"TirvoTest_options");
+            CArchiverDlg main;
+            main.m_settings = settings;
+            app.m_pMainWnd = &main;
+            main.DoModal();
+            app.m_pMainWnd = nullptr;
+            settings = main.m_settings;
+        },
+        user);
+    return settings;
+}
+
+// Clicks the advanced-settings button and waits for the options dialog.
+inline HWND OpenOptions(HWND main) {
+    gui::PostClick(main, IDC_OPTIONS);
+    return gui::WaitForWindow(kOptionsCaption);
+}
+
+inline SYSTEMTIME PickerDate(HWND options) {
+    SYSTEMTIME shown{};
+    SendMessageW(gui::Item(options, IDC_DATE), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown));
+    return shown;
+}
+
+// Picks a day as the drop-down calendar does; false when the picker refuses it.
+inline bool PickDate(HWND options, int year, int month, int day) {
+    SYSTEMTIME picked{};
+    picked.wYear = static_cast<WORD>(year);
+    picked.wMonth = static_cast<WORD>(month);
+    picked.wDay = static_cast<WORD>(day);
+    return SendMessageW(gui::Item(options, IDC_DATE), DTM_SETSYSTEMTIME, GDT_VALID,
+                        reinterpret_cast<LPARAM>(&picked)) != 0;
+}
+
+inline int LevelShown(HWND options) {
+    return static_cast<int>(SendMessageW(gui::Item(options, IDC_LEVEL), TBM_GETPOS, 0, 0));
+}
+
+// Moves the trackbar with the keyboard (Home, End, arrows) and waits for it.
+inline bool MoveLevel(HWND options, UINT key, int expected) {
+    HWND trackbar = gui::Item(options, IDC_LEVEL);
+    PostMessageW(trackbar, WM_KEYDOWN, key, 1);
+    PostMessageW(trackbar, WM_KEYUP, key, 0xC0000001);
+    return gui::WaitUntil([&] { return LevelShown(options) == expected; });
+}
+
+}  // namespace options_test

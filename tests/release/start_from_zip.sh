@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Packs the release zip from the built programs, checks what it holds, unpacks
+# it into a Wine prefix of its own (as a user's fresh Windows would be) and
+# lets release_probe start Tirvo from there.
+# Usage: start_from_zip.sh PROBE_EXE BIN_DIR WORK_DIR
+set -euo pipefail
+probe=$1 bin=$2 work=$3
+source "$(dirname "$0")/../../scripts/env.sh"
+
+zip=$work/Tirvo-release.zip
+"$TIRVO_ROOT/scripts/release.sh" --from "$bin" --out "$zip" >/dev/null
+
+python3 - "$zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    names = sorted(z.namelist())
+    assert names == ["README-ja.txt", "Tirvo.exe", "ZIP32.DLL"], names
+    assert z.testzip() is None
+    readme = z.read("README-ja.txt")
+    assert readme.startswith(b"\xef\xbb\xbf"), "read-me without byte-order mark"
+    text = readme[3:].decode("utf-8")
+    assert "\r\n" in text and "\n" not in text.replace("\r\n", ""), "read-me line ends"
+    assert "Tirvo.exe" in text and "ZIP32.DLL" in text
+    assert z.read("Tirvo.exe")[:2] == b"MZ" and z.read("ZIP32.DLL")[:2] == b"MZ"
+PY
+
+export WINEPREFIX=$work/clean-prefix
+rm -rf "$WINEPREFIX"
+cleanup() { wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"; }
+trap cleanup EXIT
+"$TIRVO_ROOT/scripts/wine-prefix.sh" "$WINEPREFIX"
+mkdir -p "$WINEPREFIX/drive_c/Tirvo"
+bsdtar -xf "$zip" -C "$WINEPREFIX/drive_c/Tirvo"
+wine "$probe" 'C:\Tirvo\Tirvo.exe'
