@@ -135,6 +135,8 @@ int wmain(int argc, wchar_t** argv) {
     WriteSample(sample + L"報告書.txt", "2026-12 report\r\n");
     WriteSample(sample + L"データ\\values.csv", "a,b\r\n1,2\r\n");
 
+    // Keep the pointer off the windows, so that no control is drawn hot.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_DATE_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     bool done = false;
