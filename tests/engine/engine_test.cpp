@@ -595,6 +595,27 @@ TEST_F(EngineTest, WorkDirectoryOnAnotherDrive) {
     fs::remove_all(other);
 }
 
+// The file is read in 1 MiB chunks: a CR/LF pair split between two chunks
+// is still one line end, and a NUL far into a file still makes it binary.
+TEST_F(EngineTest, LineEndsAcrossReadChunks) {
+    std::string text = std::string((1 << 20) - 1, 'x') + "\r\nnext\nlast\r";
+    std::string binary = std::string((3 << 20), 'y') + "\r\n" + std::string(1, '\0');
+    WriteFile(src / "split.txt", text);
+    WriteFile(src / "late.bin", binary);
+    for (int direction = 1; direction <= 2; ++direction) {
+        SCOPED_TRACE(direction == 1 ? "CR/LF to LF" : "LF to CR/LF");
+        fs::remove(archive);
+        Request r = NewRequest({"split.txt", "late.bin"});
+        r.options.crlfToLf = direction == 1;
+        r.options.lfToCrlf = direction == 2;
+        ASSERT_EQ(Run(r).status, ZIP_OK);
+        ReaderVerdict verdict = CheckWithReaders(
+            Utf8(archive), {{"split.txt", Expected::File(direction == 1 ? ToLf(text) : ToCrLf(text))},
+                            {"late.bin", Expected::File(binary)}});
+        EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe();
+    }
+}
+
 // More than 65,535 entries need the Zip64 end records.
 TEST_F(EngineTest, Zip64ForManyEntries) {
     constexpr int kFiles = 65600;
