@@ -17,12 +17,18 @@ TIRVO_XVFB_PID=""
 ensure_display
 echo "No display is set: Tirvo runs on the virtual display $DISPLAY."
 wine "$bin/Tirvo.exe" &
+shown=""
 for _ in $(seq 300); do
-  xwininfo -root -tree 2>/dev/null | grep -q '"Tirvo"' && break
+  xwininfo -name Tirvo 2>/dev/null | grep -q IsViewable && { shown=1; break; }
   sleep 0.1
 done
-sleep 1
-import -window root build/tirvo.png
-echo "Screenshot of the main window: build/tirvo.png"
+if [ -n "$shown" ]; then
+  sleep 0.5   # let the controls finish painting
+  import -window root build/tirvo.png
+  echo "Screenshot of the main window: build/tirvo.png"
+else
+  echo "The main window did not appear within 30 seconds." >&2
+fi
 wineserver -k
 kill "$TIRVO_XVFB_PID" 2>/dev/null || true
+[ -n "$shown" ]
