@@ -114,14 +114,6 @@ TEST(SettingsStore, ValuesAreTakenAsStoredAndSavedBackUnchanged) {
     EXPECT_EQ(profile.values, stored);
 }
 
-TEST(SettingsStore, NegativeModeIsSavedAsIs) {
-    RecordingProfile profile;
-    Settings settings;
-    settings.nMode = -1;   // what the main window reads when no mode is checked
-    SaveSettings(profile, settings);
-    EXPECT_EQ(std::get<int>(profile.values[L"nMode"]), -1);
-}
-
 struct StoredDate {
     const char* what;
     int year, month, day;
