@@ -1,6 +1,8 @@
 #include "ui/progress_dlg.h"
 
+#include <algorithm>
 #include <new>
+#include <vector>
 
 #include "resource.h"
 
@@ -15,7 +17,57 @@ void CProgressDlg::DoDataExchange(CDataExchange& dx) {
     ExchangeCheck(dx, IDC_AUTOCLOSE, m_bAutoClose);
 }
 
+namespace {
+
+// The modal loops that run while a progress window is open (the main
+// window's, the prompts', the engine's message pump) give keyboard
+// navigation to their own dialog only. This hook gives the open progress
+// windows theirs: Enter, Escape, Tab and the access key.
+std::vector<HWND> g_keyboardWindows;
+HHOOK g_keyboardHook = nullptr;
+
+LRESULT CALLBACK RouteDialogKeys(int code, WPARAM removal, LPARAM lParam) {
+    auto* message = reinterpret_cast<MSG*>(lParam);
+    if (code == HC_ACTION && removal == PM_REMOVE && message->message >= WM_KEYFIRST &&
+        message->message <= WM_KEYLAST) {
+        HWND top = GetAncestor(message->hwnd, GA_ROOT);
+        if (std::find(g_keyboardWindows.begin(), g_keyboardWindows.end(), top) !=
+                g_keyboardWindows.end() &&
+            IsDialogMessageW(top, message))
+            message->message = WM_NULL;
+    }
+    return CallNextHookEx(g_keyboardHook, code, removal, lParam);
+}
+
+void AddKeyboardWindow(HWND window) {
+    if (g_keyboardWindows.empty())
+        g_keyboardHook = SetWindowsHookExW(WH_GETMESSAGE, &RouteDialogKeys, nullptr,
+                                           GetCurrentThreadId());
+    g_keyboardWindows.push_back(window);
+}
+
+void RemoveKeyboardWindow(HWND window) {
+    std::erase(g_keyboardWindows, window);
+    if (g_keyboardWindows.empty() && g_keyboardHook) {
+        UnhookWindowsHookEx(g_keyboardHook);
+        g_keyboardHook = nullptr;
+    }
+}
+
+}  // namespace
+
+void CProgressDlg::OnDestroy() {
+    RemoveKeyboardWindow(m_hWnd);
+    CDialogBase::OnDestroy();
+}
+
 void CProgressDlg::PostNcDestroy() { delete this; }
+
+// OK closes the window only once the run is over (OK enabled): while the
+// engine runs, the window must live.
+void CProgressDlg::OnOK() {
+    if (IsWindowEnabled(m_btnOK.GetSafeHwnd())) CDialogBase::OnOK();
+}
 
 // Cancel, the close box and Escape only ask the engine to stop; the window
 // stays open.
@@ -52,6 +104,7 @@ void OpenProgress(int show) {
         return;
     }
     g_pProgressDlg = dlg;
+    AddKeyboardWindow(dlg->GetSafeHwnd());
     dlg->m_btnOK.Enable(false);
     dlg->m_editLog.Enable(false);
     // The default limit (32,767 characters) would drop the output of a

@@ -31,7 +31,9 @@ public:
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
+    void OnDestroy() override;
     void PostNcDestroy() override;
+    void OnOK() override;
     void OnCancel() override;
 
 private:

@@ -88,7 +88,12 @@ TEST(DropArchive, FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits) {
         EXPECT_NE(log.find(L"a-b[1].txt"), std::wstring::npos) << gui::Utf8(log);
         EXPECT_NE(log.find(L"docs/データ.txt"), std::wstring::npos) << gui::Utf8(log);
         EXPECT_NE(log.find(L"docs/sub/c.txt"), std::wstring::npos) << gui::Utf8(log);
-        gui::Click(progress, IDOK);
+        // Finished: OK has the focus, Escape is Cancel (the window stays),
+        // Enter closes it.
+        EXPECT_EQ(job_test::FocusedWindow(progress), gui::Item(progress, IDOK));
+        gui::PressKey(progress, VK_ESCAPE);
+        gui::PressKey(progress, VK_RETURN);
+        EXPECT_TRUE(gui::WaitForWindowGone(progress));
         gui::PressKey(main, VK_ESCAPE);
     });
     const job_test::ArchiveSummary summary = Summarize(archive);

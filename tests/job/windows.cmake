@@ -1,7 +1,7 @@
 # Windows-only tests of the archive job, under Wine.
 
 # The real windows and the real engine: these programs sit beside ZIP32.DLL.
-set(JOB_GUI_SOURCES prompt_test.cpp progress_test.cpp drop_test.cpp)
+set(JOB_GUI_SOURCES prompt_test.cpp progress_test.cpp drop_test.cpp layout_test.cpp)
 set(JOB_READER_CHECK_DIR ${CMAKE_CURRENT_BINARY_DIR}/reader_check)
 add_executable(job_gui_tests ${JOB_GUI_SOURCES})
 target_link_libraries(job_gui_tests PRIVATE tirvo_win tirvo_resources gtest_main)
