@@ -110,14 +110,6 @@ inline std::wstring MessageText(HWND box) {
     return text;
 }
 
-// The control with the keyboard focus in the thread of this window.
-inline HWND FocusedWindow(HWND window) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-    return info.hwndFocus;
-}
-
 inline const wchar_t* kProgressCaption = L"進捗状況 Tirvo";
 inline const wchar_t* kCommentCaption = L"コメント Tirvo";
 inline const wchar_t* kPasswordCaption = L"パスワード Tirvo";
