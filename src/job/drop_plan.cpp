@@ -62,9 +62,9 @@ bool PartsFit(std::wstring_view path) {
            Cp932Length(extension) <= kMaxPathPartBytes;
 }
 
-std::wstring Join(std::wstring_view first, const std::vector<std::wstring_view>& names,
-                  size_t from, size_t to) {
-    std::wstring joined(first);
+// names[from] to names[to - 1], separated by backslashes.
+std::wstring Join(const std::vector<std::wstring_view>& names, size_t from, size_t to) {
+    std::wstring joined;
     for (size_t i = from; i < to; ++i) {
         if (i > from) joined += L'\\';
         joined += names[i];
@@ -90,6 +90,7 @@ std::wstring EscapeEntryName(std::wstring_view name) {
 
 RequestProblem PlanDrop(const std::vector<std::wstring>& paths, DropPlan& plan) {
     plan = {};
+    if (paths.empty()) return {RequestProblem::NoCommonFolder, {}};
     for (const std::wstring& path : paths) {
         if (!ToCodePage932(path)) return {RequestProblem::NotCodePage932, path};
         if (!PartsFit(path)) return {RequestProblem::PartTooLong, path};
@@ -119,10 +120,10 @@ RequestProblem PlanDrop(const std::vector<std::wstring>& paths, DropPlan& plan) 
 
     const SplitPath& first = splits.front();
     std::wstring root = std::wstring(first.volume) + L'\\';
-    if (common > 0) root = Join(root, first.names, 0, common) + L'\\';
+    if (common > 0) root += Join(first.names, 0, common) + L'\\';
     plan.root = *ToCodePage932(root);
     for (const SplitPath& split : splits)
         plan.entries.push_back(
-            *ToCodePage932(EscapeEntryName(Join({}, split.names, common, split.names.size()))));
+            *ToCodePage932(EscapeEntryName(Join(split.names, common, split.names.size()))));
     return {};
 }

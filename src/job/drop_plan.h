@@ -22,8 +22,8 @@ struct DropPlan {
 // this many bytes of code page 932. A longer part is refused, never cut.
 constexpr size_t kMaxPathPartBytes = 255;
 
-// Plans a drop of at least one absolute path (drive or UNC). On a problem the
-// plan is left empty.
+// Plans a drop of absolute paths (drive or UNC); an empty drop has no common
+// folder. On a problem the plan is left empty.
 RequestProblem PlanDrop(const std::vector<std::wstring>& paths, DropPlan& plan);
 
 // Escapes a name for the engine's pattern matching: "[" becomes "[[]" and
