@@ -1,0 +1,121 @@
+// libFuzzer target: the name-pattern matcher, checked against a plain
+// memoised matcher written from the pattern rules alone. Input: one flag
+// byte (bit 0 ignore case, bit 1 read the rest as UTF-8 rather than one code
+// point per byte), then the pattern, a NUL, and the name.
+#include "name_pattern.h"
+#include "text_codec.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+struct Token {
+    enum Kind { Literal, AnyOne, AnyRun, Class } kind;
+    char32_t literal = 0;
+    std::u32string members;  // Class: the text between '[' and ']'
+};
+
+std::vector<Token> Tokenise(std::u32string_view pattern) {
+    std::vector<Token> tokens;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        char32_t c = pattern[i];
+        if (c == U'*') { tokens.push_back({Token::AnyRun}); continue; }
+        if (c == U'?') { tokens.push_back({Token::AnyOne}); continue; }
+        if (c == U'[') {
+            // The class ends at the first ']' after an optional negation and
+            // an optional leading ']' member.
+            std::size_t j = i + 1;
+            if (j < pattern.size() && (pattern[j] == U'!' || pattern[j] == U'^')) ++j;
+            if (j < pattern.size() && pattern[j] == U']') ++j;
+            std::size_t close = pattern.find(U']', j);
+            if (close != std::u32string_view::npos) {
+                tokens.push_back({Token::Class, 0, std::u32string(pattern.substr(i + 1, close - i - 1))});
+                i = close;
+                continue;
+            }
+        }
+        tokens.push_back({Token::Literal, c});
+    }
+    return tokens;
+}
+
+bool ClassHolds(std::u32string_view members, char32_t c) {
+    bool negate = !members.empty() && (members[0] == U'!' || members[0] == U'^');
+    if (negate) members.remove_prefix(1);
+    bool found = false;
+    std::size_t i = 0;
+    while (i < members.size()) {
+        bool range = i + 2 < members.size() && members[i + 1] == U'-';
+        if (range) {
+            found = found || (members[i] <= c && c <= members[i + 2]);
+            i += 3;
+        } else {
+            found = found || members[i] == c;
+            ++i;
+        }
+    }
+    return found != negate;
+}
+
+class ReferenceMatcher {
+public:
+    ReferenceMatcher(std::u32string_view pattern, std::u32string_view name)
+        : tokens_(Tokenise(pattern)), name_(name), memo_((tokens_.size() + 1) * (name.size() + 1), -1) {}
+    bool Matches() { return At(0, 0); }
+
+private:
+    bool At(std::size_t t, std::size_t n) {
+        signed char& memo = memo_[t * (name_.size() + 1) + n];
+        if (memo < 0) memo = Compute(t, n) ? 1 : 0;
+        return memo == 1;
+    }
+    bool Compute(std::size_t t, std::size_t n) {
+        if (t == tokens_.size()) return n == name_.size();
+        const Token& token = tokens_[t];
+        if (token.kind == Token::AnyRun) return At(t + 1, n) || (n < name_.size() && At(t, n + 1));
+        if (n == name_.size()) return false;
+        bool one = token.kind == Token::AnyOne || (token.kind == Token::Literal && token.literal == name_[n]) ||
+                   (token.kind == Token::Class && ClassHolds(token.members, name_[n]));
+        return one && At(t + 1, n + 1);
+    }
+
+    std::vector<Token> tokens_;
+    std::u32string_view name_;
+    std::vector<signed char> memo_;
+};
+
+std::u32string AsciiFolded(std::u32string text) {
+    for (char32_t& c : text)
+        if (c >= U'A' && c <= U'Z') c += U'a' - U'A';
+    return text;
+}
+
+std::u32string CodePoints(std::string_view bytes, bool utf8) {
+    if (utf8) return text::ToCodePoints(bytes);
+    return std::u32string(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1 || size > 512) return 0;
+    bool ignoreCase = (data[0] & 1) != 0, utf8 = (data[0] & 2) != 0;
+    std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
+    std::size_t split = rest.find('\0');
+    std::string_view patternBytes = rest.substr(0, split);
+    std::string_view nameBytes = split == std::string_view::npos ? std::string_view() : rest.substr(split + 1);
+    std::u32string pattern = CodePoints(patternBytes, utf8), name = CodePoints(nameBytes, utf8);
+
+    bool matched = MatchName(pattern, name, ignoreCase);
+    bool expected = ignoreCase ? ReferenceMatcher(AsciiFolded(pattern), AsciiFolded(name)).Matches()
+                               : ReferenceMatcher(pattern, name).Matches();
+    if (matched != expected) std::abort();
+    // A pattern without wildcards is a plain name.
+    if (!HasWildcards(pattern) && !ignoreCase && matched != (pattern == name)) std::abort();
+    if (utf8 && text::IsValidUtf8(patternBytes) && text::FromCodePoints(pattern) != patternBytes) std::abort();
+    return 0;
+}
