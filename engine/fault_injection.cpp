@@ -17,5 +17,7 @@ bool FaultNow(FaultOp op) {
     }
     return now == 1;
 }
+
+int FaultPending(FaultOp op) { return g_remaining[static_cast<int>(op)].load(); }
 }  // namespace platform
 #endif

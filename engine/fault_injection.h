@@ -13,6 +13,10 @@ enum class FaultOp { Read, Write, Flush, Rename, Delete, Count };
 void ArmFault(FaultOp op, int n);
 // Counts one call of op; true when this call is the one to fail.
 bool FaultNow(FaultOp op);
+// Calls of op still to come up to and including the one armed to fail; 0 once
+// it has failed or when none is armed. Arming a large n and reading this
+// after a run tells how many calls the run made.
+int FaultPending(FaultOp op);
 #else
 constexpr bool FaultNow(FaultOp) { return false; }
 #endif
