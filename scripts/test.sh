@@ -20,6 +20,9 @@ scripts/wine-prefix.sh "$WINEPREFIX"
 ensure_display
 # Keep one wineserver alive across the tests instead of starting one per test.
 wineserver -p >/dev/null 2>&1
+# Start Wine's background services now, outside ctest: started by the first
+# test they would hold that test's output pipe open until the end.
+wine cmd /c exit >/dev/null 2>&1 </dev/null
 
 cat > build/CTestTestfile.cmake <<'CT'
 subdirs("linux")
