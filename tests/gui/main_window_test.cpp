@@ -249,24 +249,17 @@ TEST(MainWindow, SystemMenuEndsWithTheAboutItemWhenTheStringExists) {
     });
 }
 
-TEST(MainWindow, MinimisedWindowPaintsItselfAndKeepsItsSettings) {
+TEST(MainWindow, DragIconAndWindowIconAreTheProgramIcon) {
+    HICON programIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    ASSERT_TRUE(programIcon);
     gui::TestProfile profile;
     gui::RunMainWindow(profile, [&] {
         HWND main = gui::WaitForWindow(L"Tirvo");
         ASSERT_TRUE(main);
-        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(main, WM_QUERYDRAGICON, 0, 0)),
-                  reinterpret_cast<HICON>(SendMessageW(main, WM_GETICON, ICON_BIG, 0)));
-        EXPECT_TRUE(SendMessageW(main, WM_GETICON, ICON_BIG, 0));
-        // As the task bar does it.
-        ShowWindow(main, SW_MINIMIZE);
-        ASSERT_TRUE(gui::WaitUntil([&] { return IsIconic(main) != FALSE; }));
-        RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-        ShowWindow(main, SW_RESTORE);
-        ASSERT_TRUE(gui::WaitUntil([&] { return IsIconic(main) == FALSE; }));
-        gui::Click(main, IDC_FORCE);
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(main, WM_QUERYDRAGICON, 0, 0)), programIcon);
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(main, WM_GETICON, ICON_BIG, 0)), programIcon);
         gui::PressKey(main, VK_ESCAPE);
     });
-    EXPECT_EQ(profile.ReadDword(L"bForce"), 1u);
 }
 
 TEST(MainWindow, EveryCaptionFitsItsControl) {
