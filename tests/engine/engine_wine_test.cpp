@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -220,6 +221,49 @@ TEST_F(WineEngineTest, ArchiveIsNeverAddedToItself) {
     ASSERT_EQ(out.status, ZIP_OK) << out.log;
     ASSERT_TRUE(CopyFileW((tree + L"\\t\\Self.zip").c_str(), Wide(Out("self.zip")).c_str(), FALSE));
     Expect("self.zip", {{"t/", Expected::Dir()}, {"t/a.txt", Expected::File("a")}, {"t/b.txt", Expected::File("b")}});
+}
+
+// Update by file times as Windows gives them, and an encrypted entry beside
+// the old plain one (the readers get the password from the .password file).
+TEST_F(WineEngineTest, UpdateByTimeAndEncrypt) {
+    MakeDir(tree + L"\\t");
+    WriteW(tree + L"\\t\\old.txt", "old");
+    WriteW(tree + L"\\t\\same.txt", "same");
+    ASSERT_EQ(RunRequest(engine, NewRequest(tree, {"t"}, "update.zip"), Answers()).status, ZIP_OK);
+    WriteW(tree + L"\\t\\old.txt", "newer");
+    WriteW(tree + L"\\t\\added.txt", "added");
+    // same.txt changes but keeps its time: update must leave its entry alone.
+    HANDLE h = CreateFileW((tree + L"\\t\\same.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    FILETIME written;
+    GetFileTime(h, nullptr, nullptr, &written);
+    DWORD n = 0;
+    WriteFile(h, "SAME", 4, &n, nullptr);
+    SetFileTime(h, nullptr, nullptr, &written);
+    CloseHandle(h);
+    FILETIME later = written;
+    ULARGE_INTEGER t{{later.dwLowDateTime, later.dwHighDateTime}};
+    t.QuadPart += 10ull * 10000000;  // ten seconds
+    later.dwLowDateTime = t.LowPart;
+    later.dwHighDateTime = t.HighPart;
+    h = CreateFileW((tree + L"\\t\\old.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(h, nullptr, nullptr, &later);
+    CloseHandle(h);
+
+    Request r = NewRequest(tree, {"t"}, "update.zip");
+    r.options.update = 1;
+    r.options.encrypt = 1;
+    Answers answers;
+    answers.passwords = {"wine", "wine"};
+    Outcome out = RunRequest(engine, r, answers);
+    ASSERT_EQ(out.status, ZIP_OK) << out.log;
+    EXPECT_EQ(out.passwordCalls, 2);
+    std::ofstream(Out("update.zip.password"), std::ios::binary) << "wine";
+    Expect("update.zip", {{"t/", Expected::Dir()},
+                          {"t/old.txt", Expected::File("newer")},
+                          {"t/same.txt", Expected::File("same")},
+                          {"t/added.txt", Expected::File("added")}});
 }
 
 // A directory link inside the tree, pointing out of it, is not followed.
