@@ -76,7 +76,6 @@ public:
     void AddToDirectory(EntryRecord record) { entries_.push_back(std::move(record)); }
     bool Finish(std::string_view comment);
     const std::vector<EntryRecord>& Entries() const { return entries_; }
-    ArchiveOutput& Output() { return out_; }
 
 private:
     ArchiveOutput& out_;

@@ -8,5 +8,4 @@
 
 #include <string_view>
 
-bool HasWildcards(std::u32string_view pattern);
 bool MatchName(std::u32string_view pattern, std::u32string_view name, bool ignoreCase);

@@ -103,11 +103,6 @@ public:
     void Raw(std::string_view s) { data_.append(s); }
     std::size_t Size() const { return data_.size(); }
     const std::string& Data() const { return data_; }
-    // Writes v over the two bytes at offset (for lengths known only later).
-    void Patch16(std::size_t offset, std::uint16_t v) {
-        data_[offset] = static_cast<char>(v);
-        data_[offset + 1] = static_cast<char>(v >> 8);
-    }
 
 private:
     void Append(const unsigned char* b, std::size_t n) { data_.append(reinterpret_cast<const char*>(b), n); }
