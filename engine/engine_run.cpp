@@ -346,6 +346,7 @@ private:
         settings.lineEnds = ChooseLineEnds(options_.crlfToLf != 0, options_.lfToCrlf != 0);
         settings.encrypt = options_.encrypt != 0;
         settings.password = password_.View();
+        settings.sizeLimit = item.info.size;
         return settings;
     }
 

@@ -210,6 +210,7 @@ CompressResult CompressEntry(platform::File& input, const CompressSettings& sett
     LineEndConverter converter(lineEnds);
     std::string converted;
     std::uint32_t crc = Crc(0, nullptr, 0);
+    std::uint64_t inputSize = 0;
     auto emit = [&](const char* data, std::size_t size, bool finish) {
         crc = Crc(crc, data, size);
         result.size += size;
@@ -219,6 +220,8 @@ CompressResult CompressEntry(platform::File& input, const CompressSettings& sett
     for (;;) {
         std::size_t got = 0;
         if (!input.Read(chunk.data(), chunk.size(), got, error)) return CompressResult::ReadFailed;
+        inputSize += got;
+        if (inputSize > settings.sizeLimit) return CompressResult::Changed;
         bool last = got == 0;
         const char* data = reinterpret_cast<const char*>(chunk.data());
         std::size_t size = got;

@@ -24,6 +24,7 @@ struct CompressSettings {
     LineEnds lineEnds = LineEnds::Keep;
     bool encrypt = false;
     std::string_view password;    // code page 932 bytes, when encrypting
+    std::uint64_t sizeLimit = UINT64_MAX;  // more input than this: the file grew while being read
     // With a pool, deflate works in 1 MiB blocks on its threads, each block
     // primed with the 32 KiB of input before it, and the blocks joined in
     // order into one stream. The result depends on the block size only, not
@@ -42,6 +43,7 @@ enum class CompressResult { Ok, ReadFailed, WriteFailed, Changed };
 
 // Reads input from its start. With conversion or encryption the file is read
 // twice (to tell text from binary and to know the CRC first, which the
-// encryption header needs); Changed says it differed between the two reads.
+// encryption header needs); Changed says it differed between the two reads
+// or grew beyond sizeLimit.
 CompressResult CompressEntry(platform::File& input, const CompressSettings& settings, ByteSink& sink,
                              CompressedEntry& result, platform::Error& error);
