@@ -10,6 +10,7 @@ packages=(
   wine wine64 xvfb xauth x11-utils imagemagick
   locales fonts-ipafont-gothic
   7zip libarchive-tools pigz
+  time python3-matplotlib
 )
 
 missing=()

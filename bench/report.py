@@ -1,0 +1,210 @@
+#!/usr/bin/python3
+"""Turns bench.py's JSON into the results table and chart:
+report.py RESULTS.json TABLE.md CHART.png
+"""
+import json
+import sys
+
+import matplotlib
+
+matplotlib.use("Agg")
+import matplotlib.pyplot as plt  # noqa: E402
+
+PARTS = ("tree", "small", "big")
+LEVEL6_TOOLS = ("ours", "ours-wine", "7zz", "bsdtar", "python", "pigz")
+LABELS = {
+    "ours": "ours, native (libzip32.so)",
+    "ours-wine": "ours, Wine (ZIP32.DLL)",
+    "7zz": "7zz a -tzip -mx=5 -mmt=2",
+    "bsdtar": "bsdtar --format zip (level 6)",
+    "python": "Python zipfile, level 6",
+    "pigz": "tar | pigz -6 -p 2",
+}
+WORKERS = 2
+MEMORY_CAP_MIB = 64 + 8 * WORKERS
+MIB = 2**20
+
+
+def runs(data, kind, tool=None, part=None):
+    return [r for r in data["runs"] if r["kind"] == kind and (tool is None or r["tool"] == tool)
+            and (part is None or r["part"] == part)]
+
+
+def one(data, kind, tool, part):
+    found = runs(data, kind, tool, part)
+    return found[0] if found else None
+
+
+def total(data, kind, tool):
+    """The tool over the whole corpus: the three parts added up (peak memory:
+    the largest)."""
+    parts = runs(data, kind, tool)
+    return {
+        "wall": sum(r["wall"] for r in parts),
+        "cpu": sum(r["cpu"] for r in parts),
+        "peak_kib": max(r["peak_kib"] for r in parts),
+        "size": sum(r.get("size", 0) for r in parts),
+        "check": "ok" if all(r.get("check", "ok").endswith("ok") for r in parts) else "FAILED",
+        "engine_wall": sum(r["engine_wall"] or 0 for r in parts),
+    }
+
+
+def level6_table(rows, corpus_bytes):
+    ours = rows["ours"]
+    lines = ["| tool | wall s | CPU s | peak MiB | archive MiB | size % | ours ÷ tool, wall | ours ÷ tool, size | check |",
+             "|---|---:|---:|---:|---:|---:|---:|---:|---|"]
+    for tool in LEVEL6_TOOLS:
+        r = rows[tool]
+        lines.append("| %s | %.2f | %.2f | %.1f | %.1f | %.2f | %.2f | %.4f | %s |" % (
+            LABELS[tool], r["wall"], r["cpu"], r["peak_kib"] / 1024, r["size"] / MIB,
+            100.0 * r["size"] / corpus_bytes, ours["wall"] / r["wall"], ours["size"] / r["size"],
+            r.get("check", "")))
+    return lines
+
+
+def verdict(ok):
+    return "met" if ok else "**not met**"
+
+
+def goals(data, whole):
+    ours, wine = whole["ours"], whole["ours-wine"]
+    tree = "tree"
+    create = one(data, "level6", "ours", tree)
+    update = one(data, "update", "ours", tree)
+    create_wine = one(data, "level6", "ours-wine", tree)
+    update_wine = one(data, "update", "ours-wine", tree)
+    store = total(data, "store", "ours")
+    store_wine = total(data, "store", "ours-wine")
+    copy = total(data, "store", "cp -r")
+    peak = max(r["peak_kib"] for r in data["runs"] if r["tool"] == "ours") / 1024
+    peak_wine = max(r["peak_kib"] for r in data["runs"] if r["tool"] == "ours-wine") / 1024
+    entries = data["corpus"][tree]["files"]
+    rows = [
+        ("Level 6, wall time ≤ 1.10 × pigz -6", "%.2f × (%.1f s vs %.1f s)" % (
+            ours["wall"] / whole["pigz"]["wall"], ours["wall"], whole["pigz"]["wall"]),
+         ours["wall"] <= 1.10 * whole["pigz"]["wall"]),
+        ("Level 6, size within 1 % of bsdtar", "%+.2f %% (%.1f vs %.1f MiB)" % (
+            100.0 * (ours["size"] / whole["bsdtar"]["size"] - 1), ours["size"] / MIB, whole["bsdtar"]["size"] / MIB),
+         abs(ours["size"] / whole["bsdtar"]["size"] - 1) <= 0.01),
+        ("Level 6, ≥ 2.5 × faster than 7zz -mx=5 -mmt=2", "%.2f × faster" % (whole["7zz"]["wall"] / ours["wall"]),
+         whole["7zz"]["wall"] / ours["wall"] >= 2.5),
+        ("Wine build ≤ 1.3 × native wall time", "%.2f × (process); %.2f × (inside ZpArchive)" % (
+            wine["wall"] / ours["wall"], wine["engine_wall"] / ours["engine_wall"]),
+         wine["wall"] <= 1.3 * ours["wall"]),
+        ("Update of one file in a %d-file archive ≤ 5 %% of creating it" % entries,
+         "native %.1f %% (%.2f s vs %.2f s); Wine %.1f %% (%.2f s vs %.2f s)" % (
+             100 * update["wall"] / create["wall"], update["wall"], create["wall"],
+             100 * update_wine["wall"] / create_wine["wall"], update_wine["wall"], create_wine["wall"]),
+         update["wall"] <= 0.05 * create["wall"] and update_wine["wall"] <= 0.05 * create_wine["wall"]),
+        ("Peak memory ≤ 64 MiB + 8 MiB × %d workers = %d MiB, every corpus" % (WORKERS, MEMORY_CAP_MIB),
+         "native %.1f MiB; Wine %.1f MiB (whole Wine process)" % (peak, peak_wine),
+         peak <= MEMORY_CAP_MIB and peak_wine <= MEMORY_CAP_MIB),
+        ("Level 0 at least half the speed of cp -r", "native %.2f × cp's time, Wine %.2f × (%.1f s, %.1f s vs %.1f s)" % (
+            store["wall"] / copy["wall"], store_wine["wall"] / copy["wall"], store["wall"], store_wine["wall"],
+            copy["wall"]),
+         store["wall"] <= 2 * copy["wall"] and store_wine["wall"] <= 2 * copy["wall"]),
+        ("Progress window ≤ 1.25 × quiet, 10,000-file drop under Wine",
+         "not measured here: needs the program's progress window, not the engine alone", None),
+    ]
+    lines = ["| goal | where we stand | |", "|---|---|---|"]
+    for goal, measured, ok in rows:
+        lines.append("| %s | %s | %s |" % (goal, measured, "—" if ok is None else verdict(ok)))
+    return lines
+
+
+def simple_table(data, kind, part_rows):
+    lines = ["| part | tool | wall s | CPU s | peak MiB | archive MiB | check |", "|---|---|---:|---:|---:|---:|---|"]
+    for part in part_rows:
+        for r in runs(data, kind, part=part):
+            lines.append("| %s | %s | %.2f | %.2f | %.1f | %s | %s |" % (
+                part, LABELS.get(r["tool"], r["tool"]), r["wall"], r["cpu"], r["peak_kib"] / 1024,
+                "%.1f" % (r["size"] / MIB) if "size" in r else "", r.get("check", "")))
+    return lines
+
+
+def write_table(data, path):
+    corpus = data["corpus"]
+    corpus_bytes = sum(p["bytes"] for p in corpus.values())
+    whole = {tool: total(data, "level6", tool) for tool in LEVEL6_TOOLS}
+    v, m = data["versions"], data["machine"]
+    out = [
+        "# Benchmark results",
+        "",
+        "Made by `bench/run.sh%s` on %s, in %.1f minutes. Machine: %s, %d cores, %d GiB; "
+        "1-minute load %.2f at the start, %.2f at the end (the machine was shared: see each run's load in "
+        "`results.json`). One run per figure." % (
+            " --small" if data["small"] else "", data["started"], data["minutes"], m["cpu"], m["cores"],
+            m["memory_gib"], data["load_start"][0], data["load_end"][0]),
+        "",
+        "Corpus (`bench/make_corpus.py`): %s. Versions: engine %s; %s; %s; %s; %s; %s." % (
+            "; ".join("%s %d files, %.1f MiB" % (name, p["files"], p["bytes"] / MIB) for name, p in corpus.items()),
+            v["engine"], v["7zz"], v["bsdtar"], v["python"], v["pigz"], v["wine"]),
+        "",
+        "Wall time is around the whole process (Wine's start included), CPU time is user + system of the "
+        "process and everything it waited for (plus the wineserver's for Wine), peak memory the largest "
+        "resident set of any one of those processes. Ratios below 1 favour our engine.",
+        "",
+        "## Goals",
+        "",
+    ]
+    out += goals(data, whole)
+    out += ["", "## Level 6, whole corpus (the three parts added up; peak memory: the largest)", ""]
+    out += level6_table(whole, corpus_bytes)
+    for part in PARTS:
+        rows = {tool: one(data, "level6", tool, part) for tool in LEVEL6_TOOLS}
+        out += ["", "## Level 6, %s (%d files, %.1f MiB)" % (part, corpus[part]["files"], corpus[part]["bytes"] / MIB), ""]
+        out += level6_table(rows, corpus[part]["bytes"])
+    out += ["", "## Level 0 (store) against `cp -r` of the same files", ""]
+    out += simple_table(data, "store", PARTS)
+    changed = runs(data, "update")[0]["changed"]
+    out += ["", "## Update: one changed file (`%s`) in the tree archive, against creating it and copying it" % changed,
+            ""]
+    out += simple_table(data, "update", ["tree"])
+    out += ["", "## Wine build against native build (level 6)", "",
+            "| part | native wall s | Wine wall s | Wine ÷ native | native in ZpArchive s | Wine in ZpArchive s "
+            "| Wine ÷ native | native peak MiB | Wine peak MiB |",
+            "|---|---:|---:|---:|---:|---:|---:|---:|---:|"]
+    for part in PARTS:
+        n, w = one(data, "level6", "ours", part), one(data, "level6", "ours-wine", part)
+        out.append("| %s | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.1f | %.1f |" % (
+            part, n["wall"], w["wall"], w["wall"] / n["wall"], n["engine_wall"], w["engine_wall"],
+            w["engine_wall"] / n["engine_wall"], n["peak_kib"] / 1024, w["peak_kib"] / 1024))
+    out += ["", "![wall time and archive size per tool](results.png)", ""]
+    with open(path, "w") as table:
+        table.write("\n".join(out))
+
+
+def write_chart(data, path):
+    tools = list(reversed(LEVEL6_TOOLS))
+    colours = {"tree": "#4878a8", "small": "#e0a030", "big": "#6aa060"}
+    figure, (time_axis, size_axis) = plt.subplots(1, 2, figsize=(13, 5.2), sharey=True)
+    for axis, key, scale, title in ((time_axis, "wall", 1, "Wall time, s (shorter is better)"),
+                                    (size_axis, "size", MIB, "Archive size, MiB (shorter is better)")):
+        left = [0.0] * len(tools)
+        for part in PARTS:
+            values = [one(data, "level6", tool, part)[key] / scale for tool in tools]
+            axis.barh([LABELS[t] for t in tools], values, left=left, color=colours[part], label=part)
+            left = [a + b for a, b in zip(left, values)]
+        for y, value in enumerate(left):
+            axis.text(value, y, " %.1f" % value, va="center", fontsize=9)
+        axis.set_xlim(0, max(left) * 1.15)
+        axis.set_title(title)
+        axis.grid(axis="x", alpha=0.3)
+    time_axis.legend(title="corpus part", loc="lower right")
+    corpus = data["corpus"]
+    figure.suptitle("Level 6 on %s, %d cores (%s)" % (
+        ", ".join("%s: %d files, %.0f MiB" % (n, p["files"], p["bytes"] / MIB) for n, p in corpus.items()),
+        data["machine"]["cores"], data["started"]), fontsize=10)
+    figure.tight_layout()
+    figure.savefig(path, dpi=100)
+
+
+def main():
+    with open(sys.argv[1]) as source:
+        data = json.load(source)
+    write_table(data, sys.argv[2])
+    write_chart(data, sys.argv[3])
+
+
+if __name__ == "__main__":
+    main()

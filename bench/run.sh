@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The benchmark, one command: bench/run.sh [--small]
+#
+# Builds the engine natively (libzip32.so, as in the linux preset) and for
+# Windows (ZIP32.DLL, as in the windows preset), with the driver
+# bench/zip32_bench.cpp for each; builds the corpus (bench/make_corpus.py)
+# under $TIRVO_BENCH_DIR (default /tmp/tirvo-bench); measures every tool on
+# it (bench/bench.py) and writes the table and the chart (bench/report.py).
+# The full run writes bench/results.{md,png,json}; --small (a corpus of
+# about 130 MiB, for trying changes) writes them under $TIRVO_BENCH_DIR/small.
+# Takes the machine's two cores: run it on a quiet machine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+small=""
+if [ "${1:-}" = "--small" ]; then small=--small; fi
+base=${TIRVO_BENCH_DIR:-/tmp/tirvo-bench}
+build=$root/build/bench
+
+for tool in 7zz bsdtar pigz wine x86_64-w64-mingw32-g++-posix cmake; do
+  command -v "$tool" >/dev/null || { "$root/scripts/install-deps.sh"; break; }
+done
+/usr/bin/python3 -c 'import matplotlib' 2>/dev/null || "$root/scripts/install-deps.sh"
+
+# The engine and the driver, natively and for Windows. Warnings stay
+# warnings here: a measurement should not wait for a compiler's opinion of
+# an snprintf (see the report of the first run).
+cmake -S "$root" -B "$build/linux" -DTIRVO_TARGET=linux -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DBUILD_TESTING=OFF -DCMAKE_CXX_FLAGS=-Wno-error=format-truncation >/dev/null
+cmake --build "$build/linux" -j2 --target zip32_bench >/dev/null
+cmake -S "$root" -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DTIRVO_TARGET=windows -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+  -DCMAKE_CXX_FLAGS=-Wno-error=format-truncation >/dev/null
+cmake --build "$build/windows" -j2 --target zip32 >/dev/null
+x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -Wall -Wextra -Werror -I"$root/engine" \
+  "$root/bench/zip32_bench.cpp" -o "$build/windows/bin/zip32_bench.exe"
+
+if [ -n "$small" ]; then
+  corpus=$base/corpus-small results=$base/small
+else
+  corpus=$base/corpus results=$root/bench
+fi
+mkdir -p "$results"
+/usr/bin/python3 "$root/bench/make_corpus.py" "$corpus" $small
+
+source "$root/scripts/env.sh"
+export WINEPREFIX=$base/wineprefix
+"$root/scripts/wine-prefix.sh" "$WINEPREFIX"
+
+/usr/bin/python3 "$root/bench/bench.py" $small --corpus "$corpus" --work "$base/work" --json "$results/results.json" \
+  --native-driver "$build/linux/bin/zip32_bench" --native-lib "$build/linux/bin/libzip32.so" \
+  --wine-driver "$build/windows/bin/zip32_bench.exe" --wine-lib "$build/windows/bin/ZIP32.DLL"
+/usr/bin/python3 "$root/bench/report.py" "$results/results.json" "$results/results.md" "$results/results.png"
+echo "Results: $results/results.md and $results/results.png"
