@@ -6,88 +6,73 @@
 
 namespace {
 
-TEST(EscapeEntryName, EscapesOpeningBracketThenHyphen) {
+TEST(CodePage932, ConvertsExactlyOrRefuses) {
     const struct {
-        const wchar_t* name;
-        const wchar_t* escaped;
+        const wchar_t* text;
+        const char* bytes;  // nullptr: not representable
     } cases[] = {
-        {L"plain.txt", L"plain.txt"},
-        {L"a-b[1].txt", L"a[-]b[[]1].txt"},
-        {L"x-[y]", L"x[-][[]y]"},
-        {L"]", L"]"},
-        {L"[[--", L"[[][[][-][-]"},
-        {L"*?", L"*?"},
-        {L"", L""},
+        {L"", ""},
+        {L"ｷｬﾝｾﾙ", "\xb7\xac\xdd\xbe\xd9"},  // half-width: one byte each
+        {L"\uFF5E", "\x81\x60"},              // fullwidth tilde: 932's own
+        {L"\u301C", nullptr},                 // wave dash: only a look-alike in 932
+        {L"caf\u00e9", nullptr},              // no accented letters in 932
+        {L"\uD55C", nullptr},                 // Hangul
+        {L"a\U0001F600", nullptr},            // outside the BMP
     };
-    for (const auto& c : cases) EXPECT_EQ(EscapeEntryName(c.name), c.escaped) << c.name;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
+        const auto bytes = ToCodePage932(c.text);
+        EXPECT_EQ(bytes.has_value(), c.bytes != nullptr);
+        if (bytes && c.bytes) {
+            EXPECT_EQ(*bytes, c.bytes);
+            EXPECT_EQ(FromCodePage932(*bytes), c.text);
+        }
+    }
+    // Typed text marks what it cannot represent; broken bytes still give text.
+    EXPECT_EQ(ToCodePage932Lossy(L"caf\u00e9 表"), "caf? \x95\x5c");
+    const std::wstring broken = FromCodePage932("ab\x81");  // lead byte without trail
+    EXPECT_TRUE(broken.size() >= 3 && broken.starts_with(L"ab"));
 }
 
-struct PlanCase {
-    const char* what;
-    std::vector<std::wstring> paths;
-    std::wstring root;
-    std::vector<std::wstring> entries;
-};
-
-std::vector<std::wstring> Wide(const std::vector<std::string>& bytes) {
-    std::vector<std::wstring> wide;
-    for (const std::string& b : bytes) wide.push_back(FromCodePage932(b));
-    return wide;
-}
-
-TEST(PlanDrop, RootIsTheDeepestCommonFolder) {
-    const PlanCase cases[] = {
-        {"file and folder from one folder",
-         {L"C:\\work\\a-b[1].txt", L"C:\\work\\docs"},
-         L"C:\\work\\",
-         {L"a[-]b[[]1].txt", L"docs"}},
-        {"one file", {L"C:\\work\\docs\\a.txt"}, L"C:\\work\\docs\\", {L"a.txt"}},
-        {"search results from two folders",
-         {L"C:\\work\\one\\a.txt", L"C:\\work\\two-x\\sub\\b.txt"},
-         L"C:\\work\\",
-         {L"one\\a.txt", L"two[-]x\\sub\\b.txt"}},
-        {"one item in the other's subfolder",
-         {L"C:\\w\\x\\deep\\c.txt", L"C:\\w\\x\\b.txt"},
-         L"C:\\w\\x\\",
-         {L"deep\\c.txt", L"b.txt"}},
-        {"folders differing only in case",
-         {L"C:\\Work\\a.txt", L"c:\\WORK\\b.txt"},
-         L"C:\\Work\\",
-         {L"a.txt", L"b.txt"}},
-        {"nothing shared below the drive",
-         {L"C:\\a\\x.txt", L"C:\\b\\y.txt"},
-         L"C:\\",
-         {L"a\\x.txt", L"b\\y.txt"}},
-        {"a folder at the drive's top", {L"D:\\photos"}, L"D:\\", {L"photos"}},
-        {"a folder given with its trailing separator", {L"C:\\work\\docs\\"}, L"C:\\work\\",
-         {L"docs"}},
-        {"a network share",
-         {L"\\\\server\\share\\dir\\a.txt", L"\\\\server\\share\\dir\\b"},
-         L"\\\\server\\share\\dir\\",
-         {L"a.txt", L"b"}},
-        {"a name that is only its common prefix's start",
-         {L"C:\\ab\\x", L"C:\\abc\\y"},
-         L"C:\\",
-         {L"ab\\x", L"abc\\y"}},
+TEST(PlanDrop, RootIsTheDeepestCommonFolderAndEntriesAreEscaped) {
+    // 255 bytes each: the directory with its separators, the base name with ".txt", the extension with its dot.
+    const std::string dir(253, 'd'), base(251, 'n'), ext(254, 'e');
+    auto wide = [](const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); };
+    const struct {
+        const char* what;
+        std::vector<std::wstring> paths;
+        std::string root;
+        std::vector<std::string> entries;
+    } cases[] = {
+        {"file and folder from one folder", {L"C:\\work\\a-b[1].txt", L"C:\\work\\docs"}, "C:\\work\\",
+         {"a[-]b[[]1].txt", "docs"}},
+        {"search results from two folders", {L"C:\\work\\one\\a.txt", L"C:\\work\\two-x\\sub\\b.txt"},
+         "C:\\work\\", {"one\\a.txt", "two[-]x\\sub\\b.txt"}},
+        {"one item in the other's subfolder", {L"C:\\w\\x\\deep\\c.txt", L"C:\\w\\x\\b.txt"}, "C:\\w\\x\\",
+         {"deep\\c.txt", "b.txt"}},
+        {"folders differing only in case", {L"C:\\Work\\a.txt", L"c:\\WORK\\b.txt"}, "C:\\Work\\",
+         {"a.txt", "b.txt"}},
+        {"nothing shared below the drive", {L"C:\\a\\x.txt", L"C:\\b\\y.txt"}, "C:\\", {"a\\x.txt", "b\\y.txt"}},
+        {"a folder at the drive's top", {L"D:\\photos"}, "D:\\", {"photos"}},
+        {"a folder with its trailing separator", {L"C:\\work\\docs\\"}, "C:\\work\\", {"docs"}},
+        {"a network share", {L"\\\\server\\share\\dir\\a.txt", L"\\\\server\\share\\dir\\b"},
+         "\\\\server\\share\\dir\\", {"a.txt", "b"}},
+        {"a name that is only its common prefix's start", {L"C:\\ab\\x", L"C:\\abc\\y"}, "C:\\",
+         {"ab\\x", "abc\\y"}},
+        // "ー" is 81 5B and "表" is 95 5C: neither trail byte is a "[" or a separator.
+        {"Japanese names, escaped by character", {L"C:\\表\\データ-[1].txt", L"C:\\表\\ソース"},
+         "C:\\\x95\x5c\\",
+         {"\x83\x66\x81\x5b\x83\x5e[-][[]1].txt", "\x83\x5c\x81\x5b\x83\x58"}},
+        {"parts of exactly 255 bytes", {wide("C:\\" + dir + "\\" + base + ".txt"), wide("C:\\" + dir + "\\x." + ext)},
+         "C:\\" + dir + "\\", {base + ".txt", "x." + ext}},
     };
-    for (const PlanCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         DropPlan plan;
         ASSERT_FALSE(PlanDrop(c.paths, plan));
-        EXPECT_EQ(FromCodePage932(plan.root), c.root);
-        EXPECT_EQ(Wide(plan.entries), c.entries);
+        EXPECT_EQ(plan.root, c.root);
+        EXPECT_EQ(plan.entries, c.entries);
     }
-}
-
-TEST(PlanDrop, JapaneseNamesAreEscapedByCharacterNotByByte) {
-    // "ー" is 81 5B and "表" is 95 5C in code page 932: neither trail byte may
-    // be taken for "[" or a separator.
-    DropPlan plan;
-    ASSERT_FALSE(PlanDrop({L"C:\\表\\データ-[1].txt", L"C:\\表\\ソース"}, plan));
-    EXPECT_EQ(plan.root, "C:\\\x95\x5c\\");
-    ASSERT_EQ(plan.entries.size(), 2u);
-    EXPECT_EQ(plan.entries[0], "\x83\x66\x81\x5b\x83\x5e[-][[]1].txt");
-    EXPECT_EQ(plan.entries[1], "\x83\x5c\x81\x5b\x83\x58");
 }
 
 TEST(PlanDrop, RefusesAndNamesThePath) {
@@ -99,17 +84,12 @@ TEST(PlanDrop, RefusesAndNamesThePath) {
         RequestProblem::Kind kind;
         size_t named;  // index of the path the problem names
     } cases[] = {
-        {"accented letter", {L"C:\\w\\a.txt", L"C:\\w\\caf\u00e9.txt"},
-         RequestProblem::NotCodePage932, 1},
-        {"wave dash look-alike", {L"C:\\w\\\u301C"}, RequestProblem::NotCodePage932, 0},
-        {"folder on another drive", {L"C:\\w\\a.txt", L"D:\\w\\b.txt"},
-         RequestProblem::NoCommonFolder, 1},
-        {"share and drive", {L"\\\\s\\share\\a", L"C:\\a"}, RequestProblem::NoCommonFolder, 1},
+        {"accented letter", {L"C:\\w\\a.txt", L"C:\\w\\caf\u00e9.txt"}, RequestProblem::NotCodePage932, 1},
+        {"folder on another drive", {L"C:\\w\\a.txt", L"D:\\w\\b.txt"}, RequestProblem::NoCommonFolder, 1},
         {"a drive itself", {L"E:\\"}, RequestProblem::NoCommonFolder, 0},
         {"base name over 255 bytes", {L"C:\\w\\ok.txt", L"C:\\w\\" + longName + L".txt"},
          RequestProblem::PartTooLong, 1},
-        {"Japanese base name over 255 bytes", {L"C:\\w\\" + longKanji},
-         RequestProblem::PartTooLong, 0},
+        {"Japanese base name over 255 bytes", {L"C:\\w\\" + longKanji}, RequestProblem::PartTooLong, 0},
         {"extension over 255 bytes", {L"C:\\w\\a." + longName}, RequestProblem::PartTooLong, 0},
         {"directory over 255 bytes", {L"C:\\" + longName.substr(0, 254) + L"\\a.txt"},
          RequestProblem::PartTooLong, 0},
@@ -122,16 +102,6 @@ TEST(PlanDrop, RefusesAndNamesThePath) {
         EXPECT_EQ(problem.path, c.paths[c.named]);
         EXPECT_TRUE(plan.entries.empty());
     }
-}
-
-TEST(PlanDrop, PartsOfExactly255BytesPass) {
-    const std::wstring name(251, L'n');
-    const std::wstring directory = L"\\" + std::wstring(253, L'd') + L"\\";  // 255 bytes
-    DropPlan plan;
-    ASSERT_FALSE(PlanDrop({L"C:" + directory + name + L".txt", L"C:" + directory + L"x." +
-                           std::wstring(254, L'e')},
-                          plan));
-    EXPECT_EQ(plan.entries[0].size(), 255u);
 }
 
 }  // namespace

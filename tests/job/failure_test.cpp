@@ -1,63 +1,55 @@
-// RunZip's failures before the engine runs, each caused by a stand-in
-// library (or none) that this program loads in place of ZIP32.DLL.
+// Drops that end with a message before the engine runs: paths the engine
+// cannot take, and RunZip's failures caused by a stand-in library (or none)
+// that this program loads in place of ZIP32.DLL.
 #include <gtest/gtest.h>
 
-#include "gui_harness.h"
 #include "job_test_support.h"
-#include "resource.h"
-
-#ifndef TIRVO_FAKE_ENGINE_DIR
-#error "TIRVO_FAKE_ENGINE_DIR names the folder of the stand-in libraries"
-#endif
 
 namespace {
 
-using job_test::TempFolder;
-namespace fs = std::filesystem;
+using namespace job_test;
 
-struct FailureCase {
-    const wchar_t* library;  // copied as ZIP32.DLL into the search path; nullptr: none
-    const wchar_t* message;
-};
-
-TEST(EngineFailures, AreReportedAndReleaseEverything) {
-    const FailureCase cases[] = {
-        {nullptr, L"ZIP32.DLLのロードに失敗しました。"},
-        {L"zip32_no_setoptions.dll", L"未対応のZIP32.DLLです。"},
-        {L"zip32_version24.dll", L"未対応のバージョンのZIP32.DLLです。"},
-        {L"zip32_init_fails.dll", L"ZIP32.DLLの初期化に失敗しました。"},
+TEST(DropFailures, AreReportedAndReleaseEverything) {
+    const struct {
+        const wchar_t* library;  // copied as ZIP32.DLL into the search path; nullptr: none
+        std::wstring refused;    // dropped after a.txt, relative to its folder; the message names it
+        const wchar_t* message;  // without a refused path, the message
+    } cases[] = {
+        {nullptr, L"caf\u00e9.txt", nullptr},
+        {nullptr, std::wstring(128, L'字'), nullptr},  // 256 bytes in code page 932
+        {nullptr, L"Z:\\elsewhere.txt", nullptr},     // no folder in common
+        {nullptr, L"", L"ZIP32.DLLのロードに失敗しました。"},
+        {L"zip32_no_setoptions.dll", L"", L"未対応のZIP32.DLLです。"},
+        {L"zip32_version24.dll", L"", L"未対応のバージョンのZIP32.DLLです。"},
+        {L"zip32_init_fails.dll", L"", L"ZIP32.DLLの初期化に失敗しました。"},
     };
     // This program's own folder holds no ZIP32.DLL; the search path's next
     // stop is the DLL directory, which each case fills.
     ASSERT_EQ(GetModuleHandleW(L"ZIP32.DLL"), nullptr);
-    for (const FailureCase& c : cases) {
-        SCOPED_TRACE(gui::Utf8(c.library ? c.library : L"no library"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
         TempFolder dlls;
         TempFolder files;
         if (c.library)
-            fs::copy_file(fs::path(TIRVO_FAKE_ENGINE_DIR).make_preferred() / c.library,
-                          dlls.Path() / L"ZIP32.DLL");
+            fs::copy_file(fs::path(TIRVO_FAKE_ENGINE_DIR).make_preferred() / c.library, dlls.Path() / L"ZIP32.DLL");
         SetDllDirectoryW(dlls.Path().c_str());
-        job_test::WriteFile(files.Path() / L"a.txt", "a");
+        WriteFile(files.Path() / L"a.txt", "a");
+        std::vector<std::wstring> dropped{files / L"a.txt"};
+        if (!c.refused.empty()) dropped.push_back(files / c.refused);
         const std::wstring archive = files / L"a.zip";
-
-        gui::TestProfile profile;
-        profile.WriteString(L"stFileName", archive);
-        profile.WriteDword(L"bTopMost", 0);
-        gui::RunMainWindow(profile, [&] {
-            HWND main = gui::WaitForWindow(L"Tirvo");
-            ASSERT_TRUE(main);
-            gui::PostDrop(main, {files / L"a.txt"});
-            HWND box = gui::WaitForWindow(profile.AppName());
+        RunMain(archive, {}, [&](HWND main, const std::wstring& appName) {
+            gui::PostDrop(main, dropped);
+            HWND box = gui::WaitForWindow(appName);
             ASSERT_TRUE(box);
-            EXPECT_EQ(job_test::MessageText(box), c.message);
+            const std::wstring text = MessageText(box);
+            if (c.message) EXPECT_EQ(text, c.message);
+            else EXPECT_NE(text.find(dropped.back()), std::wstring::npos) << gui::Utf8(text);
             EXPECT_FALSE(IsWindowEnabled(main));
-            EXPECT_TRUE(job_test::WindowsWithCaption(job_test::kProgressCaption).empty());
+            EXPECT_EQ(gui::FindWindowByCaption(kProgressCaption), nullptr);
             gui::PressKey(box, VK_RETURN);
             ASSERT_TRUE(gui::WaitForWindowGone(box));
             EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
             EXPECT_EQ(GetModuleHandleW(L"ZIP32.DLL"), nullptr);
-            gui::PressKey(main, VK_ESCAPE);
         });
         SetDllDirectoryW(nullptr);
         EXPECT_FALSE(fs::exists(archive));

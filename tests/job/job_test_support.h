@@ -1,4 +1,5 @@
-// Files, folders and archives for the archive job's Windows tests.
+// Files, archives, windows and the main window for the archive job's Windows
+// tests, on top of the GUI harness.
 #pragma once
 
 #include <windows.h>
@@ -6,15 +7,23 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gui_harness.h"
+#include "resource.h"
 
 namespace job_test {
 
 namespace fs = std::filesystem;
+
+inline const wchar_t* kProgressCaption = L"進捗状況 Tirvo";
+inline const wchar_t* kCommentCaption = L"コメント Tirvo";
+inline const wchar_t* kPasswordCaption = L"パスワード Tirvo";
 
 // A fresh folder under the temporary folder, removed with everything in it.
 class TempFolder {
@@ -22,8 +31,7 @@ public:
     TempFolder() {
         static int serial = 0;
         path_ = fs::temp_directory_path() /
-                (L"tirvo-job-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(++serial));
+                (L"tirvo-job-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial));
         fs::remove_all(path_);
         fs::create_directories(path_);
     }
@@ -51,52 +59,33 @@ inline std::string ReadFile(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-inline std::uint32_t Le(const std::string& bytes, size_t at, int width) {
-    std::uint32_t value = 0;
-    for (int i = width - 1; i >= 0; --i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<size_t>(i)]);
-    return value;
-}
-
-// What the tests read back from an archive: its comment, and per entry the
-// name bytes and whether it is encrypted. Enough for small test archives
-// (no Zip64).
+// What the tests read back from an archive's central directory: its comment
+// and the entries' name bytes. Enough for small test archives (no Zip64);
+// nothing for anything else.
 struct ArchiveSummary {
-    bool valid = false;
     std::string comment;
     std::vector<std::string> names;
-    std::vector<bool> encrypted;
 };
 
 inline ArchiveSummary Summarize(const fs::path& path) {
-    ArchiveSummary summary;
     const std::string bytes = ReadFile(path);
+    auto le = [&](size_t at, int width) {
+        std::uint32_t value = 0;
+        for (int i = width - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+        return value;
+    };
+    ArchiveSummary summary;
     if (bytes.size() < 22) return summary;
     size_t end = bytes.size() - 22;
-    while (Le(bytes, end, 4) != 0x06054b50) {
-        if (end == 0) return summary;
-        --end;
+    while (le(end, 4) != 0x06054b50)
+        if (end-- == 0) return summary;
+    summary.comment = bytes.substr(end + 22, le(end + 20, 2));
+    size_t at = le(end + 16, 4);
+    for (std::uint32_t i = le(end + 10, 2); i > 0 && at + 46 <= bytes.size() && le(at, 4) == 0x02014b50; --i) {
+        summary.names.push_back(bytes.substr(at + 46, le(at + 28, 2)));
+        at += 46 + le(at + 28, 2) + le(at + 30, 2) + le(at + 32, 2);
     }
-    const std::uint32_t entries = Le(bytes, end + 10, 2);
-    size_t at = Le(bytes, end + 16, 4);
-    summary.comment = bytes.substr(end + 22, Le(bytes, end + 20, 2));
-    for (std::uint32_t i = 0; i < entries; ++i) {
-        if (at + 46 > bytes.size() || Le(bytes, at, 4) != 0x02014b50) return summary;
-        const size_t nameLength = Le(bytes, at + 28, 2);
-        summary.encrypted.push_back((Le(bytes, at + 8, 2) & 1) != 0);
-        summary.names.push_back(bytes.substr(at + 46, nameLength));
-        at += 46 + nameLength + Le(bytes, at + 30, 2) + Le(bytes, at + 32, 2);
-    }
-    summary.valid = true;
     return summary;
-}
-
-// Every visible top-level window of this process with this caption.
-inline std::vector<HWND> WindowsWithCaption(const std::wstring& caption) {
-    std::vector<HWND> found;
-    for (HWND hwnd : gui::OwnTopWindows())
-        if (gui::Text(hwnd) == caption) found.push_back(hwnd);
-    return found;
 }
 
 // The texts of a message box's static controls, joined.
@@ -110,8 +99,35 @@ inline std::wstring MessageText(HWND box) {
     return text;
 }
 
-inline const wchar_t* kProgressCaption = L"進捗状況 Tirvo";
-inline const wchar_t* kCommentCaption = L"コメント Tirvo";
-inline const wchar_t* kPasswordCaption = L"パスワード Tirvo";
+// The dialog's client area has its template's size (dialog units) under the
+// Japanese font, and every caption fits its control.
+inline void ExpectLaidOut(HWND dialog, int width, int height) {
+    RECT expected{0, 0, width, height};
+    MapDialogRect(dialog, &expected);
+    RECT client{};
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(client.right, expected.right);
+    EXPECT_EQ(client.bottom, expected.bottom);
+    for (const std::wstring& misfit : gui::CaptionsThatDoNotFit(dialog))
+        ADD_FAILURE() << "caption does not fit: " << gui::Utf8(misfit);
+}
+
+// Runs the main window with a profile of this test that names the archive,
+// is not topmost (the tests' windows would fight over the z-order) and holds
+// the given values. The user gets the main window and the application name
+// (the caption of its message boxes); Escape then ends the run.
+inline void RunMain(const std::wstring& archive, std::initializer_list<std::pair<const wchar_t*, DWORD>> values,
+                    const std::function<void(HWND main, const std::wstring& appName)>& user) {
+    gui::TestProfile profile;
+    profile.WriteString(L"stFileName", archive);
+    profile.WriteDword(L"bTopMost", 0);
+    for (const auto& [name, value] : values) profile.WriteDword(name, value);
+    gui::RunMainWindow(profile, [&] {
+        HWND main = gui::WaitForWindow(L"Tirvo");
+        ASSERT_TRUE(main);
+        user(main, profile.AppName());
+        gui::PressKey(main, VK_ESCAPE);
+    });
+}
 
 }  // namespace job_test

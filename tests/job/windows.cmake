@@ -1,19 +1,13 @@
 # Windows-only tests of the archive job, under Wine.
 
 # The real windows and the real engine: these programs sit beside ZIP32.DLL.
-set(JOB_GUI_SOURCES prompt_test.cpp progress_test.cpp drop_test.cpp layout_test.cpp)
+set(JOB_GUI_SOURCES callbacks_test.cpp drop_test.cpp)
 set(JOB_READER_CHECK_DIR ${CMAKE_CURRENT_BINARY_DIR}/reader_check)
 add_executable(job_gui_tests ${JOB_GUI_SOURCES})
-target_link_libraries(job_gui_tests PRIVATE tirvo_win tirvo_resources gtest_main)
-target_include_directories(job_gui_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/gui)
-target_compile_definitions(job_gui_tests PRIVATE
-  TIRVO_JOB_READER_CHECK_DIR="Z:${JOB_READER_CHECK_DIR}")
-target_compile_options(job_gui_tests PRIVATE ${TIRVO_WARNINGS})
+target_compile_definitions(job_gui_tests PRIVATE TIRVO_JOB_READER_CHECK_DIR="Z:${JOB_READER_CHECK_DIR}")
 set_target_properties(job_gui_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-if(TARGET zip32)
-  add_dependencies(job_gui_tests zip32)
-endif()
-gtest_add_tests(TARGET job_gui_tests SOURCES ${JOB_GUI_SOURCES} TEST_LIST JOB_GUI_TESTS)
+add_dependencies(job_gui_tests zip32)
+gtest_add_tests(TARGET job_gui_tests SOURCES ${JOB_GUI_SOURCES})
 set_tests_properties(DropArchive.FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits
                      PROPERTIES FIXTURES_SETUP job_reader_archives)
 add_test(NAME job_drop_archive_readers
@@ -28,19 +22,19 @@ function(fake_engine name minor init_result set_options)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/engine)
   target_compile_definitions(${name} PRIVATE FAKE_MINOR=${minor} FAKE_INIT_RESULT=${init_result}
                              FAKE_SET_OPTIONS=${set_options})
-  set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".dll"
-                        RUNTIME_OUTPUT_DIRECTORY ${FAKE_ENGINE_DIR})
+  set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".dll" RUNTIME_OUTPUT_DIRECTORY ${FAKE_ENGINE_DIR})
 endfunction()
 fake_engine(zip32_no_setoptions 3 1 0)
 fake_engine(zip32_version24 4 1 1)
 fake_engine(zip32_init_fails 3 0 1)
-
 add_executable(job_failure_tests failure_test.cpp)
-target_link_libraries(job_failure_tests PRIVATE tirvo_win tirvo_resources gtest_main)
-target_include_directories(job_failure_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/gui)
 target_compile_definitions(job_failure_tests PRIVATE TIRVO_FAKE_ENGINE_DIR="Z:${FAKE_ENGINE_DIR}")
-target_compile_options(job_failure_tests PRIVATE ${TIRVO_WARNINGS})
-set_target_properties(job_failure_tests PROPERTIES
-                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/failure_runner)
+set_target_properties(job_failure_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/failure_runner)
 add_dependencies(job_failure_tests zip32_no_setoptions zip32_version24 zip32_init_fails)
 gtest_add_tests(TARGET job_failure_tests SOURCES failure_test.cpp)
+
+foreach(target job_gui_tests job_failure_tests)
+  target_link_libraries(${target} PRIVATE tirvo_win tirvo_resources gtest_main)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/gui)
+  target_compile_options(${target} PRIVATE ${TIRVO_WARNINGS})
+endforeach()

@@ -1,0 +1,116 @@
+// The engine's callbacks and the windows they drive, called as the engine
+// run calls them: the progress window between OpenProgress and
+// FinishProgress, the comment and password prompts.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "job/engine_callbacks.h"
+#include "job_test_support.h"
+#include "ui/progress_dlg.h"
+
+namespace {
+
+using namespace job_test;
+
+std::uint32_t Print(const std::string& text) {
+    return ZipPrint(text.c_str(), static_cast<std::uint32_t>(text.size()));
+}
+
+// Runs program code on this thread with no user acting meanwhile.
+void RunAlone(const std::function<void()>& program) {
+    std::atomic<bool> done{false};
+    gui::RunWithUser(
+        [&] {
+            program();
+            done = true;
+        },
+        [&] { gui::WaitUntil([&] { return done.load(); }, std::chrono::minutes(5)); });
+}
+
+TEST(ProgressWindow, KeepsAHugeRunWholeAndIsLeftAloneByAQuietRunAfterIt) {
+    const int kLines = 100000;
+    size_t expected = 0;
+    HWND window = nullptr;
+    RunAlone([&] {
+        OpenProgress(1);
+        ASSERT_EQ(g_bShowProgress, 1);
+        window = g_pProgressDlg->GetSafeHwnd();
+        EXPECT_TRUE(IsWindowVisible(window));
+        EXPECT_FALSE(gui::IsEnabled(window, IDOK) || gui::IsEnabled(window, IDC_LOG) ||
+                     gui::IsChecked(window, IDC_AUTOCLOSE));
+        char line[64];
+        for (int i = 0; i < kLines; ++i) {  // "追加" in code page 932: two characters of two bytes
+            const int length =
+                std::snprintf(line, sizeof line, "\x92\xc7\x89\xc1: dir\\file%06d.txt (42%%)\r\n", i);
+            expected += static_cast<size_t>(length) - 2;
+            ZipPrint(line, static_cast<std::uint32_t>(length));
+        }
+        EXPECT_EQ(ZipService("a.txt", 1), 0);
+        FinishProgress();
+        EXPECT_TRUE(gui::IsEnabled(window, IDOK) && gui::IsEnabled(window, IDC_LOG));
+
+        g_pProgressDlg->m_bAbort = 1;       // the quiet run must read neither this
+        gui::Click(window, IDC_AUTOCLOSE);  // nor this: ticked after the end, no effect
+        OpenProgress(0);                    // g_pProgressDlg still names the finished window
+        EXPECT_EQ(g_bShowProgress, 0);
+        EXPECT_EQ(Print("quiet\r\n"), 7u);
+        EXPECT_EQ(ZipService("x", 0), 0);
+        FinishProgress();
+    });
+    ASSERT_TRUE(IsWindowVisible(window));
+    const std::wstring log = gui::Text(gui::Item(window, IDC_LOG));
+    EXPECT_EQ(log.size(), expected);
+    EXPECT_TRUE(log.starts_with(L"追加: dir\\file000000.txt (42%)\r\n追加: dir\\file000001.txt"));
+    EXPECT_TRUE(log.ends_with(L"file099999.txt (42%)\r\n"));
+    ExpectLaidOut(window, 234, 149);
+    gui::Click(window, IDOK);
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST(Prompts, AnswerTheEngineWithinItsBuffer) {
+    const std::string longComment(kZipCommentCapacity - 2, 'c');  // one byte short of the capacity
+    const struct {
+        int capacity;          // 0: the comment prompt, whose capacity is fixed
+        std::string initial;   // the buffer as the engine hands it over
+        const wchar_t* typed;  // key by key at the entry's start
+        int button;
+        std::string expected;
+    } cases[] = {
+        {0, longComment, L"表x", IDOK, "x" + longComment},  // a two-byte character is refused whole
+        {8, "old", L"123456あ78", IDOK, "1234567"},         // the password too, and typing stops
+        {kZipPasswordCapacity, "old", L"secret", IDCANCEL, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
+        const bool comment = c.capacity == 0;
+        const auto capacity = static_cast<size_t>(comment ? kZipCommentCapacity : c.capacity);
+        std::vector<char> buffer(capacity + 1, '\x7f');  // the last byte shows an overrun
+        std::memcpy(buffer.data(), c.initial.c_str(), c.initial.size() + 1);
+        gui::RunWithUser(
+            [&] {
+                if (comment) EXPECT_EQ(ZipComment(buffer.data()), 1);
+                else EXPECT_EQ(ZipPassword(buffer.data(), c.capacity, "Enter password: ", "a.txt"), 0);
+            },
+            [&] {
+                HWND dlg = gui::WaitForWindow(comment ? kCommentCaption : kPasswordCaption);
+                ASSERT_TRUE(dlg);
+                EXPECT_EQ(gui::Text(gui::Item(dlg, IDC_PROMPT)),
+                          comment ? L"enter new zip file comment: " : L"Enter password: ");
+                ExpectLaidOut(dlg, 234, 71);
+                HWND entry = gui::Item(dlg, comment ? IDC_COMMENT_TEXT : IDC_PASSWORD);
+                SendMessageW(entry, EM_SETSEL, 0, 0);
+                for (const wchar_t* key = c.typed; *key; ++key) SendMessageW(entry, WM_CHAR, *key, 1);
+                gui::Click(dlg, c.button);
+                EXPECT_TRUE(gui::WaitForWindowGone(dlg));
+            });
+        EXPECT_STREQ(buffer.data(), c.expected.c_str());
+        EXPECT_EQ(buffer[capacity], '\x7f');
+    }
+}
+
+}  // namespace
