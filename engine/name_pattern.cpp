@@ -35,6 +35,14 @@ bool InClass(std::u32string_view cls, char32_t c, bool ignoreCase) {
 
 }  // namespace
 
+bool HasWildcards(std::u32string_view pattern) {
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == U'*' || pattern[i] == U'?') return true;
+        if (pattern[i] == U'[' && ClassLength(pattern, i) > 0) return true;
+    }
+    return false;
+}
+
 bool MatchName(std::u32string_view pattern, std::u32string_view name, bool ignoreCase) {
     // Iterative matching with one backtrack point for the last '*'.
     std::size_t p = 0, n = 0;

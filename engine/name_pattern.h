@@ -8,4 +8,7 @@
 
 #include <string_view>
 
+// True when the pattern has a '*', a '?' or a closed class; otherwise it names
+// exactly one thing.
+bool HasWildcards(std::u32string_view pattern);
 bool MatchName(std::u32string_view pattern, std::u32string_view name, bool ignoreCase);
