@@ -38,7 +38,8 @@ class Wineserver:
     time is part of what a Wine run costs."""
 
     def __init__(self):
-        subprocess.run(["wineserver", "-p"], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Fails harmlessly when the server already runs.
+        subprocess.run(["wineserver", "-p"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         prefix = os.path.realpath(os.environ["WINEPREFIX"])
         self.pid = None
         for pid in filter(str.isdigit, os.listdir("/proc")):
@@ -114,6 +115,7 @@ class Bench:
             result["check"] = check
         result.update(kind=kind, tool=tool, part=part, **extra)
         self.runs.append(result)
+        self.save(complete=False)
         print("%-7s %-6s %-10s %8.2f s wall %8.2f s cpu %7.1f MiB %s" % (
             kind, part, tool, result["wall"], result["cpu"], result["peak_kib"] / 1024,
             "%.1f MiB %s" % (result["size"] / 2**20, result.get("check", "")) if "size" in result else ""),
@@ -248,9 +250,31 @@ class Bench:
         subprocess.run(self.ours_wine(os.path.join(self.work, "warm-up.zip"), "no-such-name"),
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
+    def save(self, complete):
+        """Writes what has been measured so far: a run cut short still
+        leaves its figures."""
+        engine = next((r["engine_version"] for r in self.runs if r.get("engine_version")), "?")
+        results = {
+            "complete": complete,
+            "started": time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime(self.started)),
+            "minutes": (time.time() - self.started) / 60,
+            "load_start": self.load_start,
+            "load_end": os.getloadavg(),
+            "corpus": self.manifest,
+            "small": self.args.small,
+            "machine": self.machine,
+            "versions": dict(self.versions, engine=engine),
+            "runs": self.runs,
+        }
+        with open(self.args.json + ".tmp", "w") as out:
+            json.dump(results, out, indent=1)
+        os.replace(self.args.json + ".tmp", self.args.json)
+
     def run(self):
-        started = time.time()
-        load_start = os.getloadavg()
+        self.started = time.time()
+        self.load_start = os.getloadavg()
+        self.machine = machine()
+        self.versions = versions()
         self.wine_warm_up()
         for part in PARTS:
             self.warm(part)
@@ -258,17 +282,7 @@ class Bench:
             if part == "tree":
                 self.run_update(part)
             self.run_store(part)
-        return {
-            "started": time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime(started)),
-            "minutes": (time.time() - started) / 60,
-            "load_start": load_start,
-            "load_end": os.getloadavg(),
-            "corpus": self.manifest,
-            "small": self.args.small,
-            "machine": machine(),
-            "versions": versions(next(r["engine_version"] for r in self.runs if r["engine_version"])),
-            "runs": self.runs,
-        }
+        self.save(complete=True)
 
 
 def machine():
@@ -283,13 +297,12 @@ def machine():
     return {"cpu": model, "cores": os.cpu_count(), "memory_gib": memory, "kernel": platform.release()}
 
 
-def versions(engine):
+def versions():
     def first_line(cmd, pattern=None):
         text = subprocess.run(cmd, capture_output=True, text=True).stdout
         lines = [line for line in text.splitlines() if line.strip() and (pattern is None or pattern in line)]
-        return lines[0].strip() if lines else "?"
+        return lines[0].split(" : ")[0].strip() if lines else "?"
     return {
-        "engine": engine,
         "7zz": first_line(["7zz"], "7-Zip"),
         "bsdtar": first_line(["bsdtar", "--version"]),
         "python": first_line(["/usr/bin/python3", "--version"]),
@@ -307,11 +320,9 @@ def main():
     os.makedirs(args.work, exist_ok=True)
     bench = Bench(args)
     try:
-        results = bench.run()
+        bench.run()
     finally:
         bench.wineserver.stop()
-    with open(args.json, "w") as out:
-        json.dump(results, out, indent=1)
 
 
 if __name__ == "__main__":
