@@ -2,7 +2,8 @@
 """Runs every measurement of the benchmark and writes them as JSON.
 
   bench.py --corpus DIR --work DIR --json FILE --native-driver EXE
-           --native-lib SO --wine-driver EXE --wine-lib DLL
+           --native-lib SO --wine-driver EXE --wine-lib DLL [--small]
+           [--until SECONDS_SINCE_1970]
 
 The corpus (make_corpus.py) has three parts, tree, small and big; each tool
 archives each part on its own, from the same warm page cache, one run at a
@@ -12,6 +13,8 @@ from the kernel's accounting of the process and every process it waited
 for. For Wine runs the CPU time the wineserver spent meanwhile is added.
 Every archive is tested with 7-Zip (file count and bytes against the
 corpus) before it is deleted. Needs WINEPREFIX set to a ready prefix.
+Level 6 runs first, then the update, then level 0; with --until no run
+starts after that time, and the results say they were cut short.
 """
 import argparse
 import json
@@ -31,6 +34,10 @@ CHANGE = b"\n/* changed by the update benchmark */\n"
 
 def wine_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class OutOfTime(Exception):
+    pass
 
 
 class Wineserver:
@@ -81,6 +88,8 @@ class Bench:
     # --- measuring -------------------------------------------------------
 
     def measure(self, cmd, cwd=None, wine=False):
+        if self.args.until and time.time() > self.args.until:
+            raise OutOfTime()
         subprocess.run(["sync"], check=True)
         load = os.getloadavg()[0]
         server_before = self.wineserver.cpu_seconds() if wine else 0.0
@@ -183,6 +192,8 @@ class Bench:
     def run_level6(self, part, keep):
         for tool in LEVEL6_TOOLS:
             archive = self.archive_path(tool, part)
+            if os.path.exists(archive):
+                os.remove(archive)  # left by a run cut short: every tool starts afresh
             cmd, cwd, wine = self.level6(tool, archive, part)
             result = self.measure(cmd, cwd, wine)
             check = self.check_gzip(archive) if tool == "pigz" else self.check_zip(archive, part)
@@ -193,10 +204,13 @@ class Bench:
     def run_store(self, part):
         for tool, command, wine in (("ours", self.ours, False), ("ours-wine", self.ours_wine, True)):
             archive = self.archive_path(tool + "-store", part)
+            if os.path.exists(archive):
+                os.remove(archive)
             result = self.measure(command(archive, part, level="0"), None, wine)
             self.record("store", tool, part, result, archive, self.check_zip(archive, part))
             os.remove(archive)
         copy = os.path.join(self.work, part + "-copy")
+        shutil.rmtree(copy, ignore_errors=True)
         result = self.measure(["cp", "-r", os.path.join(self.corpus, part), copy])
         self.record("store", "cp -r", part, result)
         shutil.rmtree(copy)
@@ -276,12 +290,19 @@ class Bench:
         self.machine = machine()
         self.versions = versions()
         self.wine_warm_up()
-        for part in PARTS:
-            self.warm(part)
-            self.run_level6(part, keep=("ours", "ours-wine", "7zz") if part == "tree" else ())
-            if part == "tree":
-                self.run_update(part)
-            self.run_store(part)
+        try:
+            # Level 6 first: the comparison that matters most comes first
+            # when a deadline cuts the run short.
+            for part in PARTS:
+                self.warm(part)
+                self.run_level6(part, keep=("ours", "ours-wine", "7zz") if part == "tree" else ())
+            self.run_update("tree")
+            for part in PARTS:
+                self.run_store(part)
+        except OutOfTime:
+            print("deadline reached: the rest is not measured", flush=True)
+            self.save(complete=False)
+            return
         self.save(complete=True)
 
 
@@ -316,6 +337,7 @@ def main():
     for name in ("corpus", "work", "json", "native-driver", "native-lib", "wine-driver", "wine-lib"):
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--small", action="store_true")
+    parser.add_argument("--until", type=float, help="no run starts after this time (seconds since 1970)")
     args = parser.parse_args()
     os.makedirs(args.work, exist_ok=True)
     bench = Bench(args)

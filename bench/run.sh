@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The benchmark, one command: bench/run.sh [--small]
+# The benchmark, one command: bench/run.sh [--small] [--until HH:MM]
 #
 # Builds the engine natively (libzip32.so, as in the linux preset) and for
 # Windows (ZIP32.DLL, as in the windows preset), with the driver
@@ -8,11 +8,24 @@
 # it (bench/bench.py) and writes the table and the chart (bench/report.py).
 # The full run writes bench/results.{md,png,json}; --small (a corpus of
 # about 130 MiB, for trying changes) writes them under $TIRVO_BENCH_DIR/small.
-# Takes the machine's two cores: run it on a quiet machine.
+# --until HH:MM (UTC) starts no measurement after that time; the table then
+# says what was not measured. Takes the machine's two cores: run it on a
+# quiet machine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-small=""
-if [ "${1:-}" = "--small" ]; then small=--small; fi
+small="" until=()
+while (($#)); do
+  case $1 in
+    --small) small=--small ;;
+    --until)
+      stop=$(date -u -d "$2" +%s)
+      if ((stop < $(date +%s))); then stop=$((stop + 86400)); fi
+      until=(--until "$stop")
+      shift ;;
+    *) echo "usage: bench/run.sh [--small] [--until HH:MM]" >&2; exit 2 ;;
+  esac
+  shift
+done
 base=${TIRVO_BENCH_DIR:-/tmp/tirvo-bench}
 build=$root/build/bench
 
@@ -46,7 +59,7 @@ source "$root/scripts/env.sh"
 export WINEPREFIX=$base/wineprefix
 "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
 
-/usr/bin/python3 "$root/bench/bench.py" $small --corpus "$corpus" --work "$base/work" --json "$results/results.json" \
+/usr/bin/python3 "$root/bench/bench.py" $small "${until[@]}" --corpus "$corpus" --work "$base/work" --json "$results/results.json" \
   --native-driver "$build/linux/bin/zip32_bench" --native-lib "$build/linux/bin/libzip32.so" \
   --wine-driver "$build/windows/bin/zip32_bench.exe" --wine-lib "$build/windows/bin/ZIP32.DLL"
 /usr/bin/python3 "$root/bench/report.py" "$results/results.json" "$results/results.md" "$results/results.png"
