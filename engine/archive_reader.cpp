@@ -123,6 +123,25 @@ bool ParseExtra(const std::string& extra, bool wantSize, bool wantCompressed, bo
     return gotZip64 || !(wantSize || wantCompressed || wantOffset);
 }
 
+// A raw copy keeps the local header, so it must tell what the central one
+// says: the same name and, unless a data descriptor follows the data, the
+// same CRC and sizes (from its Zip64 field where the 32-bit ones are full).
+bool LocalAgrees(const std::string& local, const ExistingEntry& entry) {
+    std::size_t nameLength = Get16(U(local, kLocNameLength));
+    if (local.compare(kLocHeaderSize, nameLength, entry.storedName) != 0 || nameLength != entry.storedName.size())
+        return false;
+    if (entry.flags & kFlagDescriptor) return true;
+    std::uint64_t compressed = Get32(U(local, kLocCompressedSize)), size = Get32(U(local, kLocSize));
+    if (compressed == kMax32 || size == kMax32) {
+        std::size_t at = kLocHeaderSize + nameLength;
+        while (at + 4 <= local.size() && Get16(U(local, at)) != kExtraZip64) at += 4 + Get16(U(local, at + 2));
+        if (at + 20 > local.size() || Get16(U(local, at + 2)) < 16) return false;
+        size = Get64(U(local, at + 4));
+        compressed = Get64(U(local, at + 12));
+    }
+    return Get32(U(local, kLocCrc)) == entry.crc && compressed == entry.compressedSize && size == entry.size;
+}
+
 // Checks the local header and measures the record a raw copy takes.
 ReadResult MeasureLocal(ByteSource& source, const Directory& dir, bool zip64, ExistingEntry& entry) {
     std::uint64_t start = entry.localOffset;
@@ -134,6 +153,9 @@ ReadResult MeasureLocal(ByteSource& source, const Directory& dir, bool zip64, Ex
                            Get16(U(header, kLocExtraLength));
     std::uint64_t room = dir.end - start;
     if (length > room || entry.compressedSize > room - length) return ReadResult::NotZip;
+    std::string local;
+    if (!ReadBytes(source, start, static_cast<std::size_t>(length), local)) return ReadResult::ReadError;
+    if (!LocalAgrees(local, entry)) return ReadResult::NotZip;
     length += entry.compressedSize;
     if (entry.flags & kFlagDescriptor) {
         std::uint64_t descriptor = zip64 ? 20 : 12;
@@ -193,6 +215,8 @@ ReadResult ReadEntries(ByteSource& source, const Directory& dir, ExistingArchive
         archive.entries.push_back(std::move(entry));
         at += total;
     }
+    // A count that leaves records unread would drop them from the new archive.
+    if (at != cd.size()) return ReadResult::NotZip;
     return ReadResult::Ok;
 }
 
