@@ -36,7 +36,8 @@ void BuildDate(char* out, std::size_t capacity) {
     const char* date = __DATE__;
     int month = static_cast<int>((std::strstr(kMonths, std::string(date, 3).c_str()) - kMonths) / 3) + 1;
     int day = (date[4] == ' ' ? 0 : date[4] - '0') * 10 + (date[5] - '0');
-    std::snprintf(out, capacity, "%.4s-%02d-%02d", date + 7, month, day);
+    std::snprintf(out, capacity, "%.4s-%02u-%02u", date + 7, static_cast<unsigned>(month) % 100u,
+                  static_cast<unsigned>(day) % 100u);
 }
 
 }  // namespace
