@@ -277,7 +277,7 @@ class Bench:
             "corpus": self.manifest,
             "small": self.args.small,
             "machine": self.machine,
-            "versions": dict(self.versions, engine=engine),
+            "versions": dict(self.versions, engine=engine, engine_commit=self.args.engine_commit),
             "runs": self.runs,
         }
         with open(self.args.json + ".tmp", "w") as out:
@@ -337,6 +337,7 @@ def main():
     for name in ("corpus", "work", "json", "native-driver", "native-lib", "wine-driver", "wine-lib"):
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--small", action="store_true")
+    parser.add_argument("--engine-commit", default="?", help="the last commit that changed the engine")
     parser.add_argument("--until", type=float, help="no run starts after this time (seconds since 1970)")
     args = parser.parse_args()
     os.makedirs(args.work, exist_ok=True)

@@ -152,9 +152,9 @@ def write_table(data, path):
             "" if data["complete"] else " (**cut short**: what is missing below was not measured)", m["cpu"], m["cores"],
             m["memory_gib"], data["load_start"][0], data["load_end"][0]),
         "",
-        "Corpus (`bench/make_corpus.py`): %s. Versions: engine %s; %s; %s; %s; %s; %s." % (
+        "Corpus (`bench/make_corpus.py`): %s. Versions: engine %s (commit %s); %s; %s; %s; %s; %s." % (
             "; ".join("%s %d files, %.1f MiB" % (name, p["files"], p["bytes"] / MIB) for name, p in corpus.items()),
-            v["engine"], v["7zz"], v["bsdtar"], v["python"], v["pigz"], v["wine"]),
+            v["engine"], v.get("engine_commit", "?"), v["7zz"], v["bsdtar"], v["python"], v["pigz"], v["wine"]),
         "",
         "Wall time is around the whole process (Wine's start included), CPU time is user + system of the "
         "process and everything it waited for (plus the wineserver's for Wine), peak memory the largest "

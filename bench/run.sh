@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The benchmark, one command: bench/run.sh [--small] [--until HH:MM]
 #
-# Builds the engine natively (libzip32.so, as in the linux preset) and for
-# Windows (ZIP32.DLL, as in the windows preset), with the driver
+# Builds the committed engine natively (libzip32.so, as in the linux preset)
+# and for Windows (ZIP32.DLL, as in the windows preset), with the driver
 # bench/zip32_bench.cpp for each; builds the corpus (bench/make_corpus.py)
 # under $TIRVO_BENCH_DIR (default /tmp/tirvo-bench); measures every tool on
 # it (bench/bench.py) and writes the table and the chart (bench/report.py).
@@ -34,18 +34,30 @@ for tool in 7zz bsdtar pigz wine x86_64-w64-mingw32-g++-posix cmake; do
 done
 /usr/bin/python3 -c 'import matplotlib' 2>/dev/null || "$root/scripts/install-deps.sh"
 
-# The engine and the driver, natively and for Windows. Warnings stay
-# warnings here: a measurement should not wait for a compiler's opinion of
-# an snprintf (see the report of the first run).
-cmake -S "$root" -B "$build/linux" -DTIRVO_TARGET=linux -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DBUILD_TESTING=OFF -DCMAKE_CXX_FLAGS=-Wno-error=format-truncation >/dev/null
+# The engine as committed (the last commit that changed it is named in the
+# results), not whatever the work tree holds at the moment; the driver and
+# the build files come from the same commit. A new commit there means a
+# fresh copy and fresh builds.
+src=$build/src
+engine_commit=$(git -C "$root" log -1 --format=%h -- engine)
+stamp=$(git -C "$root" rev-parse HEAD:engine HEAD:bench HEAD:cmake HEAD:CMakeLists.txt | tr '\n' ' ')
+if [ "$(cat "$build/stamp" 2>/dev/null)" != "$stamp" ]; then
+  rm -rf "$build/src" "$build/linux" "$build/windows"
+  mkdir -p "$src"
+  git -C "$root" archive HEAD | tar -x -C "$src"
+  echo "$stamp" > "$build/stamp"
+fi
+
+# Natively and for Windows, with the build types of the linux and windows
+# presets.
+cmake -S "$src" -B "$build/linux" -DTIRVO_TARGET=linux -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build/linux" -j2 --target zip32_bench >/dev/null
-cmake -S "$root" -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DTIRVO_TARGET=windows -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-  -DCMAKE_CXX_FLAGS=-Wno-error=format-truncation >/dev/null
+cmake -S "$src" -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" \
+  -DTIRVO_TARGET=windows -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build/windows" -j2 --target zip32 >/dev/null
-x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -Wall -Wextra -Werror -I"$root/engine" \
-  "$root/bench/zip32_bench.cpp" -o "$build/windows/bin/zip32_bench.exe"
+x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -Wall -Wextra -Werror -I"$src/engine" \
+  "$src/bench/zip32_bench.cpp" -o "$build/windows/bin/zip32_bench.exe"
 
 if [ -n "$small" ]; then
   corpus=$base/corpus-small results=$base/small
@@ -59,7 +71,7 @@ source "$root/scripts/env.sh"
 export WINEPREFIX=$base/wineprefix
 "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
 
-/usr/bin/python3 "$root/bench/bench.py" $small "${until[@]}" --corpus "$corpus" --work "$base/work" --json "$results/results.json" \
+/usr/bin/python3 "$root/bench/bench.py" $small "${until[@]}" --engine-commit "$engine_commit" --corpus "$corpus" --work "$base/work" --json "$results/results.json" \
   --native-driver "$build/linux/bin/zip32_bench" --native-lib "$build/linux/bin/libzip32.so" \
   --wine-driver "$build/windows/bin/zip32_bench.exe" --wine-lib "$build/windows/bin/ZIP32.DLL"
 /usr/bin/python3 "$root/bench/report.py" "$results/results.json" "$results/results.md" "$results/results.png"
