@@ -27,6 +27,7 @@ private:
     void OnChangeFileName();
     void OnOptions();                            // main_options.cpp
     void OnDropFiles(HDROP drop);                // main_drop.cpp
+    void ArchiveDroppedFiles(HDROP drop);        // main_drop.cpp
 
     void AddAboutItem();
     void AcceptDrops(bool accept);

@@ -25,23 +25,23 @@ std::vector<std::wstring> DroppedPaths(HDROP drop) {
     return paths;
 }
 
+}  // namespace
+
 // Takes the controls into the settings, releases the drop before the engine
 // runs, and archives what it held.
-void ArchiveDroppedFiles(CArchiverDlg& window, HDROP drop) {
+void CArchiverDlg::ArchiveDroppedFiles(HDROP drop) {
     UniqueDrop ownedDrop(drop);
-    window.UpdateData(true);
+    UpdateData(true);
     const std::vector<std::wstring> paths = DroppedPaths(drop);
     ownedDrop.Reset();
-    ArchivePaths(window.m_settings, paths);
+    ArchivePaths(m_settings, paths);
 }
-
-}  // namespace
 
 // The window takes no input for the whole job, so no second drop can start
 // a run inside this one.
 void CArchiverDlg::OnDropFiles(HDROP drop) {
     EnableWindow(m_hWnd, FALSE);
-    ArchiveDroppedFiles(*this, drop);
+    ArchiveDroppedFiles(drop);
     EnableWindow(m_hWnd, TRUE);
     Default();
 }
