@@ -4,6 +4,7 @@
 #include "text_codec.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace {
@@ -15,12 +16,12 @@ public:
     // Matches components[index] in dir and goes on with the rest.
     void Match(const platform::Path& dir, const std::string& relative, const std::vector<std::u32string>& components,
                std::size_t index) {
-        std::vector<platform::FileInfo> entries;
-        if (!List(dir, relative, entries)) return;
+        const Listing* listing = Listed(dir, relative);
+        if (!listing) return;
         bool last = index + 1 == components.size();
-        for (const platform::FileInfo& entry : entries) {
-            std::u32string name = text::ToCodePoints(platform::ToUtf8(entry.name));
-            if (!MatchName(components[index], name, options_.ignoreCase)) continue;
+        for (std::size_t i = 0; i < listing->entries.size(); ++i) {
+            const platform::FileInfo& entry = listing->entries[i];
+            if (!MatchName(components[index], listing->names[i], options_.ignoreCase)) continue;
             platform::Path path = platform::Join(dir, entry.name);
             std::string child = Child(relative, path, entry);
             if (!Admit(path, child, entry)) continue;
@@ -37,6 +38,23 @@ public:
     std::size_t Matches() const { return matches_; }
 
 private:
+    // A folder's entries with their names as code points, listed once per
+    // walk: one request may name thousands of items of the same folder.
+    struct Listing {
+        std::vector<platform::FileInfo> entries;
+        std::vector<std::u32string> names;
+    };
+
+    const Listing* Listed(const platform::Path& dir, const std::string& relative) {
+        auto found = listings_.find(dir);
+        if (found != listings_.end()) return &found->second;
+        Listing listing;
+        if (!List(dir, relative, listing.entries)) return nullptr;
+        for (const platform::FileInfo& entry : listing.entries)
+            listing.names.push_back(text::ToCodePoints(platform::ToUtf8(entry.name)));
+        return &listings_.emplace(dir, std::move(listing)).first->second;
+    }
+
     bool List(const platform::Path& dir, const std::string& relative, std::vector<platform::FileInfo>& entries) {
         platform::Error error;
         if (!platform::ListDirectory(dir, entries, error)) {
@@ -83,6 +101,7 @@ private:
     const WalkOptions& options_;
     WalkResult& result_;
     std::set<platform::Path> seen_;
+    std::map<platform::Path, Listing> listings_;
     std::size_t matches_ = 0;
 };
 
