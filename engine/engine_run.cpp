@@ -541,11 +541,18 @@ private:
     }
 
     // Move: only files the new archive holds go, then the folders this empties.
+    // A file changed since it was found is kept: the archive holds an older content.
     void DeleteOriginals() {
         std::size_t deleted = 0;
         for (std::size_t index : stored_) {
+            const FoundItem& item = found_.items[index];
+            platform::FileInfo now;
             platform::Error error;
-            if (platform::RemoveFile(found_.items[index].path, error)) {
+            if (!item.info.isDirectory && platform::Stat(item.path, now, error) &&
+                (now.size != item.info.size || now.modified != item.info.modified)) {
+                ++undeleted_;
+                report_.Problem(msg::ChangedSinceStored(item.relative));
+            } else if (platform::RemoveFile(item.path, error)) {
                 ++deleted;
             } else {
                 ++undeleted_;

@@ -26,6 +26,7 @@ std::string CannotList(const std::string& name, const std::string& reason);
 std::string OutsideRoot(const std::string& pattern);
 std::string NoMatch(const std::string& pattern);
 std::string CannotDelete(const std::string& name, const std::string& reason);
+std::string ChangedSinceStored(const std::string& name);
 
 std::string BadRequest(const std::string& what);
 std::string NotAZip(const std::string& archive);
