@@ -46,6 +46,7 @@ int ZIP_API OnPassword(char* buffer, int capacity, const char*, const char*) {
 
 int ZIP_API OnService(const char* name, std::uint32_t size) {
     g_script->outcome->serviceNames.push_back(FromCp932(name));
+    if (g_script->answers->onService) g_script->answers->onService(g_script->outcome->serviceNames.back());
     g_script->outcome->serviceSizes.push_back(size);
     return ++g_script->serviceCalls == g_script->answers->cancelAtService ? 1 : 0;
 }

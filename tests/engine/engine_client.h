@@ -6,6 +6,7 @@
 #include "zip32.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,7 @@ struct Answers {
     std::vector<std::string> passwords;      // one per ZipPassword call; empty once used up
     std::optional<std::string> comment;      // the comment typed, or leave the buffer as offered
     int cancelAtService = 0;                 // answer "stop" at this ZipService call (1-based)
+    std::function<void(const std::string&)> onService;  // called with each entry name (UTF-8)
 };
 
 struct Outcome {

@@ -1,0 +1,107 @@
+// Every file operation of a representative run in each mode made to fail in
+// turn (the n-th read, write, flush, rename or delete, for every n the run
+// reaches), and a cancel at every entry: each run must keep the promises
+// that ScenarioRun::Check tests.
+#include "run_scenario.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+namespace {
+
+enum FaultOp { kRead, kWrite, kFlush, kRename, kDelete, kOpCount };
+const char* const kOpNames[] = {"read", "write", "flush", "rename", "delete"};
+constexpr int kCounting = 1 << 30;
+
+const Scenario kScenarios[] = {
+    {"add to a new archive", Mode::Add, false, false, false, false},
+    {"add, encrypted, with a comment", Mode::Add, true, true, true, false},
+    {"add through a work directory", Mode::Add, true, false, false, true},
+    {"move into a new archive", Mode::Move, false, false, false, false},
+    {"move into an archive, encrypted, with a comment", Mode::Move, true, true, true, false},
+    {"update, encrypted, with a comment", Mode::Update, true, true, true, false},
+    {"freshen", Mode::Freshen, true, false, false, false},
+};
+
+class FaultSweepTest : public ::testing::TestWithParam<Scenario> {
+protected:
+    EngineLibrary faulty{ZIP32_FAULTS_LIBRARY};
+    TempFolder folder;
+
+    void Arm(int op, int n) { reinterpret_cast<void (*)(int, int)>(faulty.Symbol("ZpTestArmFault"))(op, n); }
+    int Pending(int op) { return reinterpret_cast<int (*)(int)>(faulty.Symbol("ZpTestFaultPending"))(op); }
+
+    void SetUp() override {
+        ASSERT_TRUE(faulty.Complete());
+        ASSERT_NE(faulty.Symbol("ZpTestFaultPending"), nullptr);
+    }
+};
+
+std::string Describe(const std::vector<std::string>& problems, const Outcome& out) {
+    std::string text;
+    for (const std::string& p : problems) text += p + "\n";
+    return text + "log:\n" + out.log;
+}
+
+TEST_P(FaultSweepTest, EveryFileOperationFailsInTurn) {
+    ScenarioRun run(GetParam(), folder.Path(), faulty);
+    if (GetParam().oldArchive) {
+        ASSERT_FALSE(run.OldBytes().empty()) << "the old archive could not be made";
+    }
+    int faults = 0, newArchives = 0;
+    for (int op = 0; op < kOpCount; ++op) {
+        // A run without a fault counts the calls, and keeps the promises too.
+        run.Restore();
+        Arm(op, kCounting);
+        Outcome clean = RunRequest(faulty, run.MakeRequest(), run.MakeAnswers());
+        int calls = kCounting - Pending(op);
+        Arm(op, 0);
+        ASSERT_EQ(clean.status, ZIP_OK) << clean.log;
+        std::vector<std::string> problems = run.Check(clean);
+        ASSERT_TRUE(problems.empty()) << Describe(problems, clean);
+
+        for (int n = 1; n <= calls; ++n) {
+            SCOPED_TRACE(std::string(kOpNames[op]) + " " + std::to_string(n) + " of " + std::to_string(calls));
+            run.Restore();
+            Arm(op, n);
+            Outcome out = RunRequest(faulty, run.MakeRequest(), run.MakeAnswers());
+            int pending = Pending(op);
+            Arm(op, 0);
+            EXPECT_EQ(pending, 0) << "the fault was not reached";
+            problems = run.Check(out);
+            EXPECT_TRUE(problems.empty()) << Describe(problems, out);
+            ++faults;
+            if (run.LastResult() == "new") ++newArchives;
+        }
+    }
+    std::cout << "[ FIGURES  ] " << GetParam().name << ": " << faults << " injected faults, " << newArchives
+              << " runs wrote a new archive, " << run.ReaderChecks() << " three-reader checks\n";
+}
+
+TEST_P(FaultSweepTest, CancelAtEveryEntry) {
+    ScenarioRun run(GetParam(), folder.Path(), faulty);
+    run.Restore();
+    Outcome clean = RunRequest(faulty, run.MakeRequest(), run.MakeAnswers());
+    ASSERT_EQ(clean.status, ZIP_OK) << clean.log;
+    int entries = static_cast<int>(clean.serviceNames.size());
+    ASSERT_GT(entries, 0);
+    for (int k = 1; k <= entries; ++k) {
+        SCOPED_TRACE("cancel at entry " + std::to_string(k) + " of " + std::to_string(entries));
+        run.Restore();
+        Answers answers = run.MakeAnswers();
+        answers.cancelAtService = k;
+        Outcome out = RunRequest(faulty, run.MakeRequest(), answers);
+        EXPECT_EQ(out.status, ZIP_CANCELLED) << out.log;
+        std::vector<std::string> problems = run.Check(out);
+        EXPECT_TRUE(problems.empty()) << Describe(problems, out);
+        EXPECT_EQ(run.LastResult(), "old");
+        EXPECT_EQ(out.serviceNames.size(), static_cast<std::size_t>(k)) << "entries announced after the cancel";
+    }
+    std::cout << "[ FIGURES  ] " << GetParam().name << ": cancelled at each of " << entries << " entries\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FaultSweepTest, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return TestName(info.param); });
+
+}  // namespace

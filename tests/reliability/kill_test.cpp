@@ -1,0 +1,125 @@
+// A child process running a request is killed with SIGKILL at random points,
+// many times. The old archive must be intact or the new one complete, and in
+// move mode no original lost. The temporary file the child was writing may
+// stay behind (nothing runs after SIGKILL); the next run over the same
+// archive must not mind it. RELIABILITY_KILLS sets the kills per scenario
+// (scripts/kill-test.sh runs many more than CI does).
+#include "run_scenario.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+#include <random>
+#include <regex>
+#include <thread>
+
+namespace {
+
+const Scenario kScenarios[] = {
+    {"add to a new archive", Mode::Add, false, false, false, false},
+    {"add through a work directory", Mode::Add, true, false, false, true},
+    {"move into an archive, encrypted, with a comment", Mode::Move, true, true, true, false},
+    {"update, encrypted, with a comment", Mode::Update, true, true, true, false},
+};
+
+int KillsPerScenario() {
+    const char* text = std::getenv("RELIABILITY_KILLS");
+    return text ? std::atoi(text) : 10;
+}
+
+pid_t StartChild(const std::vector<std::string>& args) {
+    std::vector<std::string> all{RUN_REQUEST_CHILD, ZIP32_LIBRARY};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Waits for the child; its exit status, or -signal when a signal ended it.
+int Reap(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+// What the parent knows of a child's run: its status only.
+Outcome Finished(int status) {
+    Outcome outcome;
+    outcome.status = status;
+    return outcome;
+}
+
+bool HasTemporary(const fs::path& dir) {
+    static const std::regex kTempName(R"(~tirvo[0-9]+\.tmp)");
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator(); ++it)
+        if (std::regex_match(Utf8(it->path().filename()), kTempName)) return true;
+    return false;
+}
+
+class KillTest : public ::testing::TestWithParam<Scenario> {
+protected:
+    EngineLibrary engine{ZIP32_LIBRARY};
+    TempFolder folder;
+};
+
+TEST_P(KillTest, KilledAtRandomPoints) {
+    ScenarioRun run(GetParam(), folder.Path(), engine);
+    // How long an undisturbed run takes; kills fall in 0 to 120 % of it.
+    run.Restore();
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Reap(StartChild(run.ChildArguments())), ZIP_OK);
+    auto full = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    std::vector<std::string> problems = run.Check(Finished(ZIP_OK));
+    ASSERT_TRUE(problems.empty()) << problems.front();
+
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<long long> delay(0, full.count() * 6 / 5);
+    int kills = KillsPerScenario(), killed = 0, oldKept = 0, newWritten = 0, tempsLeft = 0;
+    for (int i = 0; i < kills; ++i) {
+        run.Restore();
+        long long wait = delay(random);
+        SCOPED_TRACE("kill after " + std::to_string(wait) + " µs");
+        pid_t pid = StartChild(run.ChildArguments());
+        std::this_thread::sleep_for(std::chrono::microseconds(wait));
+        kill(pid, SIGKILL);
+        int status = Reap(pid);
+        if (status == -SIGKILL) ++killed;
+        else EXPECT_EQ(status, ZIP_OK) << "the child ended on its own, but not well";
+        problems = run.Check(Finished(status == -SIGKILL ? -1 : status), true);
+        for (const std::string& p : problems) ADD_FAILURE() << p;
+        (run.LastResult() == "old" ? oldKept : newWritten) += 1;
+        if (!HasTemporary(folder.Path())) continue;
+        // A stale temporary file does not stop the next run.
+        if (tempsLeft++ >= 3) continue;
+        Outcome next = RunRequest(engine, run.MakeRequest(), run.MakeAnswers());
+        if (run.LastResult() == "new") {
+            // The killed run finished its work; the next one finds nothing or little to do.
+            EXPECT_TRUE(next.status == ZIP_OK || next.status == ZIP_NOTHING_TO_DO) << next.log;
+            continue;
+        }
+        EXPECT_EQ(next.status, ZIP_OK) << next.log;
+        problems = run.Check(next, true);
+        for (const std::string& p : problems) ADD_FAILURE() << "run after a kill: " << p;
+    }
+    std::cout << "[ FIGURES  ] " << GetParam().name << ": " << kills << " runs, " << killed << " killed ("
+              << oldKept << " left the old archive, " << newWritten << " the new one), " << tempsLeft
+              << " left a temporary file; undisturbed run " << full.count() / 1000 << " ms\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, KillTest, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return TestName(info.param); });
+
+}  // namespace
