@@ -404,7 +404,7 @@ int FromEnvironment(const char* name, int otherwise) {
     return text ? std::atoi(text) : otherwise;
 }
 
-// RELIABILITY_MANY_FILES sets the count (scripts/kill-test.sh: 100,000).
+// RELIABILITY_MANY_FILES sets the count (scripts/reliability-long.sh: 100,000).
 TEST_F(HostileInputTest, FolderWithVeryManyFiles) {
     const int count = FromEnvironment("RELIABILITY_MANY_FILES", 10000);
     ExpectedArchive want{{"many/", Expected::Dir()}};

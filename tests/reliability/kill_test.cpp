@@ -3,7 +3,7 @@
 // move mode no original lost. The temporary file the child was writing may
 // stay behind (nothing runs after SIGKILL); the next run over the same
 // archive must not mind it. RELIABILITY_KILLS sets the kills per scenario
-// (scripts/kill-test.sh runs many more than CI does).
+// (scripts/reliability-long.sh runs many more than CI does).
 #include "run_scenario.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -77,13 +78,17 @@ protected:
 
 TEST_P(KillTest, KilledAtRandomPoints) {
     ScenarioRun run(GetParam(), folder.Path(), engine);
-    // How long an undisturbed run takes; kills fall in 0 to 120 % of it.
-    run.Restore();
-    auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(Reap(StartChild(run.ChildArguments())), ZIP_OK);
-    auto full = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
-    std::vector<std::string> problems = run.Check(Finished(ZIP_OK));
-    ASSERT_TRUE(problems.empty()) << problems.front();
+    // How long an undisturbed run takes (the longest of three, as the
+    // machine may be busy); kills fall in 0 to 120 % of it.
+    std::chrono::microseconds full{0};
+    for (int i = 0; i < 3; ++i) {
+        run.Restore();
+        auto start = std::chrono::steady_clock::now();
+        ASSERT_EQ(Reap(StartChild(run.ChildArguments())), ZIP_OK);
+        full = std::max(full, std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start));
+        std::vector<std::string> problems = run.Check(Finished(ZIP_OK));
+        ASSERT_TRUE(problems.empty()) << problems.front();
+    }
 
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<long long> delay(0, full.count() * 6 / 5);
@@ -98,7 +103,7 @@ TEST_P(KillTest, KilledAtRandomPoints) {
         int status = Reap(pid);
         if (status == -SIGKILL) ++killed;
         else EXPECT_EQ(status, ZIP_OK) << "the child ended on its own, but not well";
-        problems = run.Check(Finished(status == -SIGKILL ? -1 : status), true);
+        std::vector<std::string> problems = run.Check(Finished(status == -SIGKILL ? -1 : status), true);
         for (const std::string& p : problems) ADD_FAILURE() << p;
         (run.LastResult() == "old" ? oldKept : newWritten) += 1;
         if (!HasTemporary(folder.Path())) continue;
