@@ -168,27 +168,18 @@ inline void PressCloseBox(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_
 // wide names in movable global memory) posted as WM_DROPFILES. The receiver
 // releases it with DragFinish.
 inline bool PostDrop(HWND target, const std::vector<std::wstring>& paths, POINT at = {20, 20}) {
-    std::size_t chars = 1;
-    for (const std::wstring& path : paths) chars += path.size() + 1;
-    SIZE_T bytes = sizeof(DROPFILES) + chars * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    std::wstring names;
+    for (const std::wstring& path : paths) names += path + L'\0';
+    names += L'\0';
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
     if (!memory) return false;
     auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->pt = at;
-    drop->fNC = FALSE;
-    drop->fWide = TRUE;
-    auto* names = reinterpret_cast<wchar_t*>(reinterpret_cast<BYTE*>(drop) + sizeof(DROPFILES));
-    for (const std::wstring& path : paths) {
-        std::memcpy(names, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-        names += path.size() + 1;
-    }
+    *drop = DROPFILES{sizeof(DROPFILES), at, FALSE, TRUE};
+    std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
     GlobalUnlock(memory);
-    if (!PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0)) {
-        GlobalFree(memory);
-        return false;
-    }
-    return true;
+    if (PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0)) return true;
+    GlobalFree(memory);
+    return false;
 }
 
 // Controls of a dialog whose caption does not fit, each as "id: caption
@@ -278,15 +269,7 @@ public:
     }
     // Any type and any bytes, for values the program did not write itself.
     bool WriteRaw(const std::wstring& name, DWORD type, const void* data, DWORD size) const {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr) != ERROR_SUCCESS) {
-            return false;
-        }
-        bool written = RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) ==
-                       ERROR_SUCCESS;
-        RegCloseKey(key);
-        return written;
+        return RegSetKeyValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), type, data, size) == ERROR_SUCCESS;
     }
     bool WriteDword(const std::wstring& name, DWORD value) const {
         return WriteRaw(name, REG_DWORD, &value, sizeof(value));

@@ -1,166 +1,118 @@
+// Loading and saving the 23 values through a profile in memory that records
+// the order of every read and write. What the real registry makes of them
+// is in tests/windows.
 #include "app/settings_store.h"
 
 #include "app/local_date.h"
+#include "settings_fields.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
-#include <variant>
 #include <vector>
 
 namespace {
 
-using Value = std::variant<int, std::wstring>;
-
-// A profile in memory that records the order of every read and write.
 class RecordingProfile : public SettingsProfile {
 public:
     int ReadInt(const std::wstring& name, int defaultValue) override {
         reads.push_back(name);
-        auto it = values.find(name);
-        if (it == values.end() || !std::holds_alternative<int>(it->second)) return defaultValue;
-        return std::get<int>(it->second);
+        return ints.contains(name) ? ints[name] : defaultValue;
     }
     std::wstring ReadString(const std::wstring& name, const std::wstring& defaultValue) override {
         reads.push_back(name);
-        auto it = values.find(name);
-        if (it == values.end() || !std::holds_alternative<std::wstring>(it->second)) return defaultValue;
-        return std::get<std::wstring>(it->second);
+        return strings.contains(name) ? strings[name] : defaultValue;
     }
-    void WriteInt(const std::wstring& name, int value) override {
-        writes.push_back(name);
-        values[name] = value;
-    }
+    void WriteInt(const std::wstring& name, int value) override { writes.push_back(name), ints[name] = value; }
     void WriteString(const std::wstring& name, const std::wstring& value) override {
-        writes.push_back(name);
-        values[name] = value;
+        writes.push_back(name), strings[name] = value;
     }
 
-    std::map<std::wstring, Value> values;
-    std::vector<std::wstring> reads;
-    std::vector<std::wstring> writes;
+    std::map<std::wstring, int> ints;
+    std::map<std::wstring, std::wstring> strings;
+    std::vector<std::wstring> reads, writes;
 };
-
-const std::vector<std::wstring> kSwitchesAndRest = {
-    L"stTempDir", L"bTemp", L"bSystem", L"bVolume", L"bExtra", L"bNoDirEntries", L"bExcludeDate",
-    L"bIncludeDate", L"bQuiet", L"bCRLF_LF", L"bLF_CRLF", L"bLatestTime", L"nLevel", L"bEncrypt",
-    L"bJunkDir", L"bForce", L"bComment", L"nMode", L"stFileName", L"bTopMost"};
-
-std::vector<std::wstring> Concat(std::vector<std::wstring> head, const std::vector<std::wstring>& tail) {
-    head.insert(head.end(), tail.begin(), tail.end());
-    return head;
-}
 
 std::int64_t Midnight(int year, int month, int day) { return *MakeLocalTime({year, month, day}); }
 
-TEST(SettingsStore, ReadsTheValuesInTheirOrder) {
+TEST(SettingsStore, ReadsDateDayFirstAndWritesItYearFirstThenTheRestInOneOrder) {
+    const std::vector<std::wstring> rest = {
+        L"stTempDir", L"bTemp", L"bSystem", L"bVolume", L"bExtra", L"bNoDirEntries", L"bExcludeDate",
+        L"bIncludeDate", L"bQuiet", L"bCRLF_LF", L"bLF_CRLF", L"bLatestTime", L"nLevel", L"bEncrypt",
+        L"bJunkDir", L"bForce", L"bComment", L"nMode", L"stFileName", L"bTopMost"};
     RecordingProfile profile;
     Settings settings;
     LoadSettings(profile, settings);
-    EXPECT_EQ(profile.reads, Concat({L"Day", L"Month", L"Year"}, kSwitchesAndRest));
-}
-
-TEST(SettingsStore, WritesTheValuesInTheirOrder) {
-    RecordingProfile profile;
-    Settings settings;
-    settings.tDate = Midnight(2010, 5, 6);
     SaveSettings(profile, settings);
-    EXPECT_EQ(profile.writes, Concat({L"Year", L"Month", L"Day"}, kSwitchesAndRest));
+    std::vector<std::wstring> reads = {L"Day", L"Month", L"Year"}, writes = {L"Year", L"Month", L"Day"};
+    reads.insert(reads.end(), rest.begin(), rest.end());
+    writes.insert(writes.end(), rest.begin(), rest.end());
+    EXPECT_EQ(profile.reads, reads);
+    EXPECT_EQ(profile.writes, writes);
 }
 
-TEST(SettingsStore, EmptyProfileGivesTheDefaults) {
+TEST(SettingsStore, EmptyProfileGivesTheDefaultsInEveryField) {
     RecordingProfile profile;
-    Settings settings;
-    // Poison every field so that a default that is not applied shows.
-    settings = Settings{123, L"x", 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 99, 9, 9, 9, 9, 9, L"y", 9};
+    Settings settings{123, L"x", 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 99, 9, 9, 9, 9, 9, L"y", 9};   // poisoned
     LoadSettings(profile, settings);
-    EXPECT_EQ(settings.tDate, Midnight(2000, 12, 29));
-    EXPECT_EQ(settings.stTempDir, L"");
-    EXPECT_EQ(settings.bSystem, 1);
-    EXPECT_EQ(settings.nLevel, 6);
-    EXPECT_EQ(settings.nMode, 0);
-    EXPECT_EQ(settings.stFileName, L"");
-    EXPECT_EQ(settings.bTopMost, 1);
-    for (int flag : {settings.bTemp, settings.bVolume, settings.bExtra, settings.bNoDirEntries,
-                     settings.bExcludeDate, settings.bIncludeDate, settings.bQuiet, settings.bCRLF_LF,
-                     settings.bLF_CRLF, settings.bLatestTime, settings.bEncrypt, settings.bJunkDir,
-                     settings.bForce, settings.bComment}) {
-        EXPECT_EQ(flag, 0);
-    }
+    Settings expected;
+    expected.tDate = Midnight(2000, 12, 29);
+    EXPECT_EQ(Fields(settings), Fields(expected));
 }
 
-TEST(SettingsStore, ValuesAreTakenAsStoredAndSavedBackUnchanged) {
-    RecordingProfile profile;
-    profile.values = {
-        {L"Year", 2024},     {L"Month", 2},           {L"Day", 29},           {L"stTempDir", L"D:\\作業"},
-        {L"bTemp", 1},       {L"bSystem", 0},         {L"bVolume", 1},        {L"bExtra", 1},
-        {L"bNoDirEntries", 1}, {L"bExcludeDate", 1},  {L"bIncludeDate", 1},   {L"bQuiet", 1},
-        {L"bCRLF_LF", 1},    {L"bLF_CRLF", 1},        {L"bLatestTime", 1},    {L"nLevel", 42},
-        {L"bEncrypt", 1},    {L"bJunkDir", 1},        {L"bForce", 5},         {L"bComment", 1},
-        {L"nMode", 7},       {L"stFileName", L"C:\\書庫\\a.zip"}, {L"bTopMost", 0},
+// What is stored as Year, Month and Day, what it loads as, and what is saved
+// back: a day that does not exist, or lies outside the years the date
+// conversion supports, gives the default date.
+TEST(SettingsStore, StoredDatesLoadAsThatDayOrTheDefault) {
+    struct Case {
+        const char* what;
+        int year, month, day;
+        bool valid;
     };
-    const std::map<std::wstring, Value> stored = profile.values;
-    Settings settings;
-    LoadSettings(profile, settings);
-    EXPECT_EQ(settings.tDate, Midnight(2024, 2, 29));
-    EXPECT_EQ(settings.nLevel, 42);
-    EXPECT_EQ(settings.nMode, 7);
-    EXPECT_EQ(settings.bForce, 5);
-    EXPECT_EQ(settings.stFileName, L"C:\\書庫\\a.zip");
-
-    profile.values.clear();
-    SaveSettings(profile, settings);
-    EXPECT_EQ(profile.values, stored);
-}
-
-struct StoredDate {
-    const char* what;
-    int year, month, day;
-};
-
-TEST(SettingsStore, StoredDateThatNamesNoDayGivesTheDefaultDate) {
-    const StoredDate cases[] = {
-        {"31st of February", 2001, 2, 31},   {"29th of February, no leap year", 2001, 2, 29},
-        {"month 13", 2001, 13, 1},           {"month 0", 2001, 0, 10},
-        {"day 0", 2001, 5, 0},               {"negative day", 2001, 5, -3},
-        {"before the supported years", 1969, 7, 20}, {"after them", 3001, 1, 1},
-        {"year 0", 0, 1, 1},                 {"huge year", 2147483647, 12, 31},
+    const Case cases[] = {
+        {"leap day", 2024, 2, 29, true},       {"leap day of a 400th year", 2400, 2, 29, true},
+        {"first supported", kFirstYear, 1, 1, true}, {"last supported", kLastYear, 12, 31, true},
+        {"31st of April", 2001, 4, 31, false}, {"29th of February, no leap year", 2001, 2, 29, false},
+        {"29th of February of a 100th year", 2100, 2, 29, false}, {"day 32", 2001, 1, 32, false},
+        {"month 13", 2001, 13, 1, false},      {"month 0", 2001, 0, 10, false},
+        {"day 0", 2001, 5, 0, false},          {"negative day", 2001, 5, -3, false},
+        {"before the supported years", 1969, 7, 20, false}, {"after them", 3001, 1, 1, false},
+        {"huge year", 2147483647, 12, 31, false},
     };
-    for (const StoredDate& c : cases) {
+    for (const Case& c : cases) {
         RecordingProfile profile;
-        profile.values = {{L"Year", c.year}, {L"Month", c.month}, {L"Day", c.day}};
+        profile.ints = {{L"Year", c.year}, {L"Month", c.month}, {L"Day", c.day}};
         Settings settings;
         LoadSettings(profile, settings);
-        EXPECT_EQ(settings.tDate, Midnight(2000, 12, 29)) << c.what;
+        EXPECT_EQ(settings.tDate, c.valid ? Midnight(c.year, c.month, c.day) : Midnight(2000, 12, 29)) << c.what;
         SaveSettings(profile, settings);
-        EXPECT_EQ(std::get<int>(profile.values[L"Year"]), 2000) << c.what;
-        EXPECT_EQ(std::get<int>(profile.values[L"Month"]), 12) << c.what;
-        EXPECT_EQ(std::get<int>(profile.values[L"Day"]), 29) << c.what;
+        std::vector<int> saved = {profile.ints[L"Year"], profile.ints[L"Month"], profile.ints[L"Day"]};
+        EXPECT_EQ(saved, (c.valid ? std::vector<int>{c.year, c.month, c.day} : std::vector<int>{2000, 12, 29}))
+            << c.what;
     }
 }
 
-TEST(SettingsStore, DateKeepsOnlyItsDayWhenSaved) {
-    RecordingProfile profile;
-    Settings settings;
-    settings.tDate = *MakeLocalTime({2011, 3, 11, 14, 46, 18});
-    SaveSettings(profile, settings);
-    EXPECT_EQ(std::get<int>(profile.values[L"Year"]), 2011);
-    EXPECT_EQ(std::get<int>(profile.values[L"Month"]), 3);
-    EXPECT_EQ(std::get<int>(profile.values[L"Day"]), 11);
-    LoadSettings(profile, settings);
-    EXPECT_EQ(settings.tDate, Midnight(2011, 3, 11));
-}
-
-TEST(SettingsStore, DateOutsideTheSupportedYearsIsSavedAsTheDefault) {
-    for (std::int64_t time : {std::int64_t{-86400 * 400}, std::int64_t{INT64_MAX}}) {
+// A date with a time of day is saved as its day; a time outside the
+// supported years is saved as the default date.
+TEST(SettingsStore, DatesAreSavedAsTheirDayOrTheDefault) {
+    const std::pair<std::int64_t, std::vector<int>> cases[] = {
+        {*MakeLocalTime({2011, 3, 11, 14, 46, 18}), {2011, 3, 11}},
+        {*MakeLocalTime({2038, 1, 19, 3, 14, 8}), {2038, 1, 19}},
+        {*MakeLocalTime({kLastYear, 12, 31, 23, 59, 59}), {kLastYear, 12, 31}},
+        {*MakeLocalTime({kFirstYear, 1, 1}) - 1, {2000, 12, 29}},
+        {*MakeLocalTime({kLastYear, 12, 31, 23, 59, 59}) + 1, {2000, 12, 29}},
+        {-1, {2000, 12, 29}},
+        {INT64_MIN, {2000, 12, 29}},
+        {INT64_MAX, {2000, 12, 29}},
+    };
+    for (const auto& [time, day] : cases) {
         RecordingProfile profile;
         Settings settings;
         settings.tDate = time;
         SaveSettings(profile, settings);
-        EXPECT_EQ(std::get<int>(profile.values[L"Year"]), 2000);
-        EXPECT_EQ(std::get<int>(profile.values[L"Month"]), 12);
-        EXPECT_EQ(std::get<int>(profile.values[L"Day"]), 29);
+        EXPECT_EQ((std::vector<int>{profile.ints[L"Year"], profile.ints[L"Month"], profile.ints[L"Day"]}), day)
+            << time;
     }
 }
 

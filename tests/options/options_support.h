@@ -3,6 +3,7 @@
 #pragma once
 
 #include "gui_harness.h"
+#include "settings_fields.h"
 
 #include "app/local_date.h"
 #include "resource.h"
@@ -18,7 +19,7 @@ inline constexpr wchar_t kMainCaption[] = L"Tirvo";
 inline constexpr wchar_t kOptionsCaption[] = L"オプション Tirvo";
 inline constexpr wchar_t kAboutCaption[] = L"ﾊﾞｰｼﾞｮﾝ情報 Tirvo";
 
-// The eleven check boxes, in the order of their Settings fields.
+// The eleven check boxes, in the order of their Settings fields and of tabbing.
 inline constexpr std::array<int, 11> kSwitchBoxes = {
     IDC_TEMP,        IDC_SYSTEM,  IDC_VOLUME,   IDC_EXTRA,   IDC_NODIRENTRIES, IDC_EXCLUDEDATE,
     IDC_INCLUDEDATE, IDC_QUIET,   IDC_CRLF_LF,  IDC_LF_CRLF, IDC_LATESTTIME};
@@ -32,14 +33,14 @@ inline std::int64_t LocalTime(int year, int month, int day, int hour = 0, int mi
     return MakeLocalTime({year, month, day, hour, minute, second}).value_or(-1);
 }
 
-// Distinct values in every field, with a time of day in the date, and the
-// main window not on top (tests run side by side).
-inline Settings SampleSettings() {
+// Distinct values in every field, with a time of day in the date, the
+// switches set to `switches` (alternating when -1), and the main window not
+// on top (tests run side by side).
+inline Settings SampleSettings(int switches = -1) {
     Settings s;
     s.tDate = LocalTime(2010, 5, 17, 13, 45, 10);
     s.stTempDir = L"C:\\作業\\tmp";
-    std::array<int*, 11> switches = Switches(s);
-    for (std::size_t i = 0; i < switches.size(); ++i) *switches[i] = i % 2 == 0 ? 1 : 0;
+    for (std::size_t i = 0; i < 11; ++i) *Switches(s)[i] = switches >= 0 ? switches : i % 2 == 0;
     s.nLevel = 3;
     s.bEncrypt = 1;
     s.nMode = 2;
@@ -48,25 +49,11 @@ inline Settings SampleSettings() {
     return s;
 }
 
-inline void ExpectSameSettings(const Settings& actual, const Settings& expected) {
-    EXPECT_EQ(actual.tDate, expected.tDate);
-    EXPECT_EQ(actual.stTempDir, expected.stTempDir);
-    Settings a = actual, e = expected;
-    std::array<int*, 11> got = Switches(a), want = Switches(e);
-    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(*got[i], *want[i]) << "switch " << kSwitchBoxes[i];
-    EXPECT_EQ(actual.nLevel, expected.nLevel);
-    EXPECT_EQ(actual.bEncrypt, expected.bEncrypt);
-    EXPECT_EQ(actual.bJunkDir, expected.bJunkDir);
-    EXPECT_EQ(actual.bForce, expected.bForce);
-    EXPECT_EQ(actual.bComment, expected.bComment);
-    EXPECT_EQ(actual.nMode, expected.nMode);
-    EXPECT_EQ(actual.stFileName, expected.stFileName);
-    EXPECT_EQ(actual.bTopMost, expected.bTopMost);
-}
-
 // Runs the real main window with the given Settings on this thread and the
-// user on a second one; returns the Settings the window holds at its end.
-inline Settings RunMainWindowWith(Settings settings, const std::function<void()>& user) {
+// user on a second one, who gets the main window; returns the Settings the
+// window holds at its end. The user leaves the main window open: the
+// harness closes it.
+inline Settings RunMainWindowWith(Settings settings, const std::function<void(HWND)>& user) {
     gui::RunWithUser(
         [&] {
             INITCOMMONCONTROLSEX controls{sizeof(controls),
@@ -80,7 +67,11 @@ inline Settings RunMainWindowWith(Settings settings, const std::function<void()>
             app.m_pMainWnd = nullptr;
             settings = main.m_settings;
         },
-        user);
+        [&] {
+            HWND main = gui::WaitForWindow(kMainCaption);
+            ASSERT_TRUE(main);
+            user(main);
+        });
     return settings;
 }
 
@@ -90,10 +81,10 @@ inline HWND OpenOptions(HWND main) {
     return gui::WaitForWindow(kOptionsCaption);
 }
 
-inline SYSTEMTIME PickerDate(HWND options) {
-    SYSTEMTIME shown{};
-    SendMessageW(gui::Item(options, IDC_DATE), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown));
-    return shown;
+// Ends a dialog one way and waits until it has gone.
+inline void EndDialog(HWND dialog, const std::function<void(HWND)>& way) {
+    way(dialog);
+    EXPECT_TRUE(gui::WaitForWindowGone(dialog));
 }
 
 // Picks a day as the drop-down calendar does; false when the picker refuses it.

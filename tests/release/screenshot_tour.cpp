@@ -16,48 +16,8 @@
 
 namespace {
 
-std::vector<BYTE> CaptureWindow(HWND window) {
-    RECT frame{};
-    GetWindowRect(window, &frame);
-    int width = frame.right - frame.left;
-    int height = frame.bottom - frame.top;
-    std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
-    std::vector<BYTE> pixels(stride * static_cast<std::size_t>(height));
-
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
-        GdiFlush();
-        std::memcpy(pixels.data(), bits, pixels.size());
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
-// Saves the window as a 24-bit bitmap once it is fully drawn: two captures
-// in a row alike.
-bool SaveWindow(HWND window, const std::wstring& path) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    std::vector<BYTE> previous, current;
-    gui::WaitUntil([&] {
-        previous = std::move(current);
-        current = CaptureWindow(window);
-        return !current.empty() && current == previous;
-    });
+// The window's pixels as a bottom-up 24-bit bitmap file.
+std::string CaptureWindow(HWND window) {
     RECT frame{};
     GetWindowRect(window, &frame);
     BITMAPINFOHEADER header{};
@@ -66,59 +26,77 @@ bool SaveWindow(HWND window, const std::wstring& path) {
     header.biHeight = frame.bottom - frame.top;
     header.biPlanes = 1;
     header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = static_cast<DWORD>(current.size());
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(header);
-    file.bfSize = file.bfOffBits + header.biSizeImage;
+    header.biSizeImage = static_cast<DWORD>(((header.biWidth * 3 + 3) & ~3) * header.biHeight);
+    BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(file) + sizeof(header) + header.biSizeImage), 0, 0,
+                          sizeof(file) + sizeof(header)};
+    std::string image(reinterpret_cast<const char*>(&file), sizeof(file));
+    image.append(reinterpret_cast<const char*>(&header), sizeof(header));
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits,
+                                      nullptr, 0);
+    if (bitmap) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, header.biWidth, header.biHeight, screen, frame.left, frame.top, SRCCOPY);
+        GdiFlush();
+        image.append(static_cast<const char*>(bits), header.biSizeImage);
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return image;
+}
+
+// Saves the window once it is fully drawn: two captures in a row alike.
+bool SaveWindow(HWND window, const std::wstring& path) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    std::string previous, current;
+    gui::WaitUntil([&] {
+        previous = std::move(current);
+        current = CaptureWindow(window);
+        return current == previous;
+    });
     std::ofstream out(std::filesystem::path(path), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
-    out.write(reinterpret_cast<const char*>(&header), sizeof(header));
-    out.write(reinterpret_cast<const char*>(current.data()), static_cast<std::streamsize>(current.size()));
-    return out.good();
+    return out.write(current.data(), static_cast<std::streamsize>(current.size())).good();
 }
 
 void WriteSample(const std::wstring& path, const char* text) {
     std::ofstream(std::filesystem::path(path), std::ios::binary) << text;
 }
 
-bool Fail(const char* what) {
-    std::fprintf(stderr, "screenshot tour: %s\n", what);
+bool Fail(const wchar_t* what) {
+    std::fprintf(stderr, "screenshot tour: %ls not saved\n", what);
     return false;
+}
+
+// Opens a window with open(), waits for it by caption (and, when given,
+// for ready()), saves it as outDir\name.bmp and closes it with OK or cancel.
+bool Shoot(const std::wstring& outDir, const wchar_t* name, const std::function<void()>& open,
+           const wchar_t* caption, int closeId, const std::function<bool(HWND)>& ready = nullptr) {
+    open();
+    HWND window = gui::WaitForWindow(caption);
+    if (!window || (ready && !gui::WaitUntil([&] { return ready(window); }))) return Fail(name);
+    bool saved = SaveWindow(window, outDir + L"\\" + name + L".bmp");
+    gui::Click(window, closeId);
+    gui::WaitForWindowGone(window);
+    return saved || Fail(name);
 }
 
 bool Tour(const std::wstring& outDir) {
     HWND main = gui::WaitForWindow(L"Tirvo");
-    if (!main) return Fail("no main window");
-    if (!SaveWindow(main, outDir + L"\\main-window.bmp")) return Fail("main window not saved");
-
-    gui::PostClick(main, IDC_OPTIONS);
-    HWND options = gui::WaitForWindow(L"オプション Tirvo");
-    if (!options) return Fail("no options dialog");
-    bool saved = SaveWindow(options, outDir + L"\\options.bmp");
-    gui::Click(options, IDCANCEL);
-    if (!saved) return Fail("options dialog not saved");
-    gui::WaitForWindowGone(options);
-
-    PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-    HWND about = gui::WaitForWindow(L"ﾊﾞｰｼﾞｮﾝ情報 Tirvo");
-    if (!about) return Fail("no About box");
-    saved = SaveWindow(about, outDir + L"\\about.bmp");
-    gui::Click(about, IDOK);
-    if (!saved) return Fail("About box not saved");
-    gui::WaitForWindowGone(about);
-
+    if (!main || !SaveWindow(main, outDir + L"\\main-window.bmp")) return Fail(L"main-window");
     const std::wstring sample = L"C:\\Tirvo-sample\\";
-    gui::PostDrop(main, {sample + L"メモ.txt", sample + L"報告書.txt", sample + L"データ"});
-    HWND progress = gui::WaitForWindow(L"進捗状況 Tirvo");
-    if (!progress || !gui::WaitUntil([&] { return gui::IsEnabled(progress, IDOK); }))
-        return Fail("no finished progress window");
-    saved = SaveWindow(progress, outDir + L"\\progress.bmp");
-    gui::Click(progress, IDOK);
-    gui::WaitForWindowGone(progress);
+    bool done = Shoot(outDir, L"options", [&] { gui::PostClick(main, IDC_OPTIONS); }, L"オプション Tirvo",
+                      IDCANCEL) &&
+                Shoot(outDir, L"about", [&] { PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0); },
+                      L"ﾊﾞｰｼﾞｮﾝ情報 Tirvo", IDOK) &&
+                Shoot(outDir, L"progress",
+                      [&] { gui::PostDrop(main, {sample + L"メモ.txt", sample + L"報告書.txt", sample + L"データ"}); },
+                      L"進捗状況 Tirvo", IDOK, [](HWND progress) { return gui::IsEnabled(progress, IDOK); });
     gui::PressKey(main, VK_ESCAPE);
-    return saved || Fail("progress window not saved");
+    return done;
 }
 
 }  // namespace

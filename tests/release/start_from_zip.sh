@@ -12,16 +12,13 @@ zip=$work/Tirvo-release.zip
 
 python3 - "$zip" <<'PY'
 import sys, zipfile
-with zipfile.ZipFile(sys.argv[1]) as z:
-    names = sorted(z.namelist())
-    assert names == ["README-ja.txt", "Tirvo.exe", "ZIP32.DLL"], names
-    assert z.testzip() is None
-    readme = z.read("README-ja.txt")
-    assert readme.startswith(b"\xef\xbb\xbf"), "read-me without byte-order mark"
-    text = readme[3:].decode("utf-8")
-    assert "\r\n" in text and "\n" not in text.replace("\r\n", ""), "read-me line ends"
-    assert "Tirvo.exe" in text and "ZIP32.DLL" in text
-    assert z.read("Tirvo.exe")[:2] == b"MZ" and z.read("ZIP32.DLL")[:2] == b"MZ"
+z = zipfile.ZipFile(sys.argv[1])
+assert sorted(z.namelist()) == ["README-ja.txt", "Tirvo.exe", "ZIP32.DLL"] and z.testzip() is None
+readme = z.read("README-ja.txt")
+assert readme.startswith(b"\xef\xbb\xbf"), "read-me without byte-order mark"
+text = readme[3:].decode("utf-8")
+assert "\n" not in text.replace("\r\n", "") and "Tirvo.exe" in text and "ZIP32.DLL" in text, text
+assert z.read("Tirvo.exe")[:2] == b"MZ" and z.read("ZIP32.DLL")[:2] == b"MZ"
 PY
 
 export WINEPREFIX=$work/clean-prefix

@@ -11,134 +11,105 @@
 
 namespace {
 
+class TestApp : public CAppBase {
+public:
+    using CAppBase::CAppBase;
+    TestApp() = default;
+    bool InitInstance() override { return false; }
+};
+
 // An application object whose name is the test's, with the company key set.
 class ProfileTest : public testing::Test {
 protected:
-    class TestApp : public CAppBase {
-    public:
-        using CAppBase::CAppBase;
-        bool InitInstance() override { return false; }
-    };
-
     gui::TestProfile key;   // HKCU\Software\Dremmil\<test name>, empty
     TestApp app{key.AppName().c_str()};
     void SetUp() override { app.SetRegistryKey(L"Dremmil"); }
 };
 
-TEST(AppName, IsTheProgramFilesBaseName) {
-    class Unnamed : public CAppBase {
-        bool InitInstance() override { return false; }
-    } app;
+TEST(AppName, IsTheProgramFilesBaseNameAndWithoutCompanyKeyNothingIsWritten) {
+    TestApp app;
     EXPECT_EQ(app.AppName(), L"registry_tests");
+    EXPECT_EQ(app.ProfileKeyPath(L""), L"");
+    EXPECT_EQ(app.ReadProfileInt(L"", L"n", 4), 4);
+    EXPECT_FALSE(app.SaveProfileInt(L"", L"n", 1));
+    EXPECT_FALSE(app.SaveProfileString(L"", L"s", L"x"));
     app.SetRegistryKey(L"Dremmil");
     EXPECT_EQ(app.ProfileKeyPath(L""), L"Software\\Dremmil\\registry_tests");
     EXPECT_EQ(app.ProfileKeyPath(L"Sub"), L"Software\\Dremmil\\registry_tests\\Sub");
 }
 
-TEST_F(ProfileTest, MissingKeyGivesDefaultsAndIsNotCreatedByReading) {
+TEST_F(ProfileTest, ReadingCreatesNothingWritingCreatesTheKeyEmptySectionIsTheAppKey) {
     EXPECT_EQ(app.ReadProfileInt(L"", L"nLevel", 6), 6);
     EXPECT_EQ(app.ReadProfileString(L"", L"stFileName", L"def"), L"def");
     EXPECT_FALSE(key.Exists());
-}
-
-TEST_F(ProfileTest, WritesCreateTheKeyAndEmptySectionMeansTheAppKeyItself) {
     ASSERT_TRUE(app.SaveProfileInt(L"", L"nMode", 3));
-    ASSERT_TRUE(app.SaveProfileString(L"", L"stFileName", L"C:\\書庫\\a.zip"));
-    EXPECT_EQ(key.ReadDword(L"nMode"), 3u);
-    EXPECT_EQ(key.ReadString(L"stFileName"), L"C:\\書庫\\a.zip");
     ASSERT_TRUE(app.SaveProfileInt(L"Sub", L"nMode", 1));
-    EXPECT_EQ(gui::RegistryKey(key.Path() + L"\\Sub").ReadDword(L"nMode"), 1u);
     EXPECT_EQ(key.ReadDword(L"nMode"), 3u);
-}
-
-TEST_F(ProfileTest, IntsAndStringsRoundTrip) {
-    for (int value : {0, 1, -1, 7, 2147483647, -2147483647 - 1}) {
+    EXPECT_EQ(gui::RegistryKey(key.Path() + L"\\Sub").ReadDword(L"nMode"), 1u);
+    for (int value : {0, -1, 2147483647, -2147483647 - 1}) {
         ASSERT_TRUE(app.SaveProfileInt(L"", L"n", value));
         EXPECT_EQ(app.ReadProfileInt(L"", L"n", 12345), value);
     }
-    for (const std::wstring& value : {std::wstring(), std::wstring(L" "), std::wstring(L"D:\\作業\\ｱｲｳ"),
-                                      std::wstring(L"\\\\server\\share\\x.zip")}) {
+    for (const wchar_t* value : {L"", L" ", L"D:\\作業\\ｱｲｳ", L"\\\\server\\share\\x.zip"}) {
         ASSERT_TRUE(app.SaveProfileString(L"", L"st", value));
         EXPECT_EQ(app.ReadProfileString(L"", L"st", L"default"), value);
     }
 }
 
-TEST_F(ProfileTest, ValueOfTheWrongTypeGivesTheDefault) {
-    const DWORD dword = 5;
+// Values the program did not write: each read as an int (default -7) and
+// as a string (default "def"). A string ends at its first terminator or at
+// its end; a value of another type or size gives the default.
+TEST_F(ProfileTest, ValuesOfOtherTypesAndShapesGiveTheDefault) {
+    struct Case {
+        const wchar_t* name;
+        DWORD type;
+        std::vector<BYTE> data;
+        int asInt;
+        std::wstring asString;
+    };
+    auto bytes = [](const void* data, std::size_t size) {
+        return std::vector<BYTE>(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
+    };
     const unsigned long long qword = 5;
-    const wchar_t text[] = L"5";
-    const wchar_t expandable[] = L"%TEMP%";
-    const BYTE bytes[4] = {5, 0, 0, 0};
-    key.WriteRaw(L"sz", REG_SZ, text, sizeof(text));
-    key.WriteRaw(L"expand", REG_EXPAND_SZ, expandable, sizeof(expandable));
-    key.WriteRaw(L"multi", REG_MULTI_SZ, L"a\0b\0", 5 * sizeof(wchar_t));
-    key.WriteRaw(L"binary", REG_BINARY, bytes, sizeof(bytes));
-    key.WriteRaw(L"qword", REG_QWORD, &qword, sizeof(qword));
-    key.WriteRaw(L"dword", REG_DWORD, &dword, sizeof(dword));
-    key.WriteRaw(L"bigendian", REG_DWORD_BIG_ENDIAN, &dword, sizeof(dword));
-    for (const wchar_t* name : {L"sz", L"expand", L"multi", L"binary", L"qword", L"bigendian"}) {
-        EXPECT_EQ(app.ReadProfileInt(L"", name, -7), -7) << gui::Utf8(name);
-    }
-    for (const wchar_t* name : {L"dword", L"multi", L"binary", L"qword"}) {
-        EXPECT_EQ(app.ReadProfileString(L"", name, L"def"), L"def") << gui::Utf8(name);
+    const Case cases[] = {
+        {L"dword", REG_DWORD, {5, 0, 0, 0}, 5, L"def"},
+        {L"short dword", REG_DWORD, {1, 0}, -7, L"def"},
+        {L"empty dword", REG_DWORD, {}, -7, L"def"},
+        {L"big-endian", REG_DWORD_BIG_ENDIAN, {0, 0, 0, 5}, -7, L"def"},
+        {L"qword", REG_QWORD, bytes(&qword, sizeof(qword)), -7, L"def"},
+        {L"binary", REG_BINARY, {5, 0, 0, 0}, -7, L"def"},
+        {L"sz", REG_SZ, bytes(L"5", 4), -7, L"5"},
+        {L"multi", REG_MULTI_SZ, bytes(L"a\0b\0", 10), -7, L"def"},
+        {L"embedded", REG_SZ, bytes(L"C:\\a.zip\0junk", 28), -7, L"C:\\a.zip"},
+        {L"unterminated", REG_SZ, bytes(L"abc", 6), -7, L"abc"},
+        {L"empty sz", REG_SZ, {}, -7, L""},
+        {L"half a character", REG_SZ, {'a', 0, 'b'}, -7, L"a"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(key.WriteRaw(c.name, c.type, c.data.data(), static_cast<DWORD>(c.data.size())));
+        EXPECT_EQ(app.ReadProfileInt(L"", c.name, -7), c.asInt) << gui::Utf8(c.name);
+        EXPECT_EQ(app.ReadProfileString(L"", c.name, L"def"), c.asString) << gui::Utf8(c.name);
     }
     // A string with environment variables is a string too, read expanded.
+    const wchar_t expandable[] = L"%TEMP%";
+    key.WriteRaw(L"expand", REG_EXPAND_SZ, expandable, sizeof(expandable));
+    EXPECT_EQ(app.ReadProfileInt(L"", L"expand", -7), -7);
     std::wstring expanded = app.ReadProfileString(L"", L"expand", L"def");
-    EXPECT_NE(expanded, L"def");
-    EXPECT_EQ(expanded.find(L'%'), std::wstring::npos) << gui::Utf8(expanded);
+    EXPECT_TRUE(expanded != L"def" && expanded.find(L'%') == std::wstring::npos) << gui::Utf8(expanded);
 }
 
-TEST_F(ProfileTest, DwordOfTheWrongSizeGivesTheDefault) {
-    const BYTE shortData[2] = {1, 0};
-    key.WriteRaw(L"short", REG_DWORD, shortData, sizeof(shortData));
-    key.WriteRaw(L"empty", REG_DWORD, nullptr, 0);
-    EXPECT_EQ(app.ReadProfileInt(L"", L"short", 6), 6);
-    EXPECT_EQ(app.ReadProfileInt(L"", L"empty", 6), 6);
-}
-
-TEST_F(ProfileTest, StringsEndAtTheirFirstTerminatorOrTheirEnd) {
-    const wchar_t embedded[] = L"C:\\a.zip\0junk";
-    key.WriteRaw(L"embedded", REG_SZ, embedded, sizeof(embedded));
-    EXPECT_EQ(app.ReadProfileString(L"", L"embedded", L""), L"C:\\a.zip");
-    const wchar_t unterminated[] = {L'a', L'b', L'c'};
-    key.WriteRaw(L"unterminated", REG_SZ, unterminated, sizeof(unterminated));
-    EXPECT_EQ(app.ReadProfileString(L"", L"unterminated", L""), L"abc");
-    const BYTE odd[3] = {'a', 0, 'b'};
-    key.WriteRaw(L"odd", REG_SZ, odd, sizeof(odd));
-    std::wstring value = app.ReadProfileString(L"", L"odd", L"def");
-    EXPECT_TRUE(value == L"a" || value == L"def") << gui::Utf8(value);
-    key.WriteRaw(L"nothing", REG_SZ, nullptr, 0);
-    EXPECT_EQ(app.ReadProfileString(L"", L"nothing", L"def"), L"");
-}
-
-TEST_F(ProfileTest, AbsurdlyLongStringGivesTheDefaultQuickly) {
+TEST_F(ProfileTest, AbsurdlyLongStringGivesTheDefaultQuicklyAndIsNotWritten) {
     std::wstring longest(CAppBase::kMaxProfileString, L'x');
     ASSERT_TRUE(key.WriteString(L"longest", longest));
-    EXPECT_EQ(app.ReadProfileString(L"", L"longest", L"def"), longest);
-
     ASSERT_TRUE(key.WriteString(L"tooLong", longest + L"y"));
+    ASSERT_TRUE(key.WriteString(L"huge", std::wstring(4 * 1024 * 1024, L'z')));
+    EXPECT_EQ(app.ReadProfileString(L"", L"longest", L"def"), longest);
     EXPECT_EQ(app.ReadProfileString(L"", L"tooLong", L"def"), L"def");
-
-    std::wstring huge(4 * 1024 * 1024, L'z');
-    ASSERT_TRUE(key.WriteString(L"huge", huge));
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(app.ReadProfileString(L"", L"huge", L"def"), L"def");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-
     EXPECT_FALSE(app.SaveProfileString(L"", L"written", longest + L"y"));
     EXPECT_FALSE(key.ReadString(L"written"));
-}
-
-TEST(ProfileWithoutCompanyKey, ReadsDefaultsAndWritesNothing) {
-    class NoKey : public CAppBase {
-    public:
-        NoKey() : CAppBase(L"TirvoTest_NoCompany") {}
-        bool InitInstance() override { return false; }
-    } app;
-    EXPECT_EQ(app.ReadProfileInt(L"", L"n", 4), 4);
-    EXPECT_FALSE(app.SaveProfileInt(L"", L"n", 1));
-    EXPECT_FALSE(app.SaveProfileString(L"", L"s", L"x"));
-    EXPECT_EQ(app.ProfileKeyPath(L""), L"");
 }
 
 }  // namespace
