@@ -17,10 +17,6 @@ namespace {
 
 using namespace job_test;
 
-std::uint32_t Print(const std::string& text) {
-    return ZipPrint(text.c_str(), static_cast<std::uint32_t>(text.size()));
-}
-
 // Runs program code on this thread with no user acting meanwhile.
 void RunAlone(const std::function<void()>& program) {
     std::atomic<bool> done{false};
@@ -58,7 +54,7 @@ TEST(ProgressWindow, KeepsAHugeRunWholeAndIsLeftAloneByAQuietRunAfterIt) {
         gui::Click(window, IDC_AUTOCLOSE);  // nor this: ticked after the end, no effect
         OpenProgress(0);                    // g_pProgressDlg still names the finished window
         EXPECT_EQ(g_bShowProgress, 0);
-        EXPECT_EQ(Print("quiet\r\n"), 7u);
+        EXPECT_EQ(ZipPrint("quiet\r\n", 7), 7u);
         EXPECT_EQ(ZipService("x", 0), 0);
         FinishProgress();
     });
@@ -67,7 +63,7 @@ TEST(ProgressWindow, KeepsAHugeRunWholeAndIsLeftAloneByAQuietRunAfterIt) {
     EXPECT_EQ(log.size(), expected);
     EXPECT_TRUE(log.starts_with(L"追加: dir\\file000000.txt (42%)\r\n追加: dir\\file000001.txt"));
     EXPECT_TRUE(log.ends_with(L"file099999.txt (42%)\r\n"));
-    ExpectLaidOut(window, 234, 149);
+    EXPECT_EQ(gui::CaptionsThatDoNotFit(window), std::vector<std::wstring>{});
     gui::Click(window, IDOK);
     EXPECT_FALSE(IsWindow(window));
 }
@@ -101,7 +97,7 @@ TEST(Prompts, AnswerTheEngineWithinItsBuffer) {
                 ASSERT_TRUE(dlg);
                 EXPECT_EQ(gui::Text(gui::Item(dlg, IDC_PROMPT)),
                           comment ? L"enter new zip file comment: " : L"Enter password: ");
-                ExpectLaidOut(dlg, 234, 71);
+                EXPECT_EQ(gui::CaptionsThatDoNotFit(dlg), std::vector<std::wstring>{});
                 HWND entry = gui::Item(dlg, comment ? IDC_COMMENT_TEXT : IDC_PASSWORD);
                 SendMessageW(entry, EM_SETSEL, 0, 0);
                 for (const wchar_t* key = c.typed; *key; ++key) SendMessageW(entry, WM_CHAR, *key, 1);

@@ -34,15 +34,17 @@ TEST(CodePage932, ConvertsExactlyOrRefuses) {
     EXPECT_TRUE(broken.size() >= 3 && broken.starts_with(L"ab"));
 }
 
-TEST(PlanDrop, RootIsTheDeepestCommonFolderAndEntriesAreEscaped) {
-    // 255 bytes each: the directory with its separators, the base name with ".txt", the extension with its dot.
-    const std::string dir(253, 'd'), base(251, 'n'), ext(254, 'e');
+TEST(PlanDrop, RootIsTheDeepestCommonFolderOrTheLastPathIsRefused) {
+    // 255 bytes each: the directory with its separators, the base name, the extension with its dot.
+    const std::string dir(253, 'd'), base(255, 'n'), ext(254, 'e');
     auto wide = [](const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); };
+    const std::wstring longName(256, L'n');
     const struct {
         const char* what;
         std::vector<std::wstring> paths;
         std::string root;
-        std::vector<std::string> entries;
+        std::vector<std::string> entries;  // escaped
+        RequestProblem::Kind refused = RequestProblem::None;
     } cases[] = {
         {"file and folder from one folder", {L"C:\\work\\a-b[1].txt", L"C:\\work\\docs"}, "C:\\work\\",
          {"a[-]b[[]1].txt", "docs"}},
@@ -61,46 +63,28 @@ TEST(PlanDrop, RootIsTheDeepestCommonFolderAndEntriesAreEscaped) {
          {"ab\\x", "abc\\y"}},
         // "ー" is 81 5B and "表" is 95 5C: neither trail byte is a "[" or a separator.
         {"Japanese names, escaped by character", {L"C:\\表\\データ-[1].txt", L"C:\\表\\ソース"},
-         "C:\\\x95\x5c\\",
-         {"\x83\x66\x81\x5b\x83\x5e[-][[]1].txt", "\x83\x5c\x81\x5b\x83\x58"}},
+         "C:\\\x95\x5c\\", {"\x83\x66\x81\x5b\x83\x5e[-][[]1].txt", "\x83\x5c\x81\x5b\x83\x58"}},
         {"parts of exactly 255 bytes", {wide("C:\\" + dir + "\\" + base + ".txt"), wide("C:\\" + dir + "\\x." + ext)},
          "C:\\" + dir + "\\", {base + ".txt", "x." + ext}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        DropPlan plan;
-        ASSERT_FALSE(PlanDrop(c.paths, plan));
-        EXPECT_EQ(plan.root, c.root);
-        EXPECT_EQ(plan.entries, c.entries);
-    }
-}
-
-TEST(PlanDrop, RefusesAndNamesThePath) {
-    const std::wstring longName(256, L'n');
-    const std::wstring longKanji(128, L'字');  // 256 bytes in code page 932
-    const struct {
-        const char* what;
-        std::vector<std::wstring> paths;
-        RequestProblem::Kind kind;
-        size_t named;  // index of the path the problem names
-    } cases[] = {
-        {"accented letter", {L"C:\\w\\a.txt", L"C:\\w\\caf\u00e9.txt"}, RequestProblem::NotCodePage932, 1},
-        {"folder on another drive", {L"C:\\w\\a.txt", L"D:\\w\\b.txt"}, RequestProblem::NoCommonFolder, 1},
-        {"a drive itself", {L"E:\\"}, RequestProblem::NoCommonFolder, 0},
-        {"base name over 255 bytes", {L"C:\\w\\ok.txt", L"C:\\w\\" + longName + L".txt"},
-         RequestProblem::PartTooLong, 1},
-        {"Japanese base name over 255 bytes", {L"C:\\w\\" + longKanji}, RequestProblem::PartTooLong, 0},
-        {"extension over 255 bytes", {L"C:\\w\\a." + longName}, RequestProblem::PartTooLong, 0},
-        {"directory over 255 bytes", {L"C:\\" + longName.substr(0, 254) + L"\\a.txt"},
-         RequestProblem::PartTooLong, 0},
+        {"accented letter", {L"C:\\w\\a.txt", L"C:\\w\\caf\u00e9.txt"}, "", {}, RequestProblem::NotCodePage932},
+        {"folder on another drive", {L"C:\\w\\a.txt", L"D:\\w\\b.txt"}, "", {}, RequestProblem::NoCommonFolder},
+        {"a drive itself", {L"E:\\"}, "", {}, RequestProblem::NoCommonFolder},
+        {"base name over 255 bytes", {L"C:\\w\\ok.txt", L"C:\\w\\" + longName + L".txt"}, "", {},
+         RequestProblem::PartTooLong},
+        {"Japanese base name over 255 bytes", {L"C:\\w\\" + std::wstring(128, L'字')}, "", {},
+         RequestProblem::PartTooLong},
+        {"extension over 255 bytes", {L"C:\\w\\a." + longName}, "", {}, RequestProblem::PartTooLong},
+        {"directory over 255 bytes", {L"C:\\" + longName.substr(0, 254) + L"\\a.txt"}, "", {},
+         RequestProblem::PartTooLong},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         DropPlan plan;
         const RequestProblem problem = PlanDrop(c.paths, plan);
-        EXPECT_EQ(problem.kind, c.kind);
-        EXPECT_EQ(problem.path, c.paths[c.named]);
-        EXPECT_TRUE(plan.entries.empty());
+        EXPECT_EQ(problem.kind, c.refused);
+        EXPECT_EQ(problem.path, c.refused ? c.paths.back() : L"");
+        EXPECT_EQ(plan.root, c.root);
+        EXPECT_EQ(plan.entries, c.entries);
     }
 }
 

@@ -57,8 +57,7 @@ TEST(DropArchive, FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits) {
             ASSERT_TRUE(prompt);
             EXPECT_FALSE(IsWindowEnabled(main));
             HWND progress = WaitForNewProgress(windows);
-            ASSERT_TRUE(progress);
-            EXPECT_FALSE(gui::IsEnabled(progress, IDOK));
+            EXPECT_TRUE(progress && !gui::IsEnabled(progress, IDOK));  // running
             HWND entry = gui::Item(prompt, IDC_COMMENT_TEXT);
             EXPECT_EQ(gui::Text(entry), answer.shown);
             EXPECT_EQ(gui::IsEnabled(prompt, IDOK), *answer.shown != L'\0');
@@ -136,7 +135,7 @@ TEST(DropArchive, QuietEncryptedDropFromSeveralFoldersOpensNoProgressWindow) {
     bool sawProgress = false;
     RunMain(archive, {{L"bQuiet", 1}, {L"bNoDirEntries", 1}, {L"bEncrypt", 1}}, [&](HWND main, const std::wstring&) {
         gui::PostDrop(main, {folder / L"one\\a.txt", folder / L"two\\deep\\b.txt"});
-        for (int ask = 0; ask < 2; ++ask) {  // the password, then its confirmation; OK follows the entry
+        for (int ask = 0; ask < 2; ++ask) {  // the password, then its confirmation
             HWND prompt = gui::WaitForWindow(kPasswordCaption);
             ASSERT_TRUE(prompt);
             HWND entry = gui::Item(prompt, IDC_PASSWORD);
@@ -145,8 +144,6 @@ TEST(DropArchive, QuietEncryptedDropFromSeveralFoldersOpensNoProgressWindow) {
             PostMessageW(entry, WM_CHAR, L'p', 1);
             EXPECT_TRUE(gui::WaitUntil([&] { return gui::Text(entry) == L"p"; }));
             EXPECT_TRUE(IsWindowVisible(prompt) && gui::IsEnabled(prompt, IDOK));
-            gui::ClearText(entry);
-            EXPECT_FALSE(gui::IsEnabled(prompt, IDOK));
             gui::TypeText(entry, L"pw");
             gui::Click(prompt, IDOK);
             ASSERT_TRUE(gui::WaitForWindowGone(prompt));
@@ -170,8 +167,7 @@ TEST(DropArchive, QuietEncryptedDropFromSeveralFoldersOpensNoProgressWindow) {
 TEST(DropArchive, DISABLED_MeasureProgressWindowCost) {
     TempFolder folder;
     for (int i = 0; i < 10000; ++i)
-        WriteFile(folder.Path() / L"many" / (L"file" + std::to_wstring(i) + L".txt"),
-                  "small file " + std::to_string(i) + "\n");
+        WriteFile(folder.Path() / L"many" / (L"f" + std::to_wstring(i) + L".txt"), "small " + std::to_string(i));
     double seconds[2] = {};
     for (int round = 0; round < 4; ++round) {  // the first two rounds warm the file cache
         const int quiet = round % 2;

@@ -99,19 +99,6 @@ inline std::wstring MessageText(HWND box) {
     return text;
 }
 
-// The dialog's client area has its template's size (dialog units) under the
-// Japanese font, and every caption fits its control.
-inline void ExpectLaidOut(HWND dialog, int width, int height) {
-    RECT expected{0, 0, width, height};
-    MapDialogRect(dialog, &expected);
-    RECT client{};
-    GetClientRect(dialog, &client);
-    EXPECT_EQ(client.right, expected.right);
-    EXPECT_EQ(client.bottom, expected.bottom);
-    for (const std::wstring& misfit : gui::CaptionsThatDoNotFit(dialog))
-        ADD_FAILURE() << "caption does not fit: " << gui::Utf8(misfit);
-}
-
 // Runs the main window with a profile of this test that names the archive,
 // is not topmost (the tests' windows would fight over the z-order) and holds
 // the given values. The user gets the main window and the application name

@@ -80,9 +80,7 @@ TEST(PrepareRequestText, ConvertsTheSettingsOrNamesThePathCodePage932Lacks) {
 }
 
 // A heap that fails its n-th allocation and counts the blocks still allocated.
-int g_failAt = -1;
-int g_allocations = 0;
-int g_live = 0;
+int g_failAt = -1, g_allocations = 0, g_live = 0;
 
 void* CountingAllocate(std::size_t size) {
     if (g_allocations++ == g_failAt) return nullptr;

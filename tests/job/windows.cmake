@@ -1,6 +1,4 @@
-# Windows-only tests of the archive job, under Wine.
-
-# The real windows and the real engine: these programs sit beside ZIP32.DLL.
+# The real windows and the real engine, under Wine: these programs sit beside ZIP32.DLL.
 set(JOB_GUI_SOURCES callbacks_test.cpp drop_test.cpp)
 set(JOB_READER_CHECK_DIR ${CMAKE_CURRENT_BINARY_DIR}/reader_check)
 add_executable(job_gui_tests ${JOB_GUI_SOURCES})
