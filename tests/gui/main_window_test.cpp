@@ -69,29 +69,10 @@ TEST(MainWindow, StartsWithWhatIsStoredAndEscapeSavesIt) {
     }
 }
 
-TEST(MainWindow, DropsAreAcceptedExactlyWhileANameIsSet) {
-    gui::TestProfile profile;
-    gui::RunMainWindow(profile, [&] {
-        HWND main = gui::WaitForWindow(L"Tirvo");
-        ASSERT_TRUE(main);
-        HWND name = gui::Item(main, IDC_FILENAME);
-        gui::TypeText(name, L"C:\\書庫\\a.zip");
-        EXPECT_TRUE(gui::AcceptsDrops(main));
-        gui::ClearText(name);
-        EXPECT_FALSE(gui::AcceptsDrops(main));   // at once, not later
-        gui::SetText(name, L" ");
-        EXPECT_TRUE(gui::AcceptsDrops(main));
-        // A drop arriving now is released by the drop handler and leaves the
-        // window as it was.
-        EXPECT_TRUE(gui::PostDrop(main, {L"C:\\windows\\win.ini"}));
-        gui::TypeText(name, L"C:\\b.zip");
-        gui::PressKey(main, VK_ESCAPE);
-    });
-    EXPECT_EQ(profile.ReadString(L"stFileName"), L"C:\\b.zip");
-}
-
-// Each click turns the window's own on-top state over; the box shows it.
-TEST(MainWindow, TopMostBoxFollowsTheWindowsOwnState) {
+// Each click of the on-top box turns the window's own state over, and the
+// box shows it. Drops are accepted exactly while a name is set, from the
+// first character typed to the moment it is cleared.
+TEST(MainWindow, NameSwitchesDropsAndTopMostBoxSwitchesTheWindowAtOnce) {
     gui::TestProfile profile;
     gui::RunMainWindow(profile, [&] {
         HWND main = gui::WaitForWindow(L"Tirvo");
@@ -101,8 +82,20 @@ TEST(MainWindow, TopMostBoxFollowsTheWindowsOwnState) {
             EXPECT_EQ(gui::IsChecked(main, IDC_TOPMOST), onTop);
             EXPECT_EQ(gui::IsTopMost(main), onTop);
         }
+        HWND name = gui::Item(main, IDC_FILENAME);
+        gui::TypeText(name, L"C");
+        EXPECT_TRUE(gui::AcceptsDrops(main));
+        gui::ClearText(name);
+        EXPECT_FALSE(gui::AcceptsDrops(main));
+        gui::SetText(name, L" ");
+        EXPECT_TRUE(gui::AcceptsDrops(main));
+        // A drop arriving now is released by the drop handler and leaves the
+        // window as it was.
+        EXPECT_TRUE(gui::PostDrop(main, {L"C:\\windows\\win.ini"}));
+        gui::TypeText(name, L"C:\\書庫\\b.zip");
         gui::PressKey(main, VK_ESCAPE);
     });
+    EXPECT_EQ(profile.ReadString(L"stFileName"), L"C:\\書庫\\b.zip");
     EXPECT_EQ(profile.ReadDword(L"bTopMost"), 0u);
 }
 

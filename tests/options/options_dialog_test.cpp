@@ -54,11 +54,7 @@ bool UseFolderChooser(HWND options, const std::wstring& folder) {
     });
     EXPECT_TRUE(chooser) << "no folder chooser owned by the options dialog";
     if (!chooser) return false;
-    bool instruction = false;
-    for (HWND child = GetWindow(chooser, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        instruction = instruction || gui::Text(child) == L"フォルダを選択してください";
-    }
-    EXPECT_TRUE(instruction);
+    EXPECT_TRUE(FindWindowExW(chooser, nullptr, nullptr, L"フォルダを選択してください")) << "instruction";
     if (folder.empty()) {
         gui::Click(chooser, IDCANCEL);
     } else {

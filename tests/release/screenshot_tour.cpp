@@ -62,10 +62,6 @@ bool SaveWindow(HWND window, const std::wstring& path) {
     return out.write(current.data(), static_cast<std::streamsize>(current.size())).good();
 }
 
-void WriteSample(const std::wstring& path, const char* text) {
-    std::ofstream(std::filesystem::path(path), std::ios::binary) << text;
-}
-
 bool Fail(const wchar_t* what) {
     std::fprintf(stderr, "screenshot tour: %ls not saved\n", what);
     return false;
@@ -107,11 +103,12 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const std::wstring sample = L"C:\\Tirvo-sample\\";
-    CreateDirectoryW(sample.c_str(), nullptr);
-    CreateDirectoryW((sample + L"データ").c_str(), nullptr);
-    WriteSample(sample + L"メモ.txt", "Tirvo sample\r\n");
-    WriteSample(sample + L"報告書.txt", "2026-12 report\r\n");
-    WriteSample(sample + L"データ\\values.csv", "a,b\r\n1,2\r\n");
+    std::filesystem::create_directories(sample + L"データ");
+    const std::pair<const wchar_t*, const char*> samples[] = {
+        {L"メモ.txt", "Tirvo sample\r\n"}, {L"報告書.txt", "2026-12 report\r\n"}, {L"データ\\values.csv", "a,b\r\n1,2\r\n"}};
+    for (const auto& [name, text] : samples) {
+        std::ofstream(std::filesystem::path(sample + name), std::ios::binary) << text;
+    }
 
     // Keep the pointer off the windows, so that no control is drawn hot.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);

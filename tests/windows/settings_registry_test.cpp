@@ -1,5 +1,7 @@
 // The 23 settings in the real registry: names, types, values taken as
-// stored, and what unusual stored values become.
+// stored. Values of the wrong type or length fall back to the default in
+// the profile (registry_profile_test.cpp), dates that name no day in the
+// settings store (tests/native).
 #include "app/local_date.h"
 #include "app/registry_profile.h"
 
@@ -59,26 +61,6 @@ TEST_F(SettingsRegistryTest, All23ValuesWithTheirTypesDirectlyInTheKeyAndBackAsS
     LoadSettings(profile, loaded);
     settings.tDate = *MakeLocalTime({2012, 7, 8});   // the day is kept, not its time
     EXPECT_EQ(Fields(loaded), Fields(settings));
-}
-
-TEST_F(SettingsRegistryTest, UnusualStoredValuesBecomeSensibleOnesAndAreSavedWithTheRightType) {
-    key.WriteDword(L"Year", 2001);
-    key.WriteDword(L"Month", 2);
-    key.WriteDword(L"Day", 31);                                   // no such day
-    key.WriteString(L"nLevel", L"9");                             // a string where an int belongs
-    key.WriteDword(L"stFileName", 1);                             // an int where a string belongs
-    key.WriteString(L"stTempDir", std::wstring(100000, L'a'));    // absurdly long
-    Settings settings;
-    LoadSettings(profile, settings);
-    Settings expected;
-    expected.tDate = *MakeLocalTime({2000, 12, 29});
-    EXPECT_EQ(Fields(settings), Fields(expected));
-
-    SaveSettings(profile, settings);
-    EXPECT_EQ(key.ReadDword(L"Day"), 29u);
-    EXPECT_EQ(TypeOf(L"nLevel"), static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(TypeOf(L"stFileName"), static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(key.ReadString(L"stTempDir"), L"");
 }
 
 }  // namespace
