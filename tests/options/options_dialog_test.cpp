@@ -4,6 +4,8 @@
 
 #include <shlobj.h>
 
+#include <filesystem>
+
 using namespace options_test;
 
 namespace {
@@ -24,19 +26,15 @@ std::wstring SelectedTreeItemText(HWND chooser) {
 // A real folder with a Japanese name, removed at the end of the test.
 class TempFolder {
 public:
-    TempFolder() {
-        std::wstring base(MAX_PATH, L'\0');
-        base.resize(GetTempPathW(MAX_PATH, base.data()));
-        m_path = base + L"Tirvo作業_" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(m_path.c_str(), nullptr);
-    }
+    TempFolder() { CreateDirectoryW(m_path.c_str(), nullptr); }
     ~TempFolder() { RemoveDirectoryW(m_path.c_str()); }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     const std::wstring& Path() const { return m_path; }
 
 private:
-    std::wstring m_path;
+    std::wstring m_path = (std::filesystem::temp_directory_path() /
+                           (L"Tirvo作業_" + std::to_wstring(GetCurrentProcessId()))).wstring();
 };
 
 // Opens the folder chooser with "参照(&B)..." and ends it: with the folder

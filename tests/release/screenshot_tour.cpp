@@ -3,13 +3,7 @@
 // saves each window as a bitmap (main-window.bmp, options.bmp, about.bmp,
 // progress.bmp) in the folder given. scripts/screenshots.sh builds it, runs
 // it under Wine and makes PNG files of them.
-#include "gui_harness.h"
-
-#include "app/local_date.h"
-#include "resource.h"
-#include "ui/archiver_dlg.h"
-
-#include <commctrl.h>
+#include "options_support.h"
 
 #include <filesystem>
 #include <fstream>
@@ -80,9 +74,8 @@ bool Shoot(const std::wstring& outDir, const wchar_t* name, const std::function<
     return saved || Fail(name);
 }
 
-bool Tour(const std::wstring& outDir) {
-    HWND main = gui::WaitForWindow(L"Tirvo");
-    if (!main || !SaveWindow(main, outDir + L"\\main-window.bmp")) return Fail(L"main-window");
+bool Tour(HWND main, const std::wstring& outDir) {
+    if (!SaveWindow(main, outDir + L"\\main-window.bmp")) return Fail(L"main-window");
     const std::wstring sample = L"C:\\Tirvo-sample\\";
     bool done = Shoot(outDir, L"options", [&] { gui::PostClick(main, IDC_OPTIONS); }, L"オプション Tirvo",
                       IDCANCEL) &&
@@ -91,7 +84,6 @@ bool Tour(const std::wstring& outDir) {
                 Shoot(outDir, L"progress",
                       [&] { gui::PostDrop(main, {sample + L"メモ.txt", sample + L"報告書.txt", sample + L"データ"}); },
                       L"進捗状況 Tirvo", IDOK, [](HWND progress) { return gui::IsEnabled(progress, IDOK); });
-    gui::PressKey(main, VK_ESCAPE);
     return done;
 }
 
@@ -112,20 +104,11 @@ int wmain(int argc, wchar_t** argv) {
 
     // Keep the pointer off the windows, so that no control is drawn hot.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_DATE_CLASSES | ICC_BAR_CLASSES};
-    InitCommonControlsEx(&controls);
+    Settings settings;
+    settings.tDate = MakeLocalTime({2000, 12, 29}).value_or(0);
+    settings.stFileName = sample + L"サンプル.zip";
+    settings.bTopMost = 0;
     bool done = false;
-    gui::RunWithUser(
-        [&] {
-            CArchiverApp app(L"TirvoScreenshots");
-            CArchiverDlg main;
-            main.m_settings.tDate = MakeLocalTime({2000, 12, 29}).value_or(0);
-            main.m_settings.stFileName = sample + L"サンプル.zip";
-            main.m_settings.bTopMost = 0;
-            app.m_pMainWnd = &main;
-            main.DoModal();
-            app.m_pMainWnd = nullptr;
-        },
-        [&] { done = Tour(argv[1]); });
+    options_test::RunMainWindowWith(settings, [&](HWND main) { done = Tour(main, argv[1]); });
     return done ? 0 : 1;
 }
