@@ -1,0 +1,97 @@
+// Under Wine: the program started as it starts (settings loaded from the
+// registry, main window run, settings saved) over a registry whose 23 values
+// hold wrong types, negative and extreme numbers and huge strings, all at
+// once. It must start, show its window, end, and leave every value with its
+// own type and a date that exists.
+#include "gui_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+const wchar_t* const kIntValues[] = {L"Year",         L"Month",         L"Day",         L"bTemp",      L"bSystem",
+                                     L"bVolume",      L"bExtra",        L"bNoDirEntries", L"bExcludeDate",
+                                     L"bIncludeDate", L"bQuiet",        L"bCRLF_LF",    L"bLF_CRLF",   L"bLatestTime",
+                                     L"nLevel",       L"bEncrypt",      L"bJunkDir",    L"bForce",     L"bComment",
+                                     L"nMode",        L"bTopMost"};
+const wchar_t* const kStringValues[] = {L"stTempDir", L"stFileName"};
+
+struct Raw {
+    DWORD type;
+    std::vector<BYTE> data;
+};
+
+Raw Dword(std::uint32_t value) {
+    return {REG_DWORD, {BYTE(value), BYTE(value >> 8), BYTE(value >> 16), BYTE(value >> 24)}};
+}
+
+Raw String(DWORD type, const std::wstring& text) {
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    return {type, std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t))};
+}
+
+struct Kind {
+    const char* name;
+    Raw asInt;     // what every int value holds
+    Raw asString;  // what both string values hold
+};
+
+DWORD TypeOf(const std::wstring& key, const wchar_t* name, DWORD& size) {
+    DWORD type = REG_NONE;
+    size = 0;
+    RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size);
+    return type;
+}
+
+TEST(RegistryValues, EveryValueHostileAtOnce) {
+    const std::wstring huge(1000000, L'字');
+    const std::uint64_t bigQword = 0x8000000000000001ull;
+    const std::vector<BYTE> qword(reinterpret_cast<const BYTE*>(&bigQword),
+                                  reinterpret_cast<const BYTE*>(&bigQword) + sizeof bigQword);
+    const Kind kinds[] = {
+        {"types swapped", String(REG_SZ, L"-5"), Dword(7)},
+        {"binary", {REG_BINARY, {0xFF, 0xFF, 0xFF, 0xFF}}, {REG_BINARY, {0x41, 0, 0x42}}},
+        {"minus one", Dword(0xFFFFFFFFu), String(REG_SZ, L"-1")},
+        {"smallest int", Dword(0x80000000u), String(REG_MULTI_SZ, L"a")},
+        {"largest int", Dword(INT_MAX), String(REG_EXPAND_SZ, L"%TEMP%\\x.zip")},
+        {"64-bit numbers", {REG_QWORD, qword}, {REG_QWORD, qword}},
+        {"empty", {REG_DWORD, {}}, {REG_SZ, {}}},
+        {"huge strings", String(REG_SZ, huge), String(REG_SZ, huge)},
+    };
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        gui::TestProfile profile;
+        for (const wchar_t* name : kIntValues)
+            ASSERT_TRUE(profile.WriteRaw(name, kind.asInt.type, kind.asInt.data.data(),
+                                         static_cast<DWORD>(kind.asInt.data.size())));
+        for (const wchar_t* name : kStringValues)
+            ASSERT_TRUE(profile.WriteRaw(name, kind.asString.type, kind.asString.data.data(),
+                                         static_cast<DWORD>(kind.asString.data.size())));
+        bool shown = false;
+        gui::RunMainWindow(profile, [&] {
+            HWND main = gui::WaitForWindow(L"Tirvo");
+            shown = main != nullptr;
+            if (main) gui::PressKey(main, VK_ESCAPE);
+        });
+        EXPECT_TRUE(shown) << "the main window did not appear";
+        const std::wstring key = L"Software\\Dremmil\\" + profile.AppName();
+        DWORD size = 0;
+        for (const wchar_t* name : kIntValues) {
+            EXPECT_EQ(TypeOf(key, name, size), static_cast<DWORD>(REG_DWORD)) << gui::Utf8(name);
+        }
+        for (const wchar_t* name : kStringValues) {
+            EXPECT_EQ(TypeOf(key, name, size), static_cast<DWORD>(REG_SZ)) << gui::Utf8(name);
+        }
+        std::optional<DWORD> year = profile.ReadDword(L"Year"), month = profile.ReadDword(L"Month"),
+                             day = profile.ReadDword(L"Day");
+        ASSERT_TRUE(year && month && day);
+        EXPECT_TRUE(*year >= 1970 && *year <= 3000 && *month >= 1 && *month <= 12 && *day >= 1 && *day <= 31)
+            << *year << "-" << *month << "-" << *day;
+    }
+}
+
+}  // namespace
