@@ -35,6 +35,7 @@
 
 #include "app/archiver_app.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -64,21 +65,17 @@ inline bool WaitUntil(const std::function<bool()>& condition,
 
 // For test messages: gtest prints narrow strings.
 inline std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                   nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                        nullptr);
+    int length = static_cast<int>(text.size());
+    std::string out(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), length, nullptr, 0,
+                                                                 nullptr, nullptr)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), length, out.data(), static_cast<int>(out.size()), nullptr, nullptr);
     return out;
 }
 
 inline std::wstring Text(HWND hwnd) {
-    int length = GetWindowTextLengthW(hwnd);
-    if (length <= 0) return L"";
-    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
-    int copied = GetWindowTextW(hwnd, buffer.data(), length + 1);
-    return std::wstring(buffer.data(), copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(std::max(0, GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size())))));
+    return text;
 }
 
 // This process's visible top-level windows.
@@ -255,16 +252,14 @@ public:
     }
     std::optional<std::wstring> ReadString(const std::wstring& name) const {
         DWORD size = 0;
-        if (RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
-                         &size) != ERROR_SUCCESS) {
-            return std::nullopt;
-        }
+        auto read = [&](void* data) {
+            return RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, data,
+                                &size) == ERROR_SUCCESS;
+        };
+        if (!read(nullptr)) return std::nullopt;
         std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1);
         size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-        if (RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr,
-                         buffer.data(), &size) != ERROR_SUCCESS) {
-            return std::nullopt;
-        }
+        if (!read(buffer.data())) return std::nullopt;
         return std::wstring(buffer.data());
     }
     // Any type and any bytes, for values the program did not write itself.
