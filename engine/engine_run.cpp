@@ -531,6 +531,9 @@ private:
         switch (temp_.Commit(archivePath_, modified, error)) {
         case TempArchive::CommitResult::Ok:
             return ZIP_OK;
+        case TempArchive::CommitResult::LeftBehind:
+            report_.Problem(msg::TempLeftBehind(msg::Reason(error)));
+            return ZIP_OK;
         case TempArchive::CommitResult::CreateFailed:
             report_.Problem(msg::CannotCreateTemp(msg::Reason(error)));
             return ZIP_OPEN_FAILED;

@@ -57,6 +57,9 @@ std::string CannotDelete(const std::string& name, const std::string& reason) {
 std::string ChangedSinceStored(const std::string& name) {
     return "  エラー: " + name + " は書庫に入れた後に変更されたので、削除しませんでした。";
 }
+std::string TempLeftBehind(const std::string& reason) {
+    return "エラー: 作業フォルダーの一時ファイルを削除できません (" + reason + ")。書庫は置き換えました。";
+}
 
 std::string BadRequest(const std::string& what) { return "エラー: 要求が正しくありません (" + what + ")。"; }
 std::string NotAZip(const std::string& archive) {

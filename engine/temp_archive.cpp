@@ -31,18 +31,21 @@ bool CopyContents(const platform::Path& from, platform::File& to, platform::Erro
 
 }  // namespace
 
-TempArchive::~TempArchive() { Remove(); }
+TempArchive::~TempArchive() {
+    platform::Error ignored;
+    Remove(ignored);
+}
 
 bool TempArchive::Create(const platform::Path& folder, platform::Error& error) {
     return CreateUnique(folder, file_, path_, error);
 }
 
-void TempArchive::Remove() {
+bool TempArchive::Remove(platform::Error& error) {
     file_.Close();
-    if (path_.empty()) return;
-    platform::Error ignored;
-    platform::RemoveFile(path_, ignored);
+    if (path_.empty()) return true;
+    bool removed = platform::RemoveFile(path_, error);
     path_.clear();
+    return removed;
 }
 
 TempArchive::CommitResult TempArchive::Commit(const platform::Path& target, std::optional<std::int64_t> modified,
@@ -60,6 +63,6 @@ TempArchive::CommitResult TempArchive::Commit(const platform::Path& target, std:
     if (!beside.Create(platform::Parent(target), error)) return CommitResult::CreateFailed;
     if (!CopyContents(path_, beside.file_, error)) return CommitResult::ReplaceFailed;
     CommitResult result = beside.Commit(target, modified, error);
-    if (result == CommitResult::Ok) Remove();
+    if (result == CommitResult::Ok && !Remove(error)) return CommitResult::LeftBehind;
     return result;
 }

@@ -19,7 +19,9 @@ public:
     bool Create(const platform::Path& folder, platform::Error& error);
     platform::File& File() { return file_; }
 
-    enum class CommitResult { Ok, CreateFailed, ReplaceFailed };
+    // LeftBehind: the archive is in place, but the copy in the work
+    // directory could not be deleted.
+    enum class CommitResult { Ok, CreateFailed, ReplaceFailed, LeftBehind };
     // Closes the file, gives it the modification time when asked, and
     // renames it over target in one step. From another drive (the work
     // directory) it is first copied beside target, so the last step is
@@ -27,7 +29,7 @@ public:
     CommitResult Commit(const platform::Path& target, std::optional<std::int64_t> modified, platform::Error& error);
 
 private:
-    void Remove();
+    bool Remove(platform::Error& error);
 
     platform::File file_;
     platform::Path path_;
