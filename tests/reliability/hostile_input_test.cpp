@@ -5,12 +5,11 @@
 // byte for byte, no temporary file) or write an archive all three readers
 // accept.
 #include "engine_client.h"
+#include "mount.h"
 #include "reader_check.h"
 #include "test_tree.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/mount.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -34,32 +33,6 @@ std::uint64_t Get(const std::string& bytes, std::size_t at, int width) {
     for (int i = width - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
     return value;
 }
-
-// A folder that exists only while mounted: a small tmpfs, or a read-only
-// view of another folder. Skips the test when mounting is not allowed.
-class Mount {
-public:
-    Mount(const fs::path& at) : at_(at) {}
-    ~Mount() {
-        if (mounted_) umount2(at_.c_str(), MNT_DETACH);
-    }
-    Mount(const Mount&) = delete;
-    Mount& operator=(const Mount&) = delete;
-    bool Tmpfs(const char* size) {
-        fs::create_directories(at_);
-        return mounted_ = mount("tmpfs", at_.c_str(), "tmpfs", 0, size) == 0;
-    }
-    bool ReadOnlyView(const fs::path& of) {
-        fs::create_directories(at_);
-        if (mount(of.c_str(), at_.c_str(), nullptr, MS_BIND, nullptr) != 0) return false;
-        mounted_ = true;
-        return mount(nullptr, at_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-
-private:
-    fs::path at_;
-    bool mounted_ = false;
-};
 
 std::string Noise(std::size_t size) {
     std::string noise(size, '\0');

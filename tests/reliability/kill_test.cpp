@@ -23,10 +23,10 @@
 namespace {
 
 const Scenario kScenarios[] = {
-    {"add to a new archive", Mode::Add, false, false, false, false},
-    {"add through a work directory", Mode::Add, true, false, false, true},
-    {"move into an archive, encrypted, with a comment", Mode::Move, true, true, true, false},
-    {"update, encrypted, with a comment", Mode::Update, true, true, true, false},
+    {"add to a new archive", Mode::Add, false, false, false, WorkDir::None},
+    {"add through a work directory", Mode::Add, true, false, false, WorkDir::SameDrive},
+    {"move into an archive, encrypted, with a comment", Mode::Move, true, true, true, WorkDir::None},
+    {"update, encrypted, with a comment", Mode::Update, true, true, true, WorkDir::None},
 };
 
 int KillsPerScenario() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "engine_client.h"
+#include "mount.h"
 #include "expected_archive.h"
 #include "test_tree.h"
 
@@ -15,6 +16,9 @@
 #include <vector>
 
 enum class Mode { Add, Move, Update, Freshen };
+// Where the temporary archive is written: beside the archive, or in a work
+// directory on the same file system or on another one (a tmpfs).
+enum class WorkDir { None, SameDrive, OtherDrive };
 
 struct Scenario {
     const char* name;
@@ -22,7 +26,7 @@ struct Scenario {
     bool oldArchive;    // start from an archive made by an earlier run
     bool encrypt;       // with a password for the old and the new entries
     bool comment;       // ask for a comment
-    bool workDir;       // temporary archive in a separate work directory
+    WorkDir workDir;
 };
 
 // A file of the tree: its content at the start of every run, its content in
@@ -39,6 +43,8 @@ public:
     // Builds the old archive (when the scenario has one) with engine.
     ScenarioRun(const Scenario& scenario, const fs::path& folder, const EngineLibrary& engine);
 
+    // False when the work directory on another drive could not be mounted.
+    bool Ready() const { return ready_; }
     // Puts the tree and the old archive back as they were before any run.
     void Restore();
     Request MakeRequest() const;
@@ -63,6 +69,8 @@ private:
 
     Scenario scenario_;
     fs::path folder_, src_, work_, archive_;
+    Mount otherDrive_{work_};
+    bool ready_ = true;
     std::vector<TreeFile> files_;
     std::string oldBytes_;
     std::string password_ = "kagi-2026";

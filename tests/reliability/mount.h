@@ -1,0 +1,33 @@
+// A folder that is another file system only while this object lives: a
+// small tmpfs, or a read-only view of another folder. Needs the right to
+// mount (root); callers skip their test when a mount fails.
+#pragma once
+
+#include <sys/mount.h>
+
+#include <filesystem>
+
+class Mount {
+public:
+    explicit Mount(const std::filesystem::path& at) : at_(at) {}
+    ~Mount() {
+        if (mounted_) umount2(at_.c_str(), MNT_DETACH);
+    }
+    Mount(const Mount&) = delete;
+    Mount& operator=(const Mount&) = delete;
+
+    bool Tmpfs(const char* options) {
+        std::filesystem::create_directories(at_);
+        return mounted_ = mount("tmpfs", at_.c_str(), "tmpfs", 0, options) == 0;
+    }
+    bool ReadOnlyView(const std::filesystem::path& of) {
+        std::filesystem::create_directories(at_);
+        if (mount(of.c_str(), at_.c_str(), nullptr, MS_BIND, nullptr) != 0) return false;
+        mounted_ = true;
+        return mount(nullptr, at_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+
+private:
+    std::filesystem::path at_;
+    bool mounted_ = false;
+};
