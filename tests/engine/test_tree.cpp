@@ -5,9 +5,9 @@
 #include <random>
 #include <sstream>
 
-TempFolder::TempFolder() {
+TempFolder::TempFolder(const fs::path& base) {
     std::random_device random;
-    path_ = fs::temp_directory_path() / ("tirvo-engine-" + std::to_string(random()));
+    path_ = base / ("tirvo-engine-" + std::to_string(random()));
     fs::create_directories(path_);
 }
 

@@ -8,7 +8,7 @@ namespace fs = std::filesystem;
 
 class TempFolder {
 public:
-    TempFolder();
+    explicit TempFolder(const fs::path& base = fs::temp_directory_path());
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
