@@ -137,7 +137,8 @@ public:
         if (status != ZIP_OK) return status;
         report_.Problem(msg::Summary(added_, replaced_, writer_->Entries().size() - added_ - replaced_, unread_));
         if (options_.move) DeleteOriginals();
-        if (unread_ > 0 || !found_.unmatched.empty() || !found_.badPatterns.empty()) return ZIP_PARTIAL;
+        if (unread_ > 0 || !found_.problems.empty() || !found_.unmatched.empty() || !found_.badPatterns.empty())
+            return ZIP_PARTIAL;
         return undeleted_ > 0 ? ZIP_DELETE_FAILED : ZIP_OK;
     }
 
