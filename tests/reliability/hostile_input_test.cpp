@@ -11,6 +11,15 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+
+#include <cerrno>
+
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -370,6 +379,79 @@ TEST_F(HostileInputTest, MoveKeepsAFileChangedAfterItWasStored) {
     ASSERT_TRUE(Exists(src / "g" / "a.bin")) << "deleted although the archive holds an older content\n" << out.log;
     EXPECT_EQ(fs::file_size(src / "g" / "a.bin"), kSize + 100);
     EXPECT_FALSE(Exists(src / "g" / "b.bin"));
+}
+
+// Every kind of character a Windows file name may hold, stored and read back
+// by the three readers: ASCII punctuation (with the pattern characters '['
+// and ']' inside a folder taken whole), code page 932 with half-width kana
+// and a 0x5C trail byte, Greek and Cyrillic from code page 932, characters
+// outside it, a surrogate pair, a trailing dot and space,
+// and a component of 250 characters.
+TEST_F(HostileInputTest, NamesOfEveryKind) {
+    const std::string names[] = {
+        " !#$%&'()+,;=@[]^_`{}~.txt", "日本語ｶﾅ.txt", "表示.txt", "Ελληνικά Кириллица.txt", "한국어 ä ß.txt",
+        "emoji 😀.txt", "trailing dot.", "trailing space ", std::string(250, 'x'),
+    };
+    ExpectedArchive want{{"n/", Expected::Dir()}};
+    for (const std::string& name : names) {
+        WriteFile(src / "n" / fs::u8path(name), "content of " + name);
+        want["n/" + name] = Expected::File("content of " + name);
+    }
+    Outcome out = RunRequest(engine, NewRequest({"n"}), Answers());
+    ASSERT_EQ(out.status, ZIP_OK) << out.log;
+    ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
+    EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe() << "\n" << out.log;
+}
+
+// Removes a tree through folder handles, as its paths may be too long to name.
+void RemoveTreeAt(int parent, const char* name) {
+    int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (fd < 0) {
+        unlinkat(parent, name, 0);
+        return;
+    }
+    DIR* dir = fdopendir(fd);
+    std::vector<std::string> children;
+    while (dirent* e = readdir(dir))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) children.push_back(e->d_name);
+    for (const std::string& child : children) RemoveTreeAt(dirfd(dir), child.c_str());
+    closedir(dir);
+    unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+// A tree deeper than a path may be long (made through folder handles): what
+// lies within reach is archived, the rest reported, nothing crashes.
+TEST_F(HostileInputTest, PathLongerThanTheSystemAllows) {
+    WriteFile(src / "deep" / "top.txt", "top");
+    ExpectedArchive want{{"deep/", Expected::Dir()}, {"deep/top.txt", Expected::File("top")}};
+    std::string absolute = Utf8(src / "deep"), relative = "deep";
+    int fd = open(absolute.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    // 40 folders of 200 characters: 8,000 characters, twice PATH_MAX.
+    for (int i = 0; i < 40; ++i) {
+        std::string part = std::to_string(i) + std::string(200 - std::to_string(i).size(), 'd');
+        ASSERT_EQ(mkdirat(fd, part.c_str(), 0755), 0);
+        int child = openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
+        close(fd);
+        fd = child;
+        // A folder is found when its parent can be listed.
+        if (absolute.size() < PATH_MAX) want[relative + "/" + part + "/"] = Expected::Dir();
+        absolute += "/" + part;
+        relative += "/" + part;
+    }
+    int file = openat(fd, "bottom.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(write(file, "bottom", 6), 6);
+    close(file);
+    close(fd);
+    Outcome out = RunRequest(engine, NewRequest({"deep"}), Answers());
+    EXPECT_EQ(out.status, ZIP_PARTIAL) << out.log.substr(0, 3000);
+    EXPECT_NE(out.log.find("エラー"), std::string::npos);
+    ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
+    EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe() << "\n" << out.log.substr(0, 3000);
+    EXPECT_TRUE(Temporaries().empty());
+    int root = open(Utf8(src).c_str(), O_RDONLY | O_DIRECTORY);
+    RemoveTreeAt(root, "deep");
+    close(root);
 }
 
 int FromEnvironment(const char* name, int otherwise) {
