@@ -11,8 +11,8 @@ out=$(mkdir -p "$1" && cd "$1" && pwd)
 reader_seconds=${2:-3600}
 pattern_seconds=${3:-1200}
 status=0
-nice -n 10 "$root/scripts/fuzz-reader.sh" "$out/reader" "$reader_seconds" || status=1
-nice -n 10 "$root/scripts/fuzz-pattern.sh" "$out/pattern" "$pattern_seconds" || status=1
+nice -n 10 "$root/scripts/fuzz.sh" reader "$out/reader" "$reader_seconds" || status=1
+nice -n 10 "$root/scripts/fuzz.sh" pattern "$out/pattern" "$pattern_seconds" || status=1
 total=0
 for target in reader pattern; do
   runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$out/$target/fuzz.log" | grep -o '[0-9]*$' || echo 0)
