@@ -10,7 +10,6 @@ packages=(
   wine wine64 xvfb xauth x11-utils imagemagick
   locales fonts-ipafont-gothic
   7zip libarchive-tools pigz
-  time python3-matplotlib
 )
 
 missing=()
