@@ -18,6 +18,14 @@ namespace {
 
 constexpr std::size_t kChunk = 1 << 20;
 
+// A file smaller than a chunk is read into a buffer just large enough to take
+// it whole and to notice that it grew: a megabyte allocated and cleared per
+// file costs more than reading a small file, most of all under Wine, where
+// each one is mapped and unmapped. The input is cut into the same pieces.
+std::size_t ChunkFor(std::uint64_t sizeLimit) {
+    return sizeLimit < kChunk ? static_cast<std::size_t>(sizeLimit) + 1 : kChunk;
+}
+
 std::uint32_t Crc(std::uint32_t crc, const void* data, std::size_t size) {
     return static_cast<std::uint32_t>(crc32(crc, static_cast<const Bytef*>(data), static_cast<uInt>(size)));
 }
@@ -45,8 +53,13 @@ private:
 
 class Deflater {
 public:
-    explicit Deflater(int level) {
+    // The output buffer is no larger than the whole output of sizeLimit
+    // bytes of input may be; the output does not depend on its size.
+    Deflater(int level, std::uint64_t sizeLimit) {
         ok_ = deflateInit2(&z_, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+        if (!ok_) return;
+        uLong bound = deflateBound(&z_, static_cast<uLong>(std::min<std::uint64_t>(sizeLimit, kChunk)));
+        buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kMaxOutput, bound)));
     }
     ~Deflater() {
         if (ok_) deflateEnd(&z_);
@@ -73,7 +86,8 @@ public:
 private:
     z_stream z_{};
     bool ok_ = false;
-    std::vector<char> buffer_ = std::vector<char>(256 * 1024);
+    static constexpr std::uint64_t kMaxOutput = 256 * 1024;
+    std::vector<char> buffer_;
 };
 
 constexpr std::size_t kBlock = 1 << 20;
@@ -181,7 +195,7 @@ bool Survey(platform::File& input, LineEnds& lineEnds, std::uint32_t& crc, std::
 CompressResult CompressEntry(platform::File& input, const CompressSettings& settings, ByteSink& sink,
                              CompressedEntry& result, platform::Error& error) {
     result = CompressedEntry();
-    std::vector<unsigned char> chunk(kChunk);
+    std::vector<unsigned char> chunk(ChunkFor(settings.sizeLimit));
     LineEnds lineEnds = settings.lineEnds;
     std::uint32_t expectedCrc = 0;
     bool surveyed = lineEnds != LineEnds::Keep || settings.encrypt;
@@ -203,7 +217,7 @@ CompressResult CompressEntry(platform::File& input, const CompressSettings& sett
     if (settings.deflate && settings.pool) {
         blocks = std::make_unique<BlockDeflater>(*settings.pool, settings.level);
     } else if (settings.deflate) {
-        deflater = std::make_unique<Deflater>(settings.level);
+        deflater = std::make_unique<Deflater>(settings.level, settings.sizeLimit);
         if (!deflater->Ok()) return CompressResult::WriteFailed;
     }
 
