@@ -16,8 +16,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <future>
-#include <map>
 #include <memory>
 #include <new>
 #include <optional>
@@ -84,6 +84,21 @@ struct Prepared {
 // at most kAheadBudget bytes of them are in flight at a time.
 constexpr std::uint64_t kSmallFile = 4 << 20;
 constexpr std::uint64_t kAheadBudget = 32 << 20;
+
+// Neighbouring small files go to the workers in batches of up to kBatchFiles
+// files or kBatchBytes bytes: every job, future and wake-up costs system
+// calls (under Wine, round trips to the wine server) that would otherwise
+// cost more than reading and compressing a small file.
+constexpr std::size_t kBatchFiles = 64;
+constexpr std::uint64_t kBatchBytes = 1 << 20;
+
+// Small files of consecutive plan entries, compressed in one job.
+struct Batch {
+    std::size_t first = 0;  // plan index of the first of them
+    std::vector<const FoundItem*> items;
+    std::uint64_t bytes = 0;
+    std::future<std::vector<Prepared>> results;
+};
 
 // A password that is wiped from memory when it goes.
 class Secret {
@@ -298,25 +313,31 @@ private:
         // Small files are compressed ahead on all processors; the archive is
         // still written in plan order, so it does not depend on the timing.
         WorkerPool pool(CompressionThreads());
-        std::map<std::size_t, std::future<Prepared>> ahead;
+        std::deque<Batch> ahead;  // in plan order
+        std::vector<Prepared> ready;  // the results of ahead.front(), once taken
         std::size_t nextAhead = 0;
         std::uint64_t bytesAhead = 0;
         for (std::size_t i = 0; i < plan_.entries.size(); ++i) {
-            for (; nextAhead < plan_.entries.size() && bytesAhead < kAheadBudget &&
-                   ahead.size() <= 4 * std::max(1u, pool.Threads());
-                 ++nextAhead) {
-                if (nextAhead < i || !IsSmallFile(plan_.entries[nextAhead])) continue;
-                const FoundItem* item = &found_.items[plan_.entries[nextAhead].index];
-                ahead.emplace(nextAhead, pool.Submit([this, item]() { return Prepare(*item); }));
-                bytesAhead += InFlightSize(*item);
+            while (nextAhead < plan_.entries.size() && bytesAhead < kAheadBudget &&
+                   ahead.size() <= 4 * std::max(1u, pool.Threads())) {
+                if (nextAhead < i || !IsSmallFile(plan_.entries[nextAhead])) {
+                    ++nextAhead;
+                    continue;
+                }
+                ahead.push_back(NextBatch(nextAhead, bytesAhead, pool));
+                bytesAhead += ahead.back().bytes;
             }
             const PlannedEntry& entry = plan_.entries[i];
             int status = ZIP_OK;
-            if (auto ready = ahead.find(i); ready != ahead.end()) {
-                Prepared prepared = ready->second.get();
-                ahead.erase(ready);
-                bytesAhead -= InFlightSize(found_.items[entry.index]);
-                status = AddPrepared(entry, prepared);
+            if (!ahead.empty() && ahead.front().first <= i) {
+                Batch& batch = ahead.front();
+                if (ready.empty()) ready = batch.results.get();
+                status = AddPrepared(entry, ready[i - batch.first]);
+                if (i + 1 == batch.first + batch.items.size()) {
+                    bytesAhead -= batch.bytes;
+                    ahead.pop_front();
+                    ready.clear();
+                }
             } else {
                 switch (entry.source) {
                 case PlannedEntry::Source::Existing: status = CopyOld(entry.index); break;
@@ -328,6 +349,26 @@ private:
         }
         if (!writer_->Finish(comment_)) return WriteFailed();
         return ZIP_OK;
+    }
+
+    // Takes the small files from plan entry next on, up to a batch's limits
+    // and without going past the budget, and submits them as one job.
+    Batch NextBatch(std::size_t& next, std::uint64_t bytesAhead, WorkerPool& pool) {
+        Batch batch;
+        batch.first = next;
+        while (next < plan_.entries.size() && IsSmallFile(plan_.entries[next]) && batch.items.size() < kBatchFiles &&
+               batch.bytes < kBatchBytes && bytesAhead + batch.bytes < kAheadBudget) {
+            const FoundItem* item = &found_.items[plan_.entries[next].index];
+            batch.items.push_back(item);
+            batch.bytes += InFlightSize(*item);
+            ++next;
+        }
+        batch.results = pool.Submit([this, items = batch.items]() {
+            std::vector<Prepared> results;
+            for (const FoundItem* item : items) results.push_back(Prepare(*item));
+            return results;
+        });
+        return batch;
     }
 
     bool IsSmallFile(const PlannedEntry& entry) const {
