@@ -364,8 +364,9 @@ private:
             ++next;
         }
         batch.results = pool.Submit([this, items = batch.items]() {
+            DeflaterCache cache;
             std::vector<Prepared> results;
-            for (const FoundItem* item : items) results.push_back(Prepare(*item));
+            for (const FoundItem* item : items) results.push_back(Prepare(*item, cache));
             return results;
         });
         return batch;
@@ -393,13 +394,15 @@ private:
     }
 
     // On a worker thread: touches nothing but the file and its own result.
-    Prepared Prepare(const FoundItem& item) const {
+    Prepared Prepare(const FoundItem& item, DeflaterCache& cache) const {
         Prepared prepared;
         platform::File input;
         prepared.opened = input.OpenRead(item.path, prepared.error);
         if (!prepared.opened) return prepared;
         StringSink sink;
-        prepared.outcome = CompressEntry(input, SettingsFor(item), sink, prepared.result, prepared.error);
+        CompressSettings settings = SettingsFor(item);
+        settings.cache = &cache;
+        prepared.outcome = CompressEntry(input, settings, sink, prepared.result, prepared.error);
         prepared.data = std::move(sink.data);
         return prepared;
     }

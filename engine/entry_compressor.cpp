@@ -51,15 +51,15 @@ private:
     std::uint64_t written_ = 0;
 };
 
+}  // namespace
+
 class Deflater {
 public:
     // The output buffer is no larger than the whole output of sizeLimit
     // bytes of input may be; the output does not depend on its size.
-    Deflater(int level, std::uint64_t sizeLimit) {
+    Deflater(int level, std::uint64_t sizeLimit) : level_(level) {
         ok_ = deflateInit2(&z_, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
-        if (!ok_) return;
-        uLong bound = deflateBound(&z_, static_cast<uLong>(std::min<std::uint64_t>(sizeLimit, kChunk)));
-        buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kMaxOutput, bound)));
+        if (ok_) SizeBuffer(sizeLimit);
     }
     ~Deflater() {
         if (ok_) deflateEnd(&z_);
@@ -67,6 +67,14 @@ public:
     Deflater(const Deflater&) = delete;
     Deflater& operator=(const Deflater&) = delete;
     bool Ok() const { return ok_; }
+
+    // Ready for a new stream at the same level, as if just made; false when
+    // it cannot be (another level).
+    bool Reset(int level, std::uint64_t sizeLimit) {
+        if (!ok_ || level != level_ || deflateReset(&z_) != Z_OK) return false;
+        SizeBuffer(sizeLimit);
+        return true;
+    }
 
     // Feeds data (finish: the last of it) and passes what comes out on.
     bool Run(const char* data, std::size_t size, bool finish, EntryOutput& out) {
@@ -84,11 +92,19 @@ public:
     }
 
 private:
+    void SizeBuffer(std::uint64_t sizeLimit) {
+        uLong bound = deflateBound(&z_, static_cast<uLong>(std::min<std::uint64_t>(sizeLimit, kChunk)));
+        buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kMaxOutput, bound)));
+    }
+
     z_stream z_{};
+    int level_;
     bool ok_ = false;
     static constexpr std::uint64_t kMaxOutput = 256 * 1024;
     std::vector<char> buffer_;
 };
+
+namespace {
 
 constexpr std::size_t kBlock = 1 << 20;
 constexpr std::size_t kWindow = 32 * 1024;
@@ -192,6 +208,9 @@ bool Survey(platform::File& input, LineEnds& lineEnds, std::uint32_t& crc, std::
 
 }  // namespace
 
+DeflaterCache::DeflaterCache() = default;
+DeflaterCache::~DeflaterCache() = default;
+
 CompressResult CompressEntry(platform::File& input, const CompressSettings& settings, ByteSink& sink,
                              CompressedEntry& result, platform::Error& error) {
     result = CompressedEntry();
@@ -212,13 +231,17 @@ CompressResult CompressEntry(platform::File& input, const CompressSettings& sett
         if (!plain.Write(header.data(), header.size())) return CompressResult::WriteFailed;
         result.compressedSize += header.size();
     }
-    std::unique_ptr<Deflater> deflater;
+    std::unique_ptr<Deflater> ownDeflater;
+    Deflater* deflater = nullptr;
     std::unique_ptr<BlockDeflater> blocks;
     if (settings.deflate && settings.pool) {
         blocks = std::make_unique<BlockDeflater>(*settings.pool, settings.level);
     } else if (settings.deflate) {
-        deflater = std::make_unique<Deflater>(settings.level, settings.sizeLimit);
-        if (!deflater->Ok()) return CompressResult::WriteFailed;
+        std::unique_ptr<Deflater>& slot = settings.cache ? settings.cache->deflater : ownDeflater;
+        if (!slot || !slot->Reset(settings.level, settings.sizeLimit))
+            slot = std::make_unique<Deflater>(settings.level, settings.sizeLimit);
+        if (!slot->Ok()) return CompressResult::WriteFailed;
+        deflater = slot.get();
     }
 
     LineEndConverter converter(lineEnds);
