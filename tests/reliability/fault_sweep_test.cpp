@@ -14,17 +14,6 @@ enum FaultOp { kRead, kWrite, kFlush, kRename, kDelete, kOpCount };
 const char* const kOpNames[] = {"read", "write", "flush", "rename", "delete"};
 constexpr int kCounting = 1 << 30;
 
-const Scenario kScenarios[] = {
-    {"add to a new archive", Mode::Add, false, false, false, WorkDir::None},
-    {"add, encrypted, with a comment", Mode::Add, true, true, true, WorkDir::None},
-    {"add through a work directory", Mode::Add, true, false, false, WorkDir::SameDrive},
-    {"move through a work directory on another drive", Mode::Move, true, false, false, WorkDir::OtherDrive},
-    {"move into a new archive", Mode::Move, false, false, false, WorkDir::None},
-    {"move into an archive, encrypted, with a comment", Mode::Move, true, true, true, WorkDir::None},
-    {"update, encrypted, with a comment", Mode::Update, true, true, true, WorkDir::None},
-    {"freshen", Mode::Freshen, true, false, false, WorkDir::None},
-};
-
 class FaultSweepTest : public ::testing::TestWithParam<Scenario> {
 protected:
     EngineLibrary faulty{ZIP32_FAULTS_LIBRARY};
@@ -39,12 +28,6 @@ protected:
     }
 };
 
-std::string Describe(const std::vector<std::string>& problems, const Outcome& out) {
-    std::string text;
-    for (const std::string& p : problems) text += p + "\n";
-    return text + "log:\n" + out.log;
-}
-
 TEST_P(FaultSweepTest, EveryFileOperationFailsInTurn) {
     ScenarioRun run(GetParam(), folder.Path(), faulty);
     if (!run.Ready()) GTEST_SKIP() << "cannot mount a second file system here";
@@ -53,28 +36,23 @@ TEST_P(FaultSweepTest, EveryFileOperationFailsInTurn) {
     }
     int faults = 0, newArchives = 0;
     for (int op = 0; op < kOpCount; ++op) {
-        // A run without a fault counts the calls, and keeps the promises too.
-        run.Restore();
-        Arm(op, kCounting);
-        Outcome clean = RunRequest(faulty, run.MakeRequest(), run.MakeAnswers());
-        int calls = kCounting - Pending(op);
-        Arm(op, 0);
-        ASSERT_EQ(clean.status, ZIP_OK) << clean.log;
-        std::vector<std::string> problems = run.Check(clean);
-        ASSERT_TRUE(problems.empty()) << Describe(problems, clean);
-
-        for (int n = 1; n <= calls; ++n) {
+        // n = 0: a run without a fault counts the calls, and keeps the promises too.
+        for (int n = 0, calls = 0; n <= calls; ++n) {
             SCOPED_TRACE(std::string(kOpNames[op]) + " " + std::to_string(n) + " of " + std::to_string(calls));
             run.Restore();
-            Arm(op, n);
+            Arm(op, n ? n : kCounting);
             Outcome out = RunRequest(faulty, run.MakeRequest(), run.MakeAnswers());
             int pending = Pending(op);
             Arm(op, 0);
-            EXPECT_EQ(pending, 0) << "the fault was not reached";
-            problems = run.Check(out);
-            EXPECT_TRUE(problems.empty()) << Describe(problems, out);
-            ++faults;
-            if (run.LastResult() == "new") ++newArchives;
+            if (n == 0) {
+                calls = kCounting - pending;
+                ASSERT_EQ(out.status, ZIP_OK) << out.log;
+            } else {
+                EXPECT_EQ(pending, 0) << "the fault was not reached";
+                ++faults;
+            }
+            EXPECT_EQ(run.Check(out), "") << out.log;
+            if (n && run.LastResult() == "new") ++newArchives;
         }
     }
     std::cout << "[ FIGURES  ] " << GetParam().name << ": " << faults << " injected faults, " << newArchives
@@ -96,8 +74,7 @@ TEST_P(FaultSweepTest, CancelAtEveryEntry) {
         answers.cancelAtService = k;
         Outcome out = RunRequest(faulty, run.MakeRequest(), answers);
         EXPECT_EQ(out.status, ZIP_CANCELLED) << out.log;
-        std::vector<std::string> problems = run.Check(out);
-        EXPECT_TRUE(problems.empty()) << Describe(problems, out);
+        EXPECT_EQ(run.Check(out), "") << out.log;
         EXPECT_EQ(run.LastResult(), "old");
         EXPECT_EQ(out.serviceNames.size(), static_cast<std::size_t>(k)) << "entries announced after the cancel";
     }

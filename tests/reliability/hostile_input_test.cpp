@@ -4,10 +4,8 @@
 // or full, and very many files. The engine must refuse cleanly (old archive
 // byte for byte, no temporary file) or write an archive all three readers
 // accept.
-#include "engine_client.h"
-#include "mount.h"
 #include "reader_check.h"
-#include "test_tree.h"
+#include "run_scenario.h"
 
 #include <gtest/gtest.h>
 
@@ -17,21 +15,12 @@
 #include <unistd.h>
 
 #include <climits>
-
-#include <cerrno>
-
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <iostream>
 
 namespace {
-
-bool Exists(const fs::path& path) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
-}
 
 void Put(std::string& bytes, std::size_t at, std::uint64_t value, int width) {
     for (int i = 0; i < width; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
@@ -43,11 +32,21 @@ std::uint64_t Get(const std::string& bytes, std::size_t at, int width) {
     return value;
 }
 
-std::string Noise(std::size_t size) {
-    std::string noise(size, '\0');
-    std::uint32_t x = 99;
-    for (char& c : noise) c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
-    return noise;
+// A field of an archive made to lie: width bytes at offset at, given the value
+// value(v) of what they held.
+struct Lie {
+    const char* name;
+    std::size_t at;
+    int width;
+    std::function<std::uint64_t(std::uint64_t)> value;
+};
+
+std::function<std::uint64_t(std::uint64_t)> Plus(std::int64_t d) {
+    return [d](std::uint64_t v) { return v + static_cast<std::uint64_t>(d); };
+}
+
+std::function<std::uint64_t(std::uint64_t)> Set(std::uint64_t x) {
+    return [x](std::uint64_t) { return x; };
 }
 
 class HostileInputTest : public ::testing::Test {
@@ -72,21 +71,12 @@ protected:
         return r;
     }
 
-    std::vector<std::string> Temporaries() {
-        std::vector<std::string> found;
-        std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(folder.Path(), ec);
-             !ec && it != fs::recursive_directory_iterator(); ++it)
-            if (Utf8(it->path().filename()).find("~tirvo") == 0) found.push_back(Utf8(it->path()));
-        return found;
-    }
-
     // Adds n.txt to an archive holding bytes; refused cleanly, or accepted
     // with every old entry intact. Returns whether the engine accepted it.
     bool AddToDamaged(const std::string& bytes, const ExpectedArchive& oldEntries) {
         WriteFile(archive, bytes);
         Outcome out = RunRequest(engine, NewRequest({"n.txt"}), Answers());
-        EXPECT_TRUE(Temporaries().empty());
+        EXPECT_TRUE(Temporaries(folder.Path()).empty());
         std::string after = ReadFile(archive);
         if (out.status != ZIP_OK) {
             EXPECT_TRUE(after == bytes) << "refused (" << out.status << ") but changed the file";
@@ -98,6 +88,18 @@ protected:
         ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
         EXPECT_TRUE(verdict.AllAccepted()) << "accepted, but wrote:\n" << verdict.Describe() << "\n" << out.log;
         return true;
+    }
+
+    // Each lie told in turn in a copy of valid; prints how many were accepted.
+    void AddToEachLie(const std::string& valid, const ExpectedArchive& oldEntries, const std::vector<Lie>& lies) {
+        int accepted = 0;
+        for (const Lie& lie : lies) {
+            SCOPED_TRACE(lie.name);
+            std::string bytes = valid;
+            Put(bytes, lie.at, lie.value(Get(bytes, lie.at, lie.width)), lie.width);
+            accepted += AddToDamaged(bytes, oldEntries);
+        }
+        std::cout << "[ FIGURES  ] " << lies.size() << " lies, " << accepted << " accepted\n";
     }
 };
 
@@ -129,54 +131,38 @@ TEST_F(HostileInputTest, CentralDirectoryThatLies) {
     // The second central header: the first is k/.
     const std::size_t second = central + 46 + Get(valid, central + 28, 2) + Get(valid, central + 30, 2) +
                                Get(valid, central + 32, 2);
-    struct Lie {
-        const char* name;
-        std::size_t at;
-        int width;
-        std::function<std::uint64_t(std::uint64_t)> value;
-    };
-    auto plus = [](std::int64_t d) { return [d](std::uint64_t v) { return v + static_cast<std::uint64_t>(d); }; };
-    auto set = [](std::uint64_t x) { return [x](std::uint64_t) { return x; }; };
-    const Lie lies[] = {
-        {"entries on this disk + 1", end + 8, 2, plus(1)},
-        {"entries on this disk - 1", end + 8, 2, plus(-1)},
-        {"total entries + 1", end + 10, 2, plus(1)},
-        {"total entries - 1", end + 10, 2, plus(-1)},
-        {"both counts 0", end + 8, 4, set(0)},
-        {"both counts 0xFFFF without Zip64", end + 8, 4, set(0xFFFFFFFF)},
-        {"directory size + 1", end + 12, 4, plus(1)},
-        {"directory size - 1", end + 12, 4, plus(-1)},
-        {"directory size huge", end + 12, 4, set(0xFFFFFFF0)},
-        {"directory offset + 1", end + 16, 4, plus(1)},
-        {"directory offset - 1", end + 16, 4, plus(-1)},
-        {"directory offset past the end", end + 16, 4, set(valid.size() + 100)},
-        {"directory offset 0xFFFFFFFF without Zip64", end + 16, 4, set(0xFFFFFFFF)},
-        {"comment length past the end", end + 20, 2, set(40)},
-        {"compressed size + 1", second + 20, 4, plus(1)},
-        {"compressed size - 1", second + 20, 4, plus(-1)},
-        {"compressed size huge", second + 20, 4, set(0x7FFFFFFF)},
-        {"uncompressed size + 1", second + 24, 4, plus(1)},
-        {"uncompressed size 0xFFFFFFFF without Zip64", second + 24, 4, set(0xFFFFFFFF)},
-        {"CRC wrong", second + 16, 4, plus(1)},
-        {"name length huge", second + 28, 2, set(0xFFFF)},
-        {"extra length past the directory", second + 30, 2, set(0x1000)},
-        {"comment length past the directory", second + 32, 2, set(0x1000)},
-        {"local offset + 1", second + 42, 4, plus(1)},
-        {"local offset past the end", second + 42, 4, set(valid.size())},
-        {"local offset into the directory", second + 42, 4, set(central)},
-        {"local offset 0xFFFFFFFF without Zip64", second + 42, 4, set(0xFFFFFFFF)},
-        {"local header signature", Get(valid, second + 42, 4), 4, set(0x02014B50)},
-        {"local name length differs", Get(valid, second + 42, 4) + 26, 2, plus(1)},
-        {"local extra length huge", Get(valid, second + 42, 4) + 28, 2, set(0xFFFF)},
-    };
-    int accepted = 0;
-    for (const Lie& lie : lies) {
-        SCOPED_TRACE(lie.name);
-        std::string bytes = valid;
-        Put(bytes, lie.at, lie.value(Get(bytes, lie.at, lie.width)), lie.width);
-        accepted += AddToDamaged(bytes, kOldEntries);
-    }
-    std::cout << "[ FIGURES  ] " << std::size(lies) << " lying directories, " << accepted << " accepted\n";
+    AddToEachLie(valid, kOldEntries, {
+        {"entries on this disk + 1", end + 8, 2, Plus(1)},
+        {"entries on this disk - 1", end + 8, 2, Plus(-1)},
+        {"total entries + 1", end + 10, 2, Plus(1)},
+        {"total entries - 1", end + 10, 2, Plus(-1)},
+        {"both counts 0", end + 8, 4, Set(0)},
+        {"both counts 0xFFFF without Zip64", end + 8, 4, Set(0xFFFFFFFF)},
+        {"directory size + 1", end + 12, 4, Plus(1)},
+        {"directory size - 1", end + 12, 4, Plus(-1)},
+        {"directory size huge", end + 12, 4, Set(0xFFFFFFF0)},
+        {"directory offset + 1", end + 16, 4, Plus(1)},
+        {"directory offset - 1", end + 16, 4, Plus(-1)},
+        {"directory offset past the end", end + 16, 4, Set(valid.size() + 100)},
+        {"directory offset 0xFFFFFFFF without Zip64", end + 16, 4, Set(0xFFFFFFFF)},
+        {"comment length past the end", end + 20, 2, Set(40)},
+        {"compressed size + 1", second + 20, 4, Plus(1)},
+        {"compressed size - 1", second + 20, 4, Plus(-1)},
+        {"compressed size huge", second + 20, 4, Set(0x7FFFFFFF)},
+        {"uncompressed size + 1", second + 24, 4, Plus(1)},
+        {"uncompressed size 0xFFFFFFFF without Zip64", second + 24, 4, Set(0xFFFFFFFF)},
+        {"CRC wrong", second + 16, 4, Plus(1)},
+        {"name length huge", second + 28, 2, Set(0xFFFF)},
+        {"extra length past the directory", second + 30, 2, Set(0x1000)},
+        {"comment length past the directory", second + 32, 2, Set(0x1000)},
+        {"local offset + 1", second + 42, 4, Plus(1)},
+        {"local offset past the end", second + 42, 4, Set(valid.size())},
+        {"local offset into the directory", second + 42, 4, Set(central)},
+        {"local offset 0xFFFFFFFF without Zip64", second + 42, 4, Set(0xFFFFFFFF)},
+        {"local header signature", Get(valid, second + 42, 4), 4, Set(0x02014B50)},
+        {"local name length differs", Get(valid, second + 42, 4) + 26, 2, Plus(1)},
+        {"local extra length huge", Get(valid, second + 42, 4) + 28, 2, Set(0xFFFF)},
+    });
 }
 
 TEST_F(HostileInputTest, Zip64FieldsThatLie) {
@@ -187,31 +173,23 @@ TEST_F(HostileInputTest, Zip64FieldsThatLie) {
     ASSERT_EQ(valid.size(), 247u);
     const ExpectedArchive old{{"z64.txt", Expected::File("zip64 seed\n")}};
     EXPECT_TRUE(AddToDamaged(valid, old)) << "the honest archive is refused";
-    const std::pair<const char*, std::pair<std::size_t, std::uint64_t>> lies[] = {
-        {"Zip64 uncompressed size huge", {125, 0x7FFFFFFFFFFFFFFF}},
-        {"Zip64 compressed size huge", {133, 0xFFFFFFFFFFFF}},
-        {"Zip64 compressed size + 1", {133, 12}},
-        {"Zip64 local offset past the end", {141, 1000}},
-        {"Zip64 local offset huge", {141, 0xFFFFFFFFFFFFFFF0}},
-        {"Zip64 entries on this disk 2", {173, 2}},
-        {"Zip64 total entries 0", {181, 0}},
-        {"Zip64 total entries huge", {181, 0xFFFFFFFFFFFF}},
-        {"Zip64 directory size + 1", {189, 82}},
-        {"Zip64 directory size huge", {189, 0x7FFFFFFFFFFFFFFF}},
-        {"Zip64 directory offset + 1", {197, 69}},
-        {"Zip64 directory offset huge", {197, 0xFFFFFFFFFFFFFF00}},
-        {"locator points past the end", {213, 4000}},
-        {"locator points at the locator", {213, 205}},
-        {"locator points huge", {213, 0x8000000000000000}},
-    };
-    int accepted = 0;
-    for (const auto& [name, lie] : lies) {
-        SCOPED_TRACE(name);
-        std::string bytes = valid;
-        Put(bytes, lie.first, lie.second, 8);
-        accepted += AddToDamaged(bytes, old);
-    }
-    std::cout << "[ FIGURES  ] " << std::size(lies) << " lying Zip64 fields, " << accepted << " accepted\n";
+    AddToEachLie(valid, old, {
+        {"Zip64 uncompressed size huge", 125, 8, Set(0x7FFFFFFFFFFFFFFF)},
+        {"Zip64 compressed size huge", 133, 8, Set(0xFFFFFFFFFFFF)},
+        {"Zip64 compressed size + 1", 133, 8, Set(12)},
+        {"Zip64 local offset past the end", 141, 8, Set(1000)},
+        {"Zip64 local offset huge", 141, 8, Set(0xFFFFFFFFFFFFFFF0)},
+        {"Zip64 entries on this disk 2", 173, 8, Set(2)},
+        {"Zip64 total entries 0", 181, 8, Set(0)},
+        {"Zip64 total entries huge", 181, 8, Set(0xFFFFFFFFFFFF)},
+        {"Zip64 directory size + 1", 189, 8, Set(82)},
+        {"Zip64 directory size huge", 189, 8, Set(0x7FFFFFFFFFFFFFFF)},
+        {"Zip64 directory offset + 1", 197, 8, Set(69)},
+        {"Zip64 directory offset huge", 197, 8, Set(0xFFFFFFFFFFFFFF00)},
+        {"locator points past the end", 213, 8, Set(4000)},
+        {"locator points at the locator", 213, 8, Set(205)},
+        {"locator points huge", 213, 8, Set(0x8000000000000000)},
+    });
 }
 
 TEST_F(HostileInputTest, FilesThatAreNoArchive) {
@@ -233,7 +211,7 @@ TEST_F(HostileInputTest, FilesThatAreNoArchive) {
     Outcome out = RunRequest(engine, NewRequest({"n.txt"}), Answers());
     EXPECT_NE(out.status, ZIP_OK) << out.log;
     EXPECT_TRUE(fs::is_directory(archive) && fs::is_empty(archive));
-    EXPECT_TRUE(Temporaries().empty());
+    EXPECT_TRUE(Temporaries(folder.Path()).empty());
 }
 
 // The archive inside the folder being archived is never added to itself.
@@ -246,7 +224,7 @@ TEST_F(HostileInputTest, ArchiveInsideTheDroppedFolder) {
         ReaderVerdict verdict = CheckWithReaders(Utf8(archive), kOldEntries);
         EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe() << "\n" << out.log;
     }
-    EXPECT_TRUE(Temporaries().empty());
+    EXPECT_TRUE(Temporaries(folder.Path()).empty());
 }
 
 TEST_F(HostileInputTest, ArchiveOnReadOnlyPath) {
@@ -266,7 +244,7 @@ TEST_F(HostileInputTest, ArchiveOnReadOnlyPath) {
         EXPECT_EQ(out.status, ZIP_OPEN_FAILED) << out.log;
         EXPECT_TRUE(ReadFile(archive) == before);
         EXPECT_TRUE(Exists(src / "n.txt"));
-        EXPECT_TRUE(Temporaries().empty());
+        EXPECT_TRUE(Temporaries(folder.Path()).empty());
     }
 }
 
@@ -286,7 +264,7 @@ TEST_F(HostileInputTest, WorkDirectoryMissingOrFull) {
     want["big.bin"] = Expected::File(Noise(3 << 20));
     ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
     EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe();
-    EXPECT_TRUE(Temporaries().empty());
+    EXPECT_TRUE(Temporaries(folder.Path()).empty());
     EXPECT_FALSE(Exists(folder.Path() / "no such folder"));
     WriteFile(archive, before);
 
@@ -300,7 +278,7 @@ TEST_F(HostileInputTest, WorkDirectoryMissingOrFull) {
     EXPECT_TRUE(ReadFile(archive) == before);
     EXPECT_TRUE(Exists(src / "big.bin"));
     EXPECT_TRUE(fs::is_empty(folder.Path() / "full"));
-    EXPECT_TRUE(Temporaries().empty());
+    EXPECT_TRUE(Temporaries(folder.Path()).empty());
 }
 
 // The archive itself on a full disk: the temporary beside it cannot grow.
@@ -315,7 +293,7 @@ TEST_F(HostileInputTest, ArchiveOnFullDisk) {
     Outcome out = RunRequest(engine, NewRequest({"big.bin"}), Answers());
     EXPECT_EQ(out.status, ZIP_WRITE_FAILED) << out.log;
     EXPECT_TRUE(ReadFile(archive) == before);
-    EXPECT_TRUE(Temporaries().empty());
+    EXPECT_TRUE(Temporaries(folder.Path()).empty());
 }
 
 Expected Zeros(std::uint64_t count) {
@@ -356,7 +334,7 @@ TEST_F(HostileInputTest, FileChangesWhileRead) {
             if (left || !move) {
                 EXPECT_TRUE(Exists(big) && fs::file_size(big) == newSize);
             }
-            EXPECT_TRUE(Temporaries().empty());
+            EXPECT_TRUE(Temporaries(folder.Path()).empty());
         }
     }
 }
@@ -448,20 +426,15 @@ TEST_F(HostileInputTest, PathLongerThanTheSystemAllows) {
     EXPECT_NE(out.log.find("エラー"), std::string::npos);
     ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
     EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe() << "\n" << out.log.substr(0, 3000);
-    EXPECT_TRUE(Temporaries().empty());
+    EXPECT_TRUE(Temporaries(folder.Path()).empty());
     int root = open(Utf8(src).c_str(), O_RDONLY | O_DIRECTORY);
     RemoveTreeAt(root, "deep");
     close(root);
 }
 
-int FromEnvironment(const char* name, int otherwise) {
-    const char* text = std::getenv(name);
-    return text ? std::atoi(text) : otherwise;
-}
-
 // RELIABILITY_MANY_FILES sets the count (scripts/reliability-long.sh: 100,000).
 TEST_F(HostileInputTest, FolderWithVeryManyFiles) {
-    const int count = FromEnvironment("RELIABILITY_MANY_FILES", 10000);
+    const int count = IntFromEnvironment("RELIABILITY_MANY_FILES", 10000);
     ExpectedArchive want{{"many/", Expected::Dir()}};
     for (int i = 0; i < count; ++i) {
         std::string name = "f" + std::to_string(i) + ".txt";

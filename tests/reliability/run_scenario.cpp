@@ -4,15 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <regex>
 
 namespace {
-
-std::string Noise(std::size_t size, std::uint32_t seed) {
-    std::string noise(size, '\0');
-    for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
-    return noise;
-}
 
 std::string Repeat(const std::string& text, int times) {
     std::string out;
@@ -28,14 +23,44 @@ std::string ArchiveComment(const std::string& bytes) {
     return bytes.substr(at + 22, length);
 }
 
+const std::string kOldComment = "古いコメント", kNewComment = "新しいコメント";
+
+}  // namespace
+
+const Scenario kScenarios[8] = {
+    {"add to a new archive", Mode::Add, false, false, false, WorkDir::None},
+    {"add, encrypted, with a comment", Mode::Add, true, true, true, WorkDir::None},
+    {"add through a work directory", Mode::Add, true, false, false, WorkDir::SameDrive},
+    {"move through a work directory on another drive", Mode::Move, true, false, false, WorkDir::OtherDrive},
+    {"move into a new archive", Mode::Move, false, false, false, WorkDir::None},
+    {"move into an archive, encrypted, with a comment", Mode::Move, true, true, true, WorkDir::None},
+    {"update, encrypted, with a comment", Mode::Update, true, true, true, WorkDir::None},
+    {"freshen", Mode::Freshen, true, false, false, WorkDir::None},
+};
+
 bool Exists(const fs::path& path) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(path, ec));
 }
 
-const std::string kOldComment = "古いコメント", kNewComment = "新しいコメント";
+std::string Noise(std::size_t size, std::uint32_t seed) {
+    std::string noise(size, '\0');
+    for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
+    return noise;
+}
 
-}  // namespace
+std::vector<std::string> Temporaries(const fs::path& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator(); ++it)
+        if (Utf8(it->path().filename()).find("tirvo") != std::string::npos) names.push_back(Utf8(it->path()));
+    return names;
+}
+
+int IntFromEnvironment(const char* name, int otherwise) {
+    const char* text = std::getenv(name);
+    return text ? std::atoi(text) : otherwise;
+}
 
 const char* ModeName(Mode mode) {
     switch (mode) {
@@ -162,17 +187,9 @@ ExpectedArchive ScenarioRun::ExpectedAfter(const std::string& log) const {
     return want;
 }
 
-std::vector<std::string> ScenarioRun::Leftovers(const fs::path& dir) const {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator(); ++it)
-        if (it->path().filename().string().find("tirvo") != std::string::npos) names.push_back(Utf8(it->path()));
-    return names;
-}
-
-std::vector<std::string> ScenarioRun::Check(const Outcome& outcome, bool allowKilledTemp) {
-    std::vector<std::string> problems;
-    auto fail = [&](const std::string& what) { problems.push_back(what); };
+std::string ScenarioRun::Check(const Outcome& outcome, bool allowKilledTemp) {
+    std::string problems;
+    auto fail = [&](const std::string& what) { problems += what + "\n"; };
 
     // 1. The old archive as it was, or the new one complete.
     bool exists = Exists(archive_);
@@ -205,7 +222,7 @@ std::vector<std::string> ScenarioRun::Check(const Outcome& outcome, bool allowKi
     }
 
     // 2. No temporary file, or after a kill at most the one it was writing.
-    std::vector<std::string> temps = Leftovers(folder_);
+    std::vector<std::string> temps = Temporaries(folder_);
     if (allowKilledTemp) {
         static const std::regex kTempName(R"(~tirvo[0-9]+\.tmp)");
         std::erase_if(temps, [&](const std::string& path) {

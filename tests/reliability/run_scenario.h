@@ -52,9 +52,9 @@ public:
     // The same request as arguments for run_request_child (after LIBRARY).
     std::vector<std::string> ChildArguments() const;
 
-    // Every failure found after a run, empty when it kept every promise.
-    // allowKilledTemp: a killed process may leave its temporary file.
-    std::vector<std::string> Check(const Outcome& outcome, bool allowKilledTemp = false);
+    // Every failure found after a run, one a line; empty when it kept every
+    // promise. allowKilledTemp: a killed process may leave its temporary file.
+    std::string Check(const Outcome& outcome, bool allowKilledTemp = false);
 
     const fs::path& Archive() const { return archive_; }
     const std::string& OldBytes() const { return oldBytes_; }
@@ -65,7 +65,6 @@ public:
 private:
     void WriteTree() const;
     ExpectedArchive ExpectedAfter(const std::string& log) const;
-    std::vector<std::string> Leftovers(const fs::path& dir) const;
 
     Scenario scenario_;
     fs::path folder_, src_, work_, archive_;
@@ -79,6 +78,15 @@ private:
     std::string lastResult_;
 };
 
+// The representative runs: the fault sweep takes them all, the kill test some.
+extern const Scenario kScenarios[8];
+
 const char* ModeName(Mode mode);
 // The scenario's name as a test name: letters and digits, '_' for the rest.
 std::string TestName(const Scenario& scenario);
+
+bool Exists(const fs::path& path);
+std::string Noise(std::size_t size, std::uint32_t seed = 99);
+// Every file under dir with "tirvo" in its name: the engine's temporaries.
+std::vector<std::string> Temporaries(const fs::path& dir);
+int IntFromEnvironment(const char* name, int otherwise);
