@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <memory>
 
 namespace {
 
@@ -18,6 +19,7 @@ class FaultSweepTest : public ::testing::TestWithParam<Scenario> {
 protected:
     EngineLibrary faulty{ZIP32_FAULTS_LIBRARY};
     TempFolder folder;
+    std::unique_ptr<ScenarioRun> run;
 
     void Arm(int op, int n) { reinterpret_cast<void (*)(int, int)>(faulty.Symbol("ZpTestArmFault"))(op, n); }
     int Pending(int op) { return reinterpret_cast<int (*)(int)>(faulty.Symbol("ZpTestFaultPending"))(op); }
@@ -25,23 +27,21 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(faulty.Complete());
         ASSERT_NE(faulty.Symbol("ZpTestFaultPending"), nullptr);
+        run = std::make_unique<ScenarioRun>(GetParam(), folder.Path(), faulty);
+        if (!run->Ready()) GTEST_SKIP() << "cannot mount a second file system here";
+        ASSERT_TRUE(!GetParam().oldArchive || !run->OldBytes().empty()) << "the old archive could not be made";
     }
 };
 
 TEST_P(FaultSweepTest, EveryFileOperationFailsInTurn) {
-    ScenarioRun run(GetParam(), folder.Path(), faulty);
-    if (!run.Ready()) GTEST_SKIP() << "cannot mount a second file system here";
-    if (GetParam().oldArchive) {
-        ASSERT_FALSE(run.OldBytes().empty()) << "the old archive could not be made";
-    }
     int faults = 0, newArchives = 0;
     for (int op = 0; op < kOpCount; ++op) {
         // n = 0: a run without a fault counts the calls, and keeps the promises too.
         for (int n = 0, calls = 0; n <= calls; ++n) {
             SCOPED_TRACE(std::string(kOpNames[op]) + " " + std::to_string(n) + " of " + std::to_string(calls));
-            run.Restore();
+            run->Restore();
             Arm(op, n ? n : kCounting);
-            Outcome out = RunRequest(faulty, run.MakeRequest(), run.MakeAnswers());
+            Outcome out = RunRequest(faulty, run->MakeRequest(), run->MakeAnswers());
             int pending = Pending(op);
             Arm(op, 0);
             if (n == 0) {
@@ -51,31 +51,29 @@ TEST_P(FaultSweepTest, EveryFileOperationFailsInTurn) {
                 EXPECT_EQ(pending, 0) << "the fault was not reached";
                 ++faults;
             }
-            EXPECT_EQ(run.Check(out), "") << out.log;
-            if (n && run.LastResult() == "new") ++newArchives;
+            EXPECT_EQ(run->Check(out), "") << out.log;
+            if (n && run->LastResult() == "new") ++newArchives;
         }
     }
     std::cout << "[ FIGURES  ] " << GetParam().name << ": " << faults << " injected faults, " << newArchives
-              << " runs wrote a new archive, " << run.ReaderChecks() << " three-reader checks\n";
+              << " runs wrote a new archive, " << run->ReaderChecks() << " three-reader checks\n";
 }
 
 TEST_P(FaultSweepTest, CancelAtEveryEntry) {
-    ScenarioRun run(GetParam(), folder.Path(), faulty);
-    if (!run.Ready()) GTEST_SKIP() << "cannot mount a second file system here";
-    run.Restore();
-    Outcome clean = RunRequest(faulty, run.MakeRequest(), run.MakeAnswers());
+    run->Restore();
+    Outcome clean = RunRequest(faulty, run->MakeRequest(), run->MakeAnswers());
     ASSERT_EQ(clean.status, ZIP_OK) << clean.log;
     int entries = static_cast<int>(clean.serviceNames.size());
     ASSERT_GT(entries, 0);
     for (int k = 1; k <= entries; ++k) {
         SCOPED_TRACE("cancel at entry " + std::to_string(k) + " of " + std::to_string(entries));
-        run.Restore();
-        Answers answers = run.MakeAnswers();
+        run->Restore();
+        Answers answers = run->MakeAnswers();
         answers.cancelAtService = k;
-        Outcome out = RunRequest(faulty, run.MakeRequest(), answers);
+        Outcome out = RunRequest(faulty, run->MakeRequest(), answers);
         EXPECT_EQ(out.status, ZIP_CANCELLED) << out.log;
-        EXPECT_EQ(run.Check(out), "") << out.log;
-        EXPECT_EQ(run.LastResult(), "old");
+        EXPECT_EQ(run->Check(out), "") << out.log;
+        EXPECT_EQ(run->LastResult(), "old");
         EXPECT_EQ(out.serviceNames.size(), static_cast<std::size_t>(k)) << "entries announced after the cancel";
     }
     std::cout << "[ FIGURES  ] " << GetParam().name << ": cancelled at each of " << entries << " entries\n";
