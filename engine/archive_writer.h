@@ -73,11 +73,16 @@ public:
     CopyResult CopyEntry(ByteSource& source, const ExistingEntry& entry, EntryRecord& record);
     // Drops the entry begun last (its file could not be read).
     bool AbandonEntry(const EntryRecord& record);
-    void AddToDirectory(EntryRecord record) { entries_.push_back(std::move(record)); }
+    // The entry's central header is kept as the bytes it will be written as,
+    // about 80 bytes an entry instead of a record of several hundred.
+    void AddToDirectory(const EntryRecord& record);
+    std::uint64_t Count() const { return count_; }
     bool Finish(std::string_view comment);
-    const std::vector<EntryRecord>& Entries() const { return entries_; }
 
 private:
     ArchiveOutput& out_;
-    std::vector<EntryRecord> entries_;
+    // In pieces, so that a large directory never needs one block twice its
+    // size while it grows.
+    std::vector<std::string> directory_;
+    std::uint64_t count_ = 0;
 };

@@ -150,7 +150,7 @@ public:
         if (status == ZIP_OK) status = WriteTemporary();
         if (status == ZIP_OK) status = PutInPlace();
         if (status != ZIP_OK) return status;
-        report_.Problem(msg::Summary(added_, replaced_, writer_->Entries().size() - added_ - replaced_, unread_));
+        report_.Problem(msg::Summary(added_, replaced_, static_cast<std::size_t>(writer_->Count()) - added_ - replaced_, unread_));
         if (options_.move) DeleteOriginals();
         if (unread_ > 0 || !found_.problems.empty() || !found_.unmatched.empty() || !found_.badPatterns.empty())
             return ZIP_PARTIAL;
@@ -421,7 +421,7 @@ private:
         case ArchiveWriter::CopyResult::WriteFailed:
             return WriteFailed();
         default:
-            writer_->AddToDirectory(std::move(record));
+            Record(record);
             return ZIP_OK;
         }
     }
@@ -457,53 +457,63 @@ private:
         if (record.localZip64) record.versionNeeded = kVersionZip64;
     }
 
-    void Stored(const PlannedEntry& entry, EntryRecord record, const CompressSettings& settings,
+    // Puts the entry into the central directory.
+    void Record(const EntryRecord& record) {
+        writer_->AddToDirectory(record);
+        if (!(record.externalAttributes & kVolumeLabelAttribute))
+            newestEntry_ = std::max(newestEntry_, FromDosTime(record.time));
+    }
+
+    void Stored(const PlannedEntry& entry, const EntryRecord& record, const CompressSettings& settings,
                 const CompressedEntry& result) {
-        writer_->AddToDirectory(std::move(record));
+        const std::string name(entry.name);
+        Record(record);
         ++(entry.replaces >= 0 ? replaced_ : added_);
         stored_.push_back(entry.index);
-        report_.Progress(msg::Added(entry.name, entry.replaces >= 0, settings.deflate, result.size,
+        report_.Progress(msg::Added(name, entry.replaces >= 0, settings.deflate, result.size,
                                     result.compressedSize, result.converted, settings.encrypt));
     }
 
     int AddPrepared(const PlannedEntry& entry, const Prepared& prepared) {
+        const std::string name(entry.name);
         const FoundItem& item = found_.items[entry.index];
-        if (Cancelled(entry.name, item.info.size)) {
+        if (Cancelled(name, item.info.size)) {
             report_.Problem(msg::Cancelled());
             return ZIP_CANCELLED;
         }
         if (!prepared.opened || prepared.outcome == CompressResult::ReadFailed)
-            return Unreadable(entry, msg::CannotRead(entry.name, msg::Reason(prepared.error)));
-        if (prepared.outcome == CompressResult::Changed) return Unreadable(entry, msg::ChangedWhileReading(entry.name));
+            return Unreadable(entry, msg::CannotRead(name, msg::Reason(prepared.error)));
+        if (prepared.outcome == CompressResult::Changed) return Unreadable(entry, msg::ChangedWhileReading(name));
         CompressSettings settings = SettingsFor(item);
-        EntryRecord record = NewRecord(entry.name, item.info.modified, item.info.attributes);
+        EntryRecord record = NewRecord(name, item.info.modified, item.info.attributes);
         Describe(record, settings, item.info.size);
         record.crc = prepared.result.crc;
         record.size = prepared.result.size;
         record.compressedSize = prepared.result.compressedSize;
         if (!writer_->BeginEntry(record) || !output_->Write(prepared.data)) return WriteFailed();
-        Stored(entry, std::move(record), settings, prepared.result);
+        Stored(entry, record, settings, prepared.result);
         return ZIP_OK;
     }
 
     // Larger files stream into the archive, deflated in blocks on the pool.
     int AddFile(const PlannedEntry& entry, WorkerPool& pool) {
+        const std::string name(entry.name);
         const FoundItem& item = found_.items[entry.index];
-        if (Cancelled(entry.name, item.info.size)) {
+        if (Cancelled(name, item.info.size)) {
             report_.Problem(msg::Cancelled());
             return ZIP_CANCELLED;
         }
-        EntryRecord record = NewRecord(entry.name, item.info.modified, item.info.attributes);
+        EntryRecord record = NewRecord(name, item.info.modified, item.info.attributes);
         if (item.info.isDirectory) {
             if (!writer_->BeginEntry(record)) return WriteFailed();
-            writer_->AddToDirectory(std::move(record));
+            Record(record);
             ++added_;
-            report_.Progress(msg::AddedFolder(entry.name));
+            report_.Progress(msg::AddedFolder(name));
             return ZIP_OK;
         }
         platform::File input;
         platform::Error error;
-        if (!input.OpenRead(item.path, error)) return Unreadable(entry, msg::CannotRead(entry.name, msg::Reason(error)));
+        if (!input.OpenRead(item.path, error)) return Unreadable(entry, msg::CannotRead(name, msg::Reason(error)));
 
         CompressSettings settings = SettingsFor(item);
         settings.pool = &pool;
@@ -514,10 +524,10 @@ private:
         CompressResult outcome = CompressEntry(input, settings, sink, result, error);
         if (outcome == CompressResult::WriteFailed) return WriteFailed();
         std::string problem;
-        if (outcome == CompressResult::ReadFailed) problem = msg::CannotRead(entry.name, msg::Reason(error));
-        else if (outcome == CompressResult::Changed) problem = msg::ChangedWhileReading(entry.name);
+        if (outcome == CompressResult::ReadFailed) problem = msg::CannotRead(name, msg::Reason(error));
+        else if (outcome == CompressResult::Changed) problem = msg::ChangedWhileReading(name);
         else if (!record.localZip64 && (result.size >= kMax32 || result.compressedSize >= kMax32))
-            problem = msg::TooLarge(entry.name);
+            problem = msg::TooLarge(name);
         if (!problem.empty()) {
             if (!writer_->AbandonEntry(record)) return WriteFailed();
             return Unreadable(entry, problem);
@@ -526,26 +536,28 @@ private:
         record.size = result.size;
         record.compressedSize = result.compressedSize;
         if (!writer_->CompleteEntry(record)) return WriteFailed();
-        Stored(entry, std::move(record), settings, result);
+        Stored(entry, record, settings, result);
         return ZIP_OK;
     }
 
     // A file that could not be read: reported, and the entry it was to
     // replace stays as it was.
     int Unreadable(const PlannedEntry& entry, const std::string& problem) {
+        const std::string name(entry.name);
         report_.Problem(problem);
         ++unread_;
         if (entry.replaces < 0) return ZIP_OK;
-        report_.Problem(msg::KeptOldEntry(entry.name));
+        report_.Problem(msg::KeptOldEntry(name));
         return CopyOld(static_cast<std::size_t>(entry.replaces));
     }
 
     int AddLabel(const PlannedEntry& entry) {
-        if (Cancelled(entry.name, 0)) {
+        const std::string name(entry.name);
+        if (Cancelled(name, 0)) {
             report_.Problem(msg::Cancelled());
             return ZIP_CANCELLED;
         }
-        StoredName stored = MakeStoredName(entry.name);
+        StoredName stored = MakeStoredName(name);
         EntryRecord record;
         record.storedName = stored.bytes;
         record.flags = stored.flags;
@@ -555,23 +567,16 @@ private:
         record.externalAttributes = kVolumeLabelAttribute;
         record.localExtra = record.centralExtra = stored.extra;
         if (!writer_->BeginEntry(record)) return WriteFailed();
-        writer_->AddToDirectory(std::move(record));
+        Record(record);
         ++(entry.replaces >= 0 ? replaced_ : added_);
-        report_.Progress(msg::AddedVolumeLabel(entry.name));
+        report_.Progress(msg::AddedVolumeLabel(name));
         return ZIP_OK;
-    }
-
-    std::int64_t NewestEntryTime() const {
-        std::int64_t newest = 0;
-        for (const EntryRecord& r : writer_->Entries())
-            if (!(r.externalAttributes & kVolumeLabelAttribute)) newest = std::max(newest, FromDosTime(r.time));
-        return newest;
     }
 
     int PutInPlace() {
         oldFile_.Close();
         std::optional<std::int64_t> modified;
-        if (options_.latestTime && !writer_->Entries().empty()) modified = NewestEntryTime();
+        if (options_.latestTime && writer_->Count() > 0) modified = newestEntry_;
         platform::Error error;
         switch (temp_.Commit(archivePath_, modified, error)) {
         case TempArchive::CommitResult::Ok:
@@ -642,6 +647,7 @@ private:
     std::unique_ptr<ArchiveWriter> writer_;
     std::vector<std::size_t> stored_;   // found items now in the archive
     std::size_t added_ = 0, replaced_ = 0, unread_ = 0, undeleted_ = 0;
+    std::int64_t newestEntry_ = 0;  // of the entries written, volume labels aside
 };
 
 }  // namespace

@@ -5,7 +5,8 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
+#include <string_view>
+#include <unordered_set>
 
 namespace {
 
@@ -82,8 +83,11 @@ private:
     }
 
     void Add(const platform::Path& path, const std::string& relative, const platform::FileInfo& entry) {
-        if (!seen_.insert(path).second) return;
-        result_.items.push_back({path, relative, entry});
+        if (seen_.count(path)) return;
+        FoundItem& item = result_.items.emplace_back(FoundItem{path, relative, entry});
+        item.info.name.clear();
+        item.info.name.shrink_to_fit();
+        seen_.insert(item.path);
     }
 
     void Tree(const platform::Path& dir, const std::string& relative) {
@@ -100,7 +104,8 @@ private:
 
     const WalkOptions& options_;
     WalkResult& result_;
-    std::set<platform::Path> seen_;
+    // Views of the items' paths, which a deque never moves.
+    std::unordered_set<std::basic_string_view<platform::PathChar>> seen_;
     std::map<platform::Path, Listing> listings_;
     std::size_t matches_ = 0;
 };

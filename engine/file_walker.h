@@ -5,13 +5,14 @@
 
 #include "platform.h"
 
+#include <deque>
 #include <string>
 #include <vector>
 
 struct FoundItem {
     platform::Path path;      // full path
     std::string relative;     // UTF-8, '/'-separated, from the root (short names when asked)
-    platform::FileInfo info;
+    platform::FileInfo info;  // info.name is not kept: path ends with it
 };
 
 struct WalkOptions {
@@ -27,7 +28,7 @@ struct WalkProblem {
 };
 
 struct WalkResult {
-    std::vector<FoundItem> items;         // files and folders, each once, in walk order
+    std::deque<FoundItem> items;          // files and folders, each once, in walk order
     std::vector<std::string> links;       // links that were skipped
     std::vector<WalkProblem> problems;    // folders that could not be listed
     std::vector<std::string> badPatterns; // patterns that leave the root ("..")

@@ -2,7 +2,7 @@
 
 #include "dos_time.h"
 
-#include <map>
+#include <unordered_map>
 
 namespace {
 
@@ -12,10 +12,11 @@ bool PassesDate(const platform::FileInfo& info, const PlanOptions& options) {
     return true;
 }
 
-std::string ArchiveName(const FoundItem& item, bool junkDirs) {
-    if (!junkDirs) return item.info.isDirectory ? item.relative + '/' : item.relative;
-    auto slash = item.relative.find_last_of('/');
-    return slash == std::string::npos ? item.relative : item.relative.substr(slash + 1);
+std::string_view ArchiveName(const FoundItem& item, bool junkDirs, Plan& plan) {
+    std::string_view relative = item.relative;
+    if (junkDirs) return relative.substr(relative.find_last_of('/') + 1);
+    if (item.info.isDirectory) return plan.names.emplace_back(item.relative + '/');
+    return relative;
 }
 
 bool IsVolumeLabel(const ExistingEntry& entry) {
@@ -25,10 +26,10 @@ bool IsVolumeLabel(const ExistingEntry& entry) {
 
 }  // namespace
 
-PlanResult MakePlan(const ExistingArchive& archive, const std::vector<FoundItem>& items, const PlanOptions& options,
+PlanResult MakePlan(const ExistingArchive& archive, const std::deque<FoundItem>& items, const PlanOptions& options,
                     Plan& plan, std::string& first, std::string& second) {
     plan = Plan();
-    std::map<std::string, std::size_t> existing;
+    std::unordered_map<std::string_view, std::size_t> existing(archive.entries.size());
     for (std::size_t i = 0; i < archive.entries.size(); ++i) existing.emplace(archive.entries[i].name, i);
 
     // Old entries keep their places; a replaced one is rewritten where it was.
@@ -37,17 +38,17 @@ PlanResult MakePlan(const ExistingArchive& archive, const std::vector<FoundItem>
         inPlace[i] = {PlannedEntry::Source::Existing, i, archive.entries[i].name, -1};
     std::vector<PlannedEntry> appended;
 
-    std::map<std::string, std::string> taken;  // archive name -> relative path that took it
+    std::unordered_map<std::string_view, std::size_t> taken;  // archive name -> the item that took it
     for (std::size_t i = 0; i < items.size(); ++i) {
         const FoundItem& item = items[i];
         bool directory = item.info.isDirectory;
         if (directory && (options.junkDirs || options.noDirEntries)) continue;
         if (!PassesDate(item.info, options)) continue;
         ++plan.selected;
-        std::string name = ArchiveName(item, options.junkDirs);
-        auto [at, fresh] = taken.emplace(name, item.relative);
+        std::string_view name = ArchiveName(item, options.junkDirs, plan);
+        auto [at, fresh] = taken.emplace(name, i);
         if (!fresh) {
-            first = at->second;
+            first = items[at->second].relative;
             second = item.relative;
             return PlanResult::NameClash;
         }
@@ -70,7 +71,7 @@ PlanResult MakePlan(const ExistingArchive& archive, const std::vector<FoundItem>
     }
 
     if (!options.volumeLabel.empty()) {
-        PlannedEntry label{PlannedEntry::Source::VolumeLabel, 0, options.volumeLabel, -1};
+        PlannedEntry label{PlannedEntry::Source::VolumeLabel, 0, plan.names.emplace_back(options.volumeLabel), -1};
         bool placed = false;
         for (PlannedEntry& entry : inPlace) {
             if (entry.source != PlannedEntry::Source::Existing || !IsVolumeLabel(archive.entries[entry.index]))
@@ -86,6 +87,7 @@ PlanResult MakePlan(const ExistingArchive& archive, const std::vector<FoundItem>
         if (!placed) plan.entries.push_back(label);
         ++plan.changes;
     }
+    plan.entries.reserve(plan.entries.size() + inPlace.size() + appended.size());
     for (PlannedEntry& entry : inPlace)
         if (entry.index != SIZE_MAX) plan.entries.push_back(entry);
     for (PlannedEntry& entry : appended) plan.entries.push_back(entry);

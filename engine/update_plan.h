@@ -7,7 +7,9 @@
 #include "file_walker.h"
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class UpdateMode {
@@ -30,12 +32,13 @@ struct PlannedEntry {
     enum class Source { Existing, File, VolumeLabel };
     Source source = Source::Existing;
     std::size_t index = 0;          // into the old entries or the found items
-    std::string name;               // UTF-8 name in the archive
+    std::string_view name;          // UTF-8 name in the archive; in the item, the old entry or Plan::names
     std::ptrdiff_t replaces = -1;   // the old entry a file takes the place of
 };
 
 struct Plan {
     std::vector<PlannedEntry> entries;
+    std::deque<std::string> names;  // names that are not a found item's or an old entry's (folders, the label)
     std::size_t selected = 0;       // items that passed the filters
     std::size_t changes = 0;        // entries to be written from files or the label
 };
@@ -46,5 +49,7 @@ enum class PlanResult { Ok, NameClash };
 constexpr std::uint32_t kVolumeLabelAttribute = 0x08;
 
 // On a clash, first and second are the two files that would share a name.
-PlanResult MakePlan(const ExistingArchive& archive, const std::vector<FoundItem>& items, const PlanOptions& options,
+// The plan's names may refer to the archive's entries and the items, which
+// must outlive it.
+PlanResult MakePlan(const ExistingArchive& archive, const std::deque<FoundItem>& items, const PlanOptions& options,
                     Plan& plan, std::string& first, std::string& second);
