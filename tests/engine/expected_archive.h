@@ -13,6 +13,7 @@ struct Expected {
     std::uint64_t zeros = 0;  // instead of content: this many zero bytes
     static Expected Dir() { Expected e; e.isDir = true; return e; }
     static Expected File(std::string c) { Expected e; e.content = std::move(c); return e; }
+    static Expected Zeros(std::uint64_t n) { Expected e; e.zeros = n; return e; }
 };
 using ExpectedArchive = std::map<std::string, Expected>;
 

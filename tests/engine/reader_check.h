@@ -6,12 +6,7 @@
 
 #include <string>
 
-struct ReaderVerdict {
-    std::string python, sevenZip, bsdtar;   // "ok" or why the reader refused
-    bool AllAccepted() const { return python == "ok" && sevenZip == "ok" && bsdtar == "ok"; }
-    std::string Accepted() const;          // e.g. "python 7zz bsdtar"
-    std::string Describe() const;
-};
-
-ReaderVerdict CheckWithReaders(const std::string& archive, const ExpectedArchive& expected,
-                               const std::string& password = std::string());
+// Empty when all three readers accept the archive as holding exactly the
+// expected entries; otherwise each reader's verdict, one a line.
+std::string ReaderProblems(const std::string& archive, const ExpectedArchive& expected,
+                           const std::string& password = std::string());

@@ -43,3 +43,16 @@ std::string Utf8(const fs::path& path) {
     auto u8 = path.u8string();
     return std::string(u8.begin(), u8.end());
 }
+
+bool Exists(const fs::path& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+Request NewRequest(const fs::path& root, const fs::path& archive, std::vector<std::string> names) {
+    Request r;
+    r.root = Utf8(root) + "/";
+    r.archive = Utf8(archive);
+    r.names = std::move(names);
+    return r;
+}

@@ -1,8 +1,11 @@
 // Temporary folders with real files for the engine tests.
 #pragma once
 
+#include "engine_client.h"
+
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -25,3 +28,7 @@ std::string ReadFile(const fs::path& path);
 // Sets the modification time to now + offset seconds.
 void Touch(const fs::path& path, long long offsetSeconds);
 std::string Utf8(const fs::path& path);
+// True also for a link whose target is gone.
+bool Exists(const fs::path& path);
+// A request for names under root, written to archive.
+Request NewRequest(const fs::path& root, const fs::path& archive, std::vector<std::string> names);

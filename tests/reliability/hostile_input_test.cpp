@@ -1,7 +1,7 @@
 // Hostile and unusual input: archives cut short or with a central directory
-// that lies, files that are no archive at all, an archive inside the folder
-// it is made of, paths it cannot write to, a work directory that is missing
-// or full, and very many files. The engine must refuse cleanly (old archive
+// that lies, files that are no archive at all, paths it cannot write to, a
+// work directory that is missing or full, files that change while read,
+// names of every kind, paths too long and very many files. The engine must refuse cleanly (old archive
 // byte for byte, no temporary file) or write an archive all three readers
 // accept.
 #include "reader_check.h"
@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <chrono>
 #include <cstring>
@@ -63,13 +64,7 @@ protected:
         WriteFile(src / "n.txt", "new file");
     }
 
-    Request NewRequest(std::vector<std::string> names) {
-        Request r;
-        r.root = Utf8(src) + "/";
-        r.archive = Utf8(archive);
-        r.names = std::move(names);
-        return r;
-    }
+    Request NewRequest(std::vector<std::string> names) const { return ::NewRequest(src, archive, std::move(names)); }
 
     // Adds n.txt to an archive holding bytes; refused cleanly, or accepted
     // with every old entry intact. Returns whether the engine accepted it.
@@ -85,8 +80,7 @@ protected:
         }
         ExpectedArchive want = oldEntries;
         want["n.txt"] = Expected::File("new file");
-        ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
-        EXPECT_TRUE(verdict.AllAccepted()) << "accepted, but wrote:\n" << verdict.Describe() << "\n" << out.log;
+        EXPECT_EQ(ReaderProblems(Utf8(archive), want), "") << "accepted, but wrote a bad archive\n" << out.log;
         return true;
     }
 
@@ -214,19 +208,6 @@ TEST_F(HostileInputTest, FilesThatAreNoArchive) {
     EXPECT_TRUE(Temporaries(folder.Path()).empty());
 }
 
-// The archive inside the folder being archived is never added to itself.
-TEST_F(HostileInputTest, ArchiveInsideTheDroppedFolder) {
-    archive = src / "k" / "inside.zip";
-    for (int run = 0; run < 2; ++run) {
-        SCOPED_TRACE("run " + std::to_string(run + 1));
-        Outcome out = RunRequest(engine, NewRequest({"k"}), Answers());
-        EXPECT_EQ(out.status, ZIP_OK) << out.log;
-        ReaderVerdict verdict = CheckWithReaders(Utf8(archive), kOldEntries);
-        EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe() << "\n" << out.log;
-    }
-    EXPECT_TRUE(Temporaries(folder.Path()).empty());
-}
-
 TEST_F(HostileInputTest, ArchiveOnReadOnlyPath) {
     fs::path data = folder.Path() / "data";
     ASSERT_EQ(RunRequest(engine, NewRequest({"k"}), Answers()).status, ZIP_OK);
@@ -262,8 +243,7 @@ TEST_F(HostileInputTest, WorkDirectoryMissingOrFull) {
     EXPECT_EQ(out.status, ZIP_OK) << out.log;
     ExpectedArchive want = kOldEntries;
     want["big.bin"] = Expected::File(Noise(3 << 20));
-    ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
-    EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe();
+    EXPECT_EQ(ReaderProblems(Utf8(archive), want), "");
     EXPECT_TRUE(Temporaries(folder.Path()).empty());
     EXPECT_FALSE(Exists(folder.Path() / "no such folder"));
     WriteFile(archive, before);
@@ -296,12 +276,6 @@ TEST_F(HostileInputTest, ArchiveOnFullDisk) {
     EXPECT_TRUE(Temporaries(folder.Path()).empty());
 }
 
-Expected Zeros(std::uint64_t count) {
-    Expected e;
-    e.zeros = count;
-    return e;
-}
-
 // A file that grows, shrinks or empties just before the engine reads it:
 // stored as read, or reported and left out; in move mode never deleted
 // unless the archive holds what it holds now.
@@ -328,9 +302,8 @@ TEST_F(HostileInputTest, FileChangesWhileRead) {
             ExpectedArchive want{{"g/", Expected::Dir()}};
             bool left = out.log.find("エラー: g/big.bin は読み込み中に") != std::string::npos ||
                         out.log.find("エラー: g/big.bin を読み込めません") != std::string::npos;
-            if (!left) want["g/big.bin"] = Zeros(newSize);
-            ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
-            EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe() << "\n" << out.log;
+            if (!left) want["g/big.bin"] = Expected::Zeros(newSize);
+            EXPECT_EQ(ReaderProblems(Utf8(archive), want), "") << out.log;
             if (left || !move) {
                 EXPECT_TRUE(Exists(big) && fs::file_size(big) == newSize);
             }
@@ -351,9 +324,8 @@ TEST_F(HostileInputTest, MoveKeepsAFileChangedAfterItWasStored) {
     r.options.move = 1;
     Outcome out = RunRequest(engine, r, answers);
     EXPECT_EQ(out.status, ZIP_DELETE_FAILED) << out.log;
-    ReaderVerdict verdict =
-        CheckWithReaders(Utf8(archive), {{"g/", Expected::Dir()}, {"g/a.bin", Zeros(kSize)}, {"g/b.bin", Zeros(kSize)}});
-    EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe();
+    EXPECT_EQ(ReaderProblems(Utf8(archive), {{"g/", Expected::Dir()}, {"g/a.bin", Expected::Zeros(kSize)},
+                                             {"g/b.bin", Expected::Zeros(kSize)}}), "");
     ASSERT_TRUE(Exists(src / "g" / "a.bin")) << "deleted although the archive holds an older content\n" << out.log;
     EXPECT_EQ(fs::file_size(src / "g" / "a.bin"), kSize + 100);
     EXPECT_FALSE(Exists(src / "g" / "b.bin"));
@@ -377,8 +349,7 @@ TEST_F(HostileInputTest, NamesOfEveryKind) {
     }
     Outcome out = RunRequest(engine, NewRequest({"n"}), Answers());
     ASSERT_EQ(out.status, ZIP_OK) << out.log;
-    ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
-    EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe() << "\n" << out.log;
+    EXPECT_EQ(ReaderProblems(Utf8(archive), want), "") << out.log;
 }
 
 // Removes a tree through folder handles, as its paths may be too long to name.
@@ -424,38 +395,24 @@ TEST_F(HostileInputTest, PathLongerThanTheSystemAllows) {
     Outcome out = RunRequest(engine, NewRequest({"deep"}), Answers());
     EXPECT_EQ(out.status, ZIP_PARTIAL) << out.log.substr(0, 3000);
     EXPECT_NE(out.log.find("エラー"), std::string::npos);
-    ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
-    EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe() << "\n" << out.log.substr(0, 3000);
+    EXPECT_EQ(ReaderProblems(Utf8(archive), want), "") << out.log.substr(0, 3000);
     EXPECT_TRUE(Temporaries(folder.Path()).empty());
     int root = open(Utf8(src).c_str(), O_RDONLY | O_DIRECTORY);
     RemoveTreeAt(root, "deep");
     close(root);
 }
 
-// RELIABILITY_MANY_FILES sets the count (scripts/reliability-long.sh: 100,000).
-TEST_F(HostileInputTest, FolderWithVeryManyFiles) {
+// A folder of many files, each named in one move request: once the folder
+// was listed for every name, minutes instead of seconds. RELIABILITY_MANY_FILES
+// sets the count (scripts/reliability-long.sh: 100,000).
+TEST_F(HostileInputTest, FolderOfManyFilesEachNamed) {
     const int count = IntFromEnvironment("RELIABILITY_MANY_FILES", 10000);
-    ExpectedArchive want{{"many/", Expected::Dir()}};
-    for (int i = 0; i < count; ++i) {
-        std::string name = "f" + std::to_string(i) + ".txt";
-        WriteFile(src / "many" / name, std::to_string(i));
-        want["many/" + name] = Expected::File(std::to_string(i));
-    }
-    Outcome out = RunRequest(engine, NewRequest({"many"}), Answers());
-    ASSERT_EQ(out.status, ZIP_OK) << out.log.substr(0, 2000);
-    ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
-    EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe();
-    std::cout << "[ FIGURES  ] " << count << " files in one folder\n";
-}
-
-TEST_F(HostileInputTest, TenThousandItemsInOneRequest) {
     std::vector<std::string> names;
     ExpectedArchive want;
-    for (int i = 0; i < 10000; ++i) {
-        std::string name = "item" + std::to_string(i) + ".txt";
-        WriteFile(src / name, name);
-        names.push_back(name);
-        want[name] = Expected::File(name);
+    for (int i = 0; i < count; ++i) {
+        names.push_back("many/f" + std::to_string(i) + ".txt");
+        WriteFile(src / names.back(), names.back());
+        want[names.back()] = Expected::File(names.back());
     }
     Request r = NewRequest(names);
     r.options.move = 1;
@@ -463,12 +420,10 @@ TEST_F(HostileInputTest, TenThousandItemsInOneRequest) {
     Outcome out = RunRequest(engine, r, Answers());
     auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
     ASSERT_EQ(out.status, ZIP_OK) << out.log.substr(0, 2000);
-    // Once the folder was listed for every name: minutes instead of seconds.
-    EXPECT_LT(seconds.count(), 60);
-    ReaderVerdict verdict = CheckWithReaders(Utf8(archive), want);
-    EXPECT_TRUE(verdict.AllAccepted()) << verdict.Describe();
-    EXPECT_FALSE(Exists(src / "item0.txt"));
-    EXPECT_FALSE(Exists(src / "item9999.txt"));
+    EXPECT_LT(seconds.count(), 60 * std::max(1, count / 10000));
+    EXPECT_EQ(ReaderProblems(Utf8(archive), want), "");
+    EXPECT_TRUE(fs::is_empty(src / "many"));
+    std::cout << "[ FIGURES  ] " << count << " files in one folder moved in " << seconds.count() << " s\n";
 }
 
 }  // namespace

@@ -42,11 +42,7 @@ int Reap(pid_t pid) {
 }
 
 // What the parent knows of a child's run: its status only.
-Outcome Finished(int status) {
-    Outcome outcome;
-    outcome.status = status;
-    return outcome;
-}
+Outcome Finished(int status) { Outcome o; o.status = status; return o; }
 
 class KillTest : public ::testing::TestWithParam<Scenario> {
 protected:

@@ -1,9 +1,10 @@
 // A child process for the kill test: runs one request through the engine
 // library and exits with the engine's status, unless it is killed first.
 // usage: run_request_child LIBRARY ARCHIVE ROOT MODE ENCRYPT COMMENT WORKDIR PASSWORD NAME...
-// MODE is add, move, update or freshen; WORKDIR "-" for none.
+// MODE is 0 add, 1 move, 2 update or 3 freshen; WORKDIR "-" for none.
 #include "engine_client.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -14,10 +15,10 @@ int main(int argc, char** argv) {
     Request request;
     request.archive = argv[2];
     request.root = argv[3];
-    std::string mode = argv[4];
-    request.options.move = mode == "move";
-    request.options.update = mode == "update";
-    request.options.freshen = mode == "freshen";
+    const int mode = std::atoi(argv[4]);
+    request.options.move = mode == 1;
+    request.options.update = mode == 2;
+    request.options.freshen = mode == 3;
     request.options.encrypt = std::strcmp(argv[5], "1") == 0;
     request.options.comment = std::strcmp(argv[6], "1") == 0;
     if (std::strcmp(argv[7], "-") != 0) {

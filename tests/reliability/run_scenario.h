@@ -81,11 +81,9 @@ private:
 // The representative runs: the fault sweep takes them all, the kill test some.
 extern const Scenario kScenarios[8];
 
-const char* ModeName(Mode mode);
 // The scenario's name as a test name: letters and digits, '_' for the rest.
 std::string TestName(const Scenario& scenario);
 
-bool Exists(const fs::path& path);
 std::string Noise(std::size_t size, std::uint32_t seed = 99);
 // Every file under dir with "tirvo" in its name: the engine's temporaries.
 std::vector<std::string> Temporaries(const fs::path& dir);
