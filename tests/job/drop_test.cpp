@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "expected_archive.h"
 #include "job_test_support.h"
 #include "ui/progress_dlg.h"
 
@@ -34,10 +35,15 @@ TEST(DropArchive, FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits) {
     WriteFile(folder.Path() / L"src" / L"a-b[1].txt", "alpha\r\n");
     WriteFile(folder.Path() / L"src" / L"docs" / L"データ.txt", std::string(5000, 'd'));
     WriteFile(folder.Path() / L"src" / L"docs" / L"sub" / L"c.txt", "gamma");
-    const fs::path checkDir = fs::path(TIRVO_JOB_READER_CHECK_DIR).make_preferred();  // read by check_readers.sh
+    // Left with what it must hold for check_zip.py, which reads it with three readers.
+    const fs::path checkDir = fs::path(TIRVO_JOB_READER_CHECK_DIR).make_preferred();
     fs::create_directories(checkDir);
     const fs::path archive = checkDir / L"files_and_folder.zip";
     fs::remove(archive);
+    WriteExpectedJson(archive.string() + ".expected.json",
+                      {{"a-b[1].txt", Expected::File("alpha\r\n")}, {"docs/", Expected::Dir()},
+                       {"docs/データ.txt", Expected::File(std::string(5000, 'd'))}, {"docs/sub/", Expected::Dir()},
+                       {"docs/sub/c.txt", Expected::File("gamma")}});
     // The same drop three times, each answering the comment prompt otherwise.
     const struct {
         const wchar_t* shown;
@@ -79,9 +85,6 @@ TEST(DropArchive, FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits) {
         gui::PressKey(windows[0], VK_RETURN);  // OK closes a finished window
         EXPECT_TRUE(gui::WaitForWindowGone(windows[0]));
     });
-    const std::vector<std::string> names = Summarize(archive).names;
-    for (const char* name : {"a-b[1].txt", "docs/\x83\x66\x81\x5b\x83\x5e.txt", "docs/sub/c.txt"})
-        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
 }
 
 TEST(DropArchive, CancelLeavesTheOldArchiveAndTheBoxTickedBeforeTheEndClosesTheWindow) {
@@ -159,29 +162,6 @@ TEST(DropArchive, QuietEncryptedDropFromSeveralFoldersOpensNoProgressWindow) {
     EXPECT_EQ(names, (std::vector<std::string>{"one/a.txt", "two/deep/b.txt"}));
     const std::string bytes = ReadFile(archive);
     EXPECT_TRUE(bytes.size() > 6 && (bytes[6] & 1));  // the first entry's encryption flag
-}
-
-// Not a check but a measurement for the record: the same drop of 10,000
-// small files with the progress window and quiet. Run it on its own:
-//   job_gui_tests --gtest_also_run_disabled_tests --gtest_filter=*Measure*
-TEST(DropArchive, DISABLED_MeasureProgressWindowCost) {
-    TempFolder folder;
-    for (int i = 0; i < 10000; ++i)
-        WriteFile(folder.Path() / L"many" / (L"f" + std::to_wstring(i) + L".txt"), "small " + std::to_string(i));
-    double seconds[2] = {};
-    for (int round = 0; round < 4; ++round) {  // the first two rounds warm the file cache
-        const int quiet = round % 2;
-        const std::wstring archive = folder / (L"m" + std::to_wstring(round) + L".zip");
-        RunMain(archive, {{L"bQuiet", static_cast<DWORD>(quiet)}}, [&](HWND main, const std::wstring&) {
-            const auto start = std::chrono::steady_clock::now();
-            gui::PostDrop(main, {folder / L"many"});
-            ASSERT_TRUE(gui::WaitUntil([&] { return fs::exists(archive) && IsWindowEnabled(main); },
-                                       std::chrono::minutes(10)));
-            seconds[quiet] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        });
-    }
-    std::printf("10,000 files: progress window %.2f s, quiet %.2f s, ratio %.2f\n", seconds[0], seconds[1],
-                seconds[0] / seconds[1]);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 # The real windows and the real engine, under Wine: these programs sit beside ZIP32.DLL.
 set(JOB_GUI_SOURCES callbacks_test.cpp drop_test.cpp)
 set(JOB_READER_CHECK_DIR ${CMAKE_CURRENT_BINARY_DIR}/reader_check)
-add_executable(job_gui_tests ${JOB_GUI_SOURCES})
+add_executable(job_gui_tests ${JOB_GUI_SOURCES} ${PROJECT_SOURCE_DIR}/tests/engine/expected_archive.cpp)
+target_include_directories(job_gui_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/engine)
 target_compile_definitions(job_gui_tests PRIVATE TIRVO_JOB_READER_CHECK_DIR="Z:${JOB_READER_CHECK_DIR}")
 set_target_properties(job_gui_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 add_dependencies(job_gui_tests zip32)
@@ -9,8 +10,9 @@ gtest_add_tests(TARGET job_gui_tests SOURCES ${JOB_GUI_SOURCES})
 set_tests_properties(DropArchive.FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits
                      PROPERTIES FIXTURES_SETUP job_reader_archives)
 add_test(NAME job_drop_archive_readers
-         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/check_readers.sh ${JOB_READER_CHECK_DIR})
-set_tests_properties(job_drop_archive_readers PROPERTIES FIXTURES_REQUIRED job_reader_archives)
+         COMMAND python3 ${PROJECT_SOURCE_DIR}/tests/engine/check_zip.py --dir ${JOB_READER_CHECK_DIR})
+set_tests_properties(job_drop_archive_readers PROPERTIES FIXTURES_REQUIRED job_reader_archives
+                     ENVIRONMENT "LC_ALL=C.UTF-8")
 
 # Stand-ins for ZIP32.DLL that fail, and a test program in a folder of its
 # own, where no real ZIP32.DLL is found first.
