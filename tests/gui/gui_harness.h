@@ -65,10 +65,9 @@ inline bool WaitUntil(const std::function<bool()>& condition,
 
 // For test messages: gtest prints narrow strings.
 inline std::string Utf8(const std::wstring& text) {
-    int length = static_cast<int>(text.size());
-    std::string out(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), length, nullptr, 0,
-                                                                 nullptr, nullptr)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), length, out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+    std::string out(text.size() * 3, '\0');
+    out.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                            out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
     return out;
 }
 
@@ -81,23 +80,19 @@ inline std::wstring Text(HWND hwnd) {
 // This process's visible top-level windows.
 inline std::vector<HWND> OwnTopWindows() {
     std::vector<HWND> windows;
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) {
-                reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    auto own = [](HWND hwnd, LPARAM param) -> BOOL {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+        return TRUE;
+    };
+    EnumWindows(own, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
 inline HWND FindWindowByCaption(const std::wstring& caption) {
-    for (HWND hwnd : OwnTopWindows()) {
+    for (HWND hwnd : OwnTopWindows())
         if (Text(hwnd) == caption) return hwnd;
-    }
     return nullptr;
 }
 
@@ -151,9 +146,8 @@ inline void PressKey(HWND window, UINT key) {
     info.cbSize = sizeof(info);
     HWND target = window;
     if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus &&
-        (info.hwndFocus == window || IsChild(window, info.hwndFocus))) {
+        (info.hwndFocus == window || IsChild(window, info.hwndFocus)))
         target = info.hwndFocus;
-    }
     PostMessageW(target, WM_KEYDOWN, key, 1);
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }
@@ -207,22 +201,18 @@ inline std::vector<std::wstring> CaptionsThatDoNotFit(HWND dialog) {
             DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_SINGLELINE);
             LONG type = style & BS_TYPEMASK;
             if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
-                type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE) {
+                type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE)
                 room -= GetSystemMetrics(SM_CXMENUCHECK) + 4;    // the box and the gap after it
-            } else if (type == BS_GROUPBOX) {
-                room -= 2 * 8;                                   // the frame's corners
-            } else {
-                room -= 2 * 3;                                   // a push button's edges
-            }
+            else
+                room -= type == BS_GROUPBOX ? 2 * 8 : 2 * 3;     // the frame's corners, a push button's edges
             fits = needed.right <= room;
         }
         SelectObject(dc, old);
         ReleaseDC(control, dc);
-        if (!fits) {
+        if (!fits)
             misfits.push_back(std::to_wstring(GetDlgCtrlID(control)) + L": " + text + L" (needs " +
                               std::to_wstring(needed.right) + L"x" + std::to_wstring(needed.bottom) +
                               L" px, has " + std::to_wstring(room) + L"x" + std::to_wstring(client.bottom) + L")");
-        }
     }
     return misfits;
 }
@@ -242,19 +232,15 @@ public:
         return true;
     }
     std::optional<DWORD> ReadDword(const std::wstring& name) const {
-        DWORD value = 0;
-        DWORD size = sizeof(value);
-        if (RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr,
-                         &value, &size) != ERROR_SUCCESS) {
+        DWORD value = 0, size = sizeof(value);
+        if (RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size))
             return std::nullopt;
-        }
         return value;
     }
     std::optional<std::wstring> ReadString(const std::wstring& name) const {
         DWORD size = 0;
         auto read = [&](void* data) {
-            return RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, data,
-                                &size) == ERROR_SUCCESS;
+            return !RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, data, &size);
         };
         if (!read(nullptr)) return std::nullopt;
         std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1);
@@ -292,9 +278,8 @@ private:
     static std::wstring MakeAppName() {
         const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string("TirvoTest_") + test->test_suite_name() + "_" + test->name();
-        for (char& c : name) {
+        for (char& c : name)
             if (c == '/' || c == '\\') c = '_';
-        }
         return std::wstring(name.begin(), name.end());
     }
     std::wstring m_appName;
@@ -312,9 +297,8 @@ inline void RunWithUser(const std::function<void()>& program, const std::functio
         bool ended = WaitUntil(
             [&] {
                 if (programEnded) return true;
-                for (HWND hwnd : OwnTopWindows()) {
+                for (HWND hwnd : OwnTopWindows())
                     if (IsWindowEnabled(hwnd)) PostMessageW(hwnd, WM_CLOSE, 0, 0);
-                }
                 return false;
             },
             timeout);

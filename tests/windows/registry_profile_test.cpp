@@ -14,7 +14,6 @@ namespace {
 class TestApp : public CAppBase {
 public:
     using CAppBase::CAppBase;
-    TestApp() = default;
     bool InitInstance() override { return false; }
 };
 
@@ -25,18 +24,6 @@ protected:
     TestApp app{key.AppName().c_str()};
     void SetUp() override { app.SetRegistryKey(L"Dremmil"); }
 };
-
-TEST(AppName, IsTheProgramFilesBaseNameAndWithoutCompanyKeyNothingIsWritten) {
-    TestApp app;
-    EXPECT_EQ(app.AppName(), L"registry_tests");
-    EXPECT_EQ(app.ProfileKeyPath(L""), L"");
-    EXPECT_EQ(app.ReadProfileInt(L"", L"n", 4), 4);
-    EXPECT_FALSE(app.SaveProfileInt(L"", L"n", 1));
-    EXPECT_FALSE(app.SaveProfileString(L"", L"s", L"x"));
-    app.SetRegistryKey(L"Dremmil");
-    EXPECT_EQ(app.ProfileKeyPath(L""), L"Software\\Dremmil\\registry_tests");
-    EXPECT_EQ(app.ProfileKeyPath(L"Sub"), L"Software\\Dremmil\\registry_tests\\Sub");
-}
 
 TEST_F(ProfileTest, ReadingCreatesNothingWritingCreatesTheKeyEmptySectionIsTheAppKey) {
     EXPECT_EQ(app.ReadProfileInt(L"", L"nLevel", 6), 6);
