@@ -2,8 +2,7 @@
 """Checks one archive with three independent readers.
 
 usage: check_zip.py ARCHIVE EXPECTED.json [PASSWORD]
-       check_zip.py --dir DIR   (every X.zip there with its X.zip.expected.json
-                                 and, when encrypted, X.zip.password)
+       check_zip.py --dir DIR   (every X.zip there with its X.zip.expected.json)
 
 EXPECTED maps every entry name the archive must hold (and nothing else) to
 "dir", {"hex": "..."} (the content) or {"zeros": N} (N zero bytes). Prints
@@ -105,11 +104,9 @@ def check(archive, expected, password):
     return results
 
 
-def load(path, default=None):
-    if default is not None and not os.path.exists(path):
-        return default
+def read(path):
     with open(path, encoding="utf-8") as f:
-        return f.read() if default is not None else json.load(f)
+        return json.load(f)
 
 
 def main():
@@ -117,13 +114,12 @@ def main():
         folder, ok, count = sys.argv[2], True, 0
         for name in sorted(n for n in os.listdir(folder) if n.endswith(".zip")):
             archive = os.path.join(folder, name)
-            results = check(archive, load(archive + ".expected.json"), load(archive + ".password", ""))
+            results = check(archive, read(archive + ".expected.json"), "")
             print("%s: %s" % (name, ", ".join("%s %s" % kv for kv in results.items())))
             ok, count = ok and all(v == "ok" for v in results.values()), count + 1
         sys.exit(0 if ok and count else 1)
-    results = check(sys.argv[1], load(sys.argv[2]), sys.argv[3] if len(sys.argv) > 3 else "")
-    for name, verdict in results.items():
-        print("%s: %s" % (name, verdict))
+    results = check(sys.argv[1], read(sys.argv[2]), sys.argv[3] if len(sys.argv) > 3 else "")
+    print("\n".join("%s: %s" % kv for kv in results.items()))
     sys.exit(0 if all(v == "ok" for v in results.values()) else 1)
 
 

@@ -41,6 +41,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -216,6 +217,31 @@ inline std::vector<std::wstring> CaptionsThatDoNotFit(HWND dialog) {
     }
     return misfits;
 }
+
+// A fresh folder under the temporary folder, named with the given start,
+// this process and a serial number, removed with everything in it.
+class TempFolder {
+public:
+    explicit TempFolder(const std::wstring& start = L"tirvo-test-") {
+        static int serial = 0;
+        m_path = std::filesystem::temp_directory_path() /
+                 (start + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial));
+        std::filesystem::remove_all(m_path);
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return m_path; }
+    std::wstring operator/(const std::wstring& name) const { return (m_path / name).wstring(); }
+
+private:
+    std::filesystem::path m_path;
+};
 
 // Reads and writes values of one key below HKEY_CURRENT_USER, independently
 // of the program's own registry code.

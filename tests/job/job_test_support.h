@@ -25,29 +25,7 @@ inline const wchar_t* kProgressCaption = L"進捗状況 Tirvo";
 inline const wchar_t* kCommentCaption = L"コメント Tirvo";
 inline const wchar_t* kPasswordCaption = L"パスワード Tirvo";
 
-// A fresh folder under the temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        static int serial = 0;
-        path_ = fs::temp_directory_path() /
-                (L"tirvo-job-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const fs::path& Path() const { return path_; }
-    std::wstring operator/(const std::wstring& name) const { return (path_ / name).wstring(); }
-
-private:
-    fs::path path_;
-};
+using gui::TempFolder;
 
 inline void WriteFile(const fs::path& path, const std::string& content) {
     fs::create_directories(path.parent_path());

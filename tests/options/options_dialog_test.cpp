@@ -4,8 +4,6 @@
 
 #include <shlobj.h>
 
-#include <filesystem>
-
 using namespace options_test;
 
 namespace {
@@ -22,20 +20,6 @@ std::wstring SelectedTreeItemText(HWND chooser) {
     if (!info.hItem || !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info))) return L"";
     return text.c_str();
 }
-
-// A real folder with a Japanese name, removed at the end of the test.
-class TempFolder {
-public:
-    TempFolder() { CreateDirectoryW(m_path.c_str(), nullptr); }
-    ~TempFolder() { RemoveDirectoryW(m_path.c_str()); }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::wstring& Path() const { return m_path; }
-
-private:
-    std::wstring m_path = (std::filesystem::temp_directory_path() /
-                           (L"Tirvo作業_" + std::to_wstring(GetCurrentProcessId()))).wstring();
-};
 
 // Opens the folder chooser with "参照(&B)..." and ends it: with the folder
 // chosen, or cancelled when folder is empty. Returns once the dialog's
@@ -85,7 +69,7 @@ class CancelOptions : public testing::TestWithParam<CancelWay> {};
 // Every kind of control changed, a folder chosen, then cancel: Settings are
 // as they were, a stored level outside 0..9 included.
 TEST_P(CancelOptions, AfterChangingEveryKindOfControlLeavesSettingsAsTheyWere) {
-    TempFolder folder;
+    gui::TempFolder folder(L"Tirvo作業_");  // a Japanese name in the chooser
     Settings before = SampleSettings();
     before.nLevel = 42;
     Settings after = RunMainWindowWith(before, [&](HWND main) {
@@ -95,7 +79,7 @@ TEST_P(CancelOptions, AfterChangingEveryKindOfControlLeavesSettingsAsTheyWere) {
         gui::TypeText(gui::Item(options, IDC_TEMPDIR), L"D:\\other");
         EXPECT_TRUE(PickDate(options, 2020, 2, 29));
         EXPECT_TRUE(MoveLevel(options, VK_END, 9));
-        EXPECT_TRUE(UseFolderChooser(options, folder.Path()));
+        EXPECT_TRUE(UseFolderChooser(options, folder.Path().wstring()));
         EndDialog(options, GetParam().end);
     });
     EXPECT_EQ(Fields(after), Fields(before));
@@ -133,7 +117,7 @@ TEST(OptionsOk, WithoutChangesReturnsTheSameValuesWithTheLevelClamped) {
 // chooser before changes nothing, not even text typed. All switches but
 // '-b' are ticked: both date filters and both line-end conversions at once.
 TEST(OptionsFolder, TicksDateAndLevelSurviveAFolderChoice) {
-    TempFolder folder;
+    gui::TempFolder folder(L"Tirvo作業_");  // a Japanese name in the chooser
     Settings before = SampleSettings(0);
     Settings after = RunMainWindowWith(before, [&](HWND main) {
         HWND options = OpenOptions(main);
@@ -145,7 +129,7 @@ TEST(OptionsFolder, TicksDateAndLevelSurviveAFolderChoice) {
         gui::TypeText(gui::Item(options, IDC_TEMPDIR), L"E:\\typed");
         ASSERT_TRUE(UseFolderChooser(options, L""));
         EXPECT_EQ(gui::Text(gui::Item(options, IDC_TEMPDIR)), L"E:\\typed");
-        ASSERT_TRUE(UseFolderChooser(options, folder.Path()));
+        ASSERT_TRUE(UseFolderChooser(options, folder.Path().wstring()));
         for (int id : kSwitchBoxes) EXPECT_EQ(gui::IsChecked(options, id), id != IDC_TEMP) << id;
         SYSTEMTIME shown{};
         SendMessageW(gui::Item(options, IDC_DATE), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown));
@@ -156,7 +140,7 @@ TEST(OptionsFolder, TicksDateAndLevelSurviveAFolderChoice) {
     Settings expected = SampleSettings(1);
     expected.bTemp = 0;
     expected.tDate = LocalTime(2024, 2, 29, 13, 45, 10);
-    expected.stTempDir = folder.Path();
+    expected.stTempDir = folder.Path().wstring();
     expected.nLevel = 1;
     EXPECT_EQ(Fields(after), Fields(expected));
 }
