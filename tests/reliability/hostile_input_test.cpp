@@ -405,7 +405,7 @@ TEST_F(HostileInputTest, PathLongerThanTheSystemAllows) {
 // A folder of many files, each named in one move request: once the folder
 // was listed for every name, minutes instead of seconds. RELIABILITY_MANY_FILES
 // sets the count (scripts/reliability-long.sh: 100,000).
-TEST_F(HostileInputTest, FolderOfManyFilesEachNamed) {
+TEST_F(HostileInputTest, FolderWithVeryManyFiles) {
     const int count = IntFromEnvironment("RELIABILITY_MANY_FILES", 10000);
     std::vector<std::string> names;
     ExpectedArchive want;
