@@ -17,11 +17,6 @@ TempFolder::~TempFolder() {
     fs::remove_all(path_, ignored);
 }
 
-std::string TempFolder::Root() const {
-    std::string root = Utf8(path_);
-    return root + static_cast<char>(fs::path::preferred_separator);
-}
-
 void WriteFile(const fs::path& path, const std::string& content) {
     fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary);

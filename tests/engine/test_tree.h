@@ -16,8 +16,6 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     const fs::path& Path() const { return path_; }
-    // Root for a request: the folder as UTF-8 with a trailing separator.
-    std::string Root() const;
 
 private:
     fs::path path_;

@@ -56,7 +56,6 @@ public:
     // promise. allowKilledTemp: a killed process may leave its temporary file.
     std::string Check(const Outcome& outcome, bool allowKilledTemp = false);
 
-    const fs::path& Archive() const { return archive_; }
     const std::string& OldBytes() const { return oldBytes_; }
     int ReaderChecks() const { return readerChecks_; }
     // How the last checked run ended: "old" (archive untouched) or "new".
