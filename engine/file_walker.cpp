@@ -2,13 +2,35 @@
 
 #include "name_pattern.h"
 #include "text_codec.h"
+#include "worker_pool.h"
 
 #include <algorithm>
 #include <map>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace {
+
+// Listing a folder is mostly waiting on the file system (under Wine, on the
+// wine server), so a tree's folders are listed several at a time, by more
+// threads than there are processors.
+constexpr unsigned kListingThreads = 4;
+constexpr std::size_t kFoldersPerJob = 16;
+
+struct FolderListing {
+    bool listed = false;
+    std::vector<platform::FileInfo> entries;  // sorted by name
+    platform::Error error;
+};
+
+FolderListing ListFolder(const platform::Path& dir) {
+    FolderListing listing;
+    listing.listed = platform::ListDirectory(dir, listing.entries, listing.error);
+    std::sort(listing.entries.begin(), listing.entries.end(),
+              [](const platform::FileInfo& a, const platform::FileInfo& b) { return a.name < b.name; });
+    return listing;
+}
 
 class Walker {
 public:
@@ -29,7 +51,10 @@ public:
             if (last) {
                 ++matches_;
                 Add(path, child, entry);
-                if (entry.isDirectory) Tree(path, child);
+                if (entry.isDirectory) {
+                    ListAhead(path);
+                    Tree(path, child);
+                }
             } else if (entry.isDirectory) {
                 Match(path, child, components, index + 1);
             }
@@ -57,14 +82,49 @@ private:
     }
 
     bool List(const platform::Path& dir, const std::string& relative, std::vector<platform::FileInfo>& entries) {
-        platform::Error error;
-        if (!platform::ListDirectory(dir, entries, error)) {
-            result_.problems.push_back({relative.empty() ? "." : relative, error});
+        auto ahead = listedAhead_.find(dir);
+        FolderListing listing = ahead == listedAhead_.end() ? ListFolder(dir) : std::move(ahead->second);
+        if (ahead != listedAhead_.end()) listedAhead_.erase(ahead);
+        if (!listing.listed) {
+            result_.problems.push_back({relative.empty() ? "." : relative, listing.error});
             return false;
         }
-        std::sort(entries.begin(), entries.end(),
-                  [](const platform::FileInfo& a, const platform::FileInfo& b) { return a.name < b.name; });
+        entries = std::move(listing.entries);
         return true;
+    }
+
+    // The folders below dir that the walk will enter.
+    bool Enters(const platform::FileInfo& entry) const {
+        return entry.isDirectory && !entry.isLink &&
+               (options_.systemFiles || !(entry.attributes & (platform::kAttrHidden | platform::kAttrSystem)));
+    }
+
+    // Lists dir's whole tree ahead of the walk, one depth at a time.
+    void ListAhead(const platform::Path& dir) {
+        WorkerPool pool(kListingThreads);
+        std::vector<platform::Path> depth{dir};
+        while (!depth.empty()) {
+            std::vector<std::future<std::vector<FolderListing>>> jobs;
+            for (std::size_t first = 0; first < depth.size(); first += kFoldersPerJob) {
+                std::size_t last = std::min(depth.size(), first + kFoldersPerJob);
+                jobs.push_back(pool.Submit([&depth, first, last]() {
+                    std::vector<FolderListing> listings;
+                    for (std::size_t i = first; i < last; ++i) listings.push_back(ListFolder(depth[i]));
+                    return listings;
+                }));
+            }
+            std::vector<platform::Path> next;
+            for (std::size_t job = 0; job < jobs.size(); ++job) {
+                std::vector<FolderListing> listings = jobs[job].get();
+                for (std::size_t i = 0; i < listings.size(); ++i) {
+                    const platform::Path& folder = depth[job * kFoldersPerJob + i];
+                    for (const platform::FileInfo& entry : listings[i].entries)
+                        if (Enters(entry)) next.push_back(platform::Join(folder, entry.name));
+                    listedAhead_.emplace(folder, std::move(listings[i]));
+                }
+            }
+            depth = std::move(next);
+        }
     }
 
     std::string Child(const std::string& relative, const platform::Path& path, const platform::FileInfo& entry) {
@@ -107,6 +167,7 @@ private:
     // Views of the items' paths, which a deque never moves.
     std::unordered_set<std::basic_string_view<platform::PathChar>> seen_;
     std::map<platform::Path, Listing> listings_;
+    std::unordered_map<platform::Path, FolderListing> listedAhead_;  // taken out as the walk gets there
     std::size_t matches_ = 0;
 };
 
