@@ -124,10 +124,11 @@ TEST(RequestRecords, CopiesEveryTextOrFailsWholeAndLeaksNothing) {
     }
 }
 
+// The engine's own statuses, a cancel included, bring no message box of the
+// program's; its failures -11 to -16 do (four of them on screen under Wine).
 TEST(JobMessages, OnlyFailuresBeforeTheEngineRunsHaveAMessage) {
-    // The other four are caused by stand-in engines and read on screen under Wine.
-    EXPECT_STREQ(RunZipMessage(RZ_ALLOC_FAILED), L"GlobalAlloc()に失敗しました。");
-    EXPECT_STREQ(RunZipMessage(RZ_LOCK_FAILED), L"GlobalLock()に失敗しました。");
+    EXPECT_NE(RunZipMessage(RZ_ALLOC_FAILED), nullptr);
+    EXPECT_NE(RunZipMessage(RZ_LOCK_FAILED), nullptr);
     for (int status : {0, 1, int{ZIP_CANCELLED}, int{ZIP_NOTHING_TO_DO}, -10, -17, -1})
         EXPECT_EQ(RunZipMessage(status), nullptr) << status;
 }
