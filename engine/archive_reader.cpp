@@ -146,15 +146,19 @@ bool LocalAgrees(const std::string& local, const ExistingEntry& entry) {
 ReadResult MeasureLocal(ByteSource& source, const Directory& dir, bool zip64, ExistingEntry& entry) {
     std::uint64_t start = entry.localOffset;
     if (start > dir.end || dir.end - start < kLocHeaderSize) return ReadResult::NotZip;
-    std::string header;
-    if (!ReadBytes(source, start, kLocHeaderSize, header)) return ReadResult::ReadError;
-    if (Get32(U(header)) != kLocalSignature) return ReadResult::NotZip;
-    std::uint64_t length = kLocHeaderSize + static_cast<std::uint64_t>(Get16(U(header, kLocNameLength))) +
-                           Get16(U(header, kLocExtraLength));
+    // One read takes the whole header when its extra fields are no longer
+    // than the central ones plus a Zip64 field: that is, nearly always.
     std::uint64_t room = dir.end - start;
-    if (length > room || entry.compressedSize > room - length) return ReadResult::NotZip;
     std::string local;
-    if (!ReadBytes(source, start, static_cast<std::size_t>(length), local)) return ReadResult::ReadError;
+    std::size_t likely = kLocHeaderSize + entry.storedName.size() + entry.extra.size() + 20;
+    if (!ReadBytes(source, start, static_cast<std::size_t>(std::min<std::uint64_t>(room, likely)), local))
+        return ReadResult::ReadError;
+    if (Get32(U(local)) != kLocalSignature) return ReadResult::NotZip;
+    std::uint64_t length = kLocHeaderSize + static_cast<std::uint64_t>(Get16(U(local, kLocNameLength))) +
+                           Get16(U(local, kLocExtraLength));
+    if (length > room || entry.compressedSize > room - length) return ReadResult::NotZip;
+    if (length <= local.size()) local.resize(static_cast<std::size_t>(length));
+    else if (!ReadBytes(source, start, static_cast<std::size_t>(length), local)) return ReadResult::ReadError;
     if (!LocalAgrees(local, entry)) return ReadResult::NotZip;
     length += entry.compressedSize;
     if (entry.flags & kFlagDescriptor) {

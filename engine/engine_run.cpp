@@ -36,20 +36,36 @@ constexpr bool kIgnoreCase = false;
 // "Made by" MS-DOS (FAT attributes), format version 2.0.
 constexpr std::uint16_t kMadeBy = 20;
 
-// The old archive as a ByteSource.
+// The old archive as a ByteSource. Reads up to kReadAhead bytes are served
+// from a window read ahead: the reader's look at the local headers and the
+// raw copies both go through the file in order, mostly a few hundred bytes
+// to a few KiB at a time, and every read is a system call.
 class FileSource : public ByteSource {
 public:
     FileSource(platform::File& file, std::uint64_t size) : file_(file), size_(size) {}
     std::uint64_t Size() const override { return size_; }
     bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
         std::size_t got = 0;
-        return file_.Seek(offset, error_) && file_.Read(buffer, size, got, error_) && got == size;
+        if (size > kReadAhead) return file_.ReadAt(offset, buffer, size, got, error_) && got == size;
+        if (offset < windowStart_ || offset - windowStart_ + size > window_.size()) {
+            if (offset >= size_) return false;
+            window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kReadAhead, size_ - offset)));
+            windowStart_ = offset;
+            bool read = file_.ReadAt(offset, window_.data(), window_.size(), got, error_);
+            window_.resize(read ? got : 0);
+            if (window_.size() < size) return false;
+        }
+        std::memcpy(buffer, window_.data() + (offset - windowStart_), size);
+        return true;
     }
     const platform::Error& LastError() const { return error_; }
 
 private:
+    static constexpr std::size_t kReadAhead = 64 << 10;
     platform::File& file_;
     std::uint64_t size_;
+    std::string window_;
+    std::uint64_t windowStart_ = 0;
     platform::Error error_;
 };
 
