@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -39,12 +40,11 @@ public:
     // Matches components[index] in dir and goes on with the rest.
     void Match(const platform::Path& dir, const std::string& relative, const std::vector<std::u32string>& components,
                std::size_t index) {
-        const Listing* listing = Listed(dir, relative);
+        Listing* listing = Listed(dir, relative);
         if (!listing) return;
         bool last = index + 1 == components.size();
-        for (std::size_t i = 0; i < listing->entries.size(); ++i) {
+        for (std::size_t i : Candidates(*listing, components[index])) {
             const platform::FileInfo& entry = listing->entries[i];
-            if (!MatchName(components[index], listing->names[i], options_.ignoreCase)) continue;
             platform::Path path = platform::Join(dir, entry.name);
             std::string child = Child(relative, path, entry);
             if (!Admit(path, child, entry)) continue;
@@ -68,16 +68,43 @@ private:
     // walk: one request may name thousands of items of the same folder.
     struct Listing {
         std::vector<platform::FileInfo> entries;
-        std::vector<std::u32string> names;
+        std::vector<std::u32string> names;  // ASCII letters in lower case when case is ignored
+        // Made on the first lookup of a name without wildcards, so that naming
+        // every file of a large folder does not compare each with all.
+        std::unordered_multimap<std::u32string_view, std::size_t> byName;
     };
 
-    const Listing* Listed(const platform::Path& dir, const std::string& relative) {
+    std::u32string Folded(std::u32string name) const {
+        if (options_.ignoreCase)
+            for (char32_t& c : name)
+                if (c >= U'A' && c <= U'Z') c += U'a' - U'A';
+        return name;
+    }
+
+    // The entries that a pattern component matches, in listing order.
+    std::vector<std::size_t> Candidates(Listing& listing, const std::u32string& component) const {
+        std::vector<std::size_t> found;
+        if (HasWildcards(component)) {
+            for (std::size_t i = 0; i < listing.names.size(); ++i)
+                if (MatchName(component, listing.names[i], options_.ignoreCase)) found.push_back(i);
+            return found;
+        }
+        if (listing.byName.empty())
+            for (std::size_t i = 0; i < listing.names.size(); ++i) listing.byName.emplace(listing.names[i], i);
+        std::u32string name = Folded(component);
+        auto [first, last] = listing.byName.equal_range(name);
+        for (auto at = first; at != last; ++at) found.push_back(at->second);
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
+    Listing* Listed(const platform::Path& dir, const std::string& relative) {
         auto found = listings_.find(dir);
         if (found != listings_.end()) return &found->second;
         Listing listing;
         if (!List(dir, relative, listing.entries)) return nullptr;
         for (const platform::FileInfo& entry : listing.entries)
-            listing.names.push_back(text::ToCodePoints(platform::ToUtf8(entry.name)));
+            listing.names.push_back(Folded(text::ToCodePoints(platform::ToUtf8(entry.name))));
         return &listings_.emplace(dir, std::move(listing)).first->second;
     }
 
@@ -101,7 +128,8 @@ private:
 
     // Lists dir's whole tree ahead of the walk, one depth at a time.
     void ListAhead(const platform::Path& dir) {
-        WorkerPool pool(kListingThreads);
+        if (!listers_) listers_ = std::make_unique<WorkerPool>(kListingThreads);
+        WorkerPool& pool = *listers_;
         std::vector<platform::Path> depth{dir};
         while (!depth.empty()) {
             std::vector<std::future<std::vector<FolderListing>>> jobs;
@@ -168,6 +196,7 @@ private:
     std::unordered_set<std::basic_string_view<platform::PathChar>> seen_;
     std::map<platform::Path, Listing> listings_;
     std::unordered_map<platform::Path, FolderListing> listedAhead_;  // taken out as the walk gets there
+    std::unique_ptr<WorkerPool> listers_;
     std::size_t matches_ = 0;
 };
 
