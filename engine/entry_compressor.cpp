@@ -189,7 +189,6 @@ bool Survey(platform::File& input, LineEnds& lineEnds, std::uint32_t& crc, std::
     for (;;) {
         std::size_t got = 0;
         if (!input.Read(chunk.data(), chunk.size(), got, error)) return false;
-        if (got == 0) break;
         detector.Feed(chunk.data(), got);
         rawCrc = Crc(rawCrc, chunk.data(), got);
         if (lineEnds != LineEnds::Keep && detector.IsText()) {
@@ -197,6 +196,7 @@ bool Survey(platform::File& input, LineEnds& lineEnds, std::uint32_t& crc, std::
             converter.Convert(chunk.data(), got, converted);
             convertedCrc = Crc(convertedCrc, converted.data(), converted.size());
         }
+        if (got < chunk.size()) break;  // the end of the file
     }
     converted.clear();
     converter.Finish(converted);
@@ -259,13 +259,13 @@ CompressResult CompressEntry(platform::File& input, const CompressSettings& sett
         if (!input.Read(chunk.data(), chunk.size(), got, error)) return CompressResult::ReadFailed;
         inputSize += got;
         if (inputSize > settings.sizeLimit) return CompressResult::Changed;
-        bool last = got == 0;
+        bool last = got < chunk.size();  // a short read is the end of the file
         const char* data = reinterpret_cast<const char*>(chunk.data());
         std::size_t size = got;
         if (lineEnds != LineEnds::Keep) {
             converted.clear();
+            converter.Convert(chunk.data(), got, converted);
             if (last) converter.Finish(converted);
-            else converter.Convert(chunk.data(), got, converted);
             data = converted.data();
             size = converted.size();
         }

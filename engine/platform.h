@@ -60,6 +60,7 @@ public:
     bool CreateNew(const Path& path, Error& error);
 
     bool IsOpen() const;
+    // Reads up to size bytes; fewer only at the end of the file.
     bool Read(void* buffer, std::size_t size, std::size_t& got, Error& error);
     // Reads at offset in one call; where the file position is left is unspecified.
     bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size, std::size_t& got, Error& error);

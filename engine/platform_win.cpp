@@ -124,8 +124,8 @@ bool File::Read(void* buffer, std::size_t size, std::size_t& got, Error& error) 
         DWORD chunk = static_cast<DWORD>(size - got > (1u << 30) ? (1u << 30) : size - got);
         DWORD n = 0;
         if (!ReadFile(handle_, static_cast<char*>(buffer) + got, chunk, &n, nullptr)) return FailLast(error);
-        if (n == 0) break;
         got += n;
+        if (n < chunk) break;  // a disk file reads short only at its end
     }
     return true;
 }
