@@ -2,8 +2,8 @@
 """Runs every measurement of the benchmark and writes them as JSON.
 
   bench.py --corpus DIR --work DIR --json FILE --native-driver EXE
-           --native-lib SO --wine-driver EXE --wine-lib DLL [--small]
-           [--until SECONDS_SINCE_1970]
+           --native-lib SO --wine-driver EXE --wine-lib DLL --native-zlib EXE
+           --wine-zlib EXE [--small] [--until SECONDS_SINCE_1970]
 
 The corpus (make_corpus.py) has three parts, tree, small and big; each tool
 archives each part on its own, from the same warm page cache, one run at a
@@ -13,8 +13,9 @@ from the kernel's accounting of the process and every process it waited
 for. For Wine runs the CPU time the wineserver spent meanwhile is added.
 Every archive is tested with 7-Zip (file count and bytes against the
 corpus) before it is deleted. Needs WINEPREFIX set to a ready prefix.
-Level 6 runs first, then the update, then level 0; with --until no run
-starts after that time, and the results say they were cut short.
+Level 6 runs first, then the update, then level 0, then zlib alone
+(zlib_speed.cpp) natively and under Wine; with --until no run starts after
+that time, and the results say they were cut short.
 """
 import argparse
 import json
@@ -107,6 +108,7 @@ class Bench:
         with open(usage) as source:
             user, system, peak = source.read().split()[-3:]
         engine = re.search(r"engine ([0-9.]+) s \((.*)\)", text)
+        deflate = re.search(r"deflate ([0-9.]+) s", text)
         return {
             "wall": wall,
             "cpu": float(user) + float(system) + server,
@@ -115,6 +117,7 @@ class Bench:
             "load": load,
             "engine_wall": float(engine.group(1)) if engine else None,
             "engine_version": engine.group(2) if engine else None,
+            "deflate": float(deflate.group(1)) if deflate else None,
         }
 
     def record(self, kind, tool, part, result, archive=None, check=None, **extra):
@@ -259,6 +262,15 @@ class Bench:
         with zipfile.ZipFile(archive) as source:
             return source.read(name) == content
 
+    def run_zlib(self):
+        """zlib alone, one thread, natively and under Wine: how much of the
+        Wine build's time is the zlib it links rather than Wine."""
+        big = os.path.join(self.corpus, "big")
+        data = os.path.join(big, sorted(os.listdir(big))[0])
+        for tool, cmd, wine in (("zlib, native", [self.args.native_zlib, data], False),
+                                ("zlib, Wine", ["wine", self.args.wine_zlib, wine_path(data)], True)):
+            self.record("zlib", tool, "big", self.measure(cmd, None, wine))
+
     def wine_warm_up(self):
         """The first program a prefix starts pays for setting it up; not ours."""
         subprocess.run(self.ours_wine(os.path.join(self.work, "warm-up.zip"), "no-such-name"),
@@ -299,6 +311,7 @@ class Bench:
             self.run_update("tree")
             for part in PARTS:
                 self.run_store(part)
+            self.run_zlib()
         except OutOfTime:
             print("deadline reached: the rest is not measured", flush=True)
             self.save(complete=False)
@@ -334,7 +347,8 @@ def versions():
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("corpus", "work", "json", "native-driver", "native-lib", "wine-driver", "wine-lib"):
+    for name in ("corpus", "work", "json", "native-driver", "native-lib", "wine-driver", "wine-lib", "native-zlib",
+                 "wine-zlib"):
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--small", action="store_true")
     parser.add_argument("--engine-commit", default="?", help="the last commit that changed the engine")

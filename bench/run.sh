@@ -61,6 +61,10 @@ cmake -S "$src" -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64
 cmake --build "$build/windows" -j2 --target zip32 >/dev/null
 x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -Wall -Wextra -Werror -I"$src/engine" \
   "$src/bench/zip32_bench.cpp" -o "$build/windows/bin/zip32_bench.exe"
+# zlib alone, as each build links it.
+g++ -std=c++20 -O2 -Wall -Wextra -Werror "$src/bench/zlib_speed.cpp" -o "$build/linux/bin/zlib_speed" -lz
+x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -Wall -Wextra -Werror "$src/bench/zlib_speed.cpp" \
+  -o "$build/windows/bin/zlib_speed.exe" -lz
 
 if [ -n "$small" ]; then
   corpus=$base/corpus-small results=$base/small
@@ -76,6 +80,7 @@ export WINEPREFIX=$base/wineprefix
 
 /usr/bin/python3 "$root/bench/bench.py" $small "${until[@]}" --engine-commit "$engine_commit" --corpus "$corpus" --work "$base/work" --json "$results/results.json" \
   --native-driver "$build/linux/bin/zip32_bench" --native-lib "$build/linux/bin/libzip32.so" \
-  --wine-driver "$build/windows/bin/zip32_bench.exe" --wine-lib "$build/windows/bin/ZIP32.DLL"
+  --wine-driver "$build/windows/bin/zip32_bench.exe" --wine-lib "$build/windows/bin/ZIP32.DLL" \
+  --native-zlib "$build/linux/bin/zlib_speed" --wine-zlib "$build/windows/bin/zlib_speed.exe"
 /usr/bin/python3 "$root/bench/report.py" "$results/results.json" "$results/results.md" "$results/results.png"
 echo "Results: $results/results.md and $results/results.png"
