@@ -166,7 +166,8 @@ public:
         if (status == ZIP_OK) status = WriteTemporary();
         if (status == ZIP_OK) status = PutInPlace();
         if (status != ZIP_OK) return status;
-        report_.Problem(msg::Summary(added_, replaced_, static_cast<std::size_t>(writer_->Count()) - added_ - replaced_, unread_));
+        std::size_t kept = static_cast<std::size_t>(writer_->Count()) - added_ - replaced_;
+        report_.Problem(msg::Summary(added_, replaced_, kept, unread_));
         if (options_.move) DeleteOriginals();
         if (unread_ > 0 || !found_.problems.empty() || !found_.unmatched.empty() || !found_.badPatterns.empty())
             return ZIP_PARTIAL;

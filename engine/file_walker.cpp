@@ -134,10 +134,13 @@ private:
         while (!depth.empty()) {
             std::vector<std::future<std::vector<FolderListing>>> jobs;
             for (std::size_t first = 0; first < depth.size(); first += kFoldersPerJob) {
-                std::size_t last = std::min(depth.size(), first + kFoldersPerJob);
-                jobs.push_back(pool.Submit([&depth, first, last]() {
+                // A job owns its folders: one that fails must not leave others
+                // reading what this function has given up.
+                std::vector<platform::Path> folders(depth.begin() + first,
+                                                    depth.begin() + std::min(depth.size(), first + kFoldersPerJob));
+                jobs.push_back(pool.Submit([folders = std::move(folders)]() {
                     std::vector<FolderListing> listings;
-                    for (std::size_t i = first; i < last; ++i) listings.push_back(ListFolder(depth[i]));
+                    for (const platform::Path& folder : folders) listings.push_back(ListFolder(folder));
                     return listings;
                 }));
             }
