@@ -62,8 +62,6 @@ public:
     bool IsOpen() const;
     // Reads up to size bytes; fewer only at the end of the file.
     bool Read(void* buffer, std::size_t size, std::size_t& got, Error& error);
-    // Reads at offset in one call; where the file position is left is unspecified.
-    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size, std::size_t& got, Error& error);
     bool Write(const void* data, std::size_t size, Error& error);
     bool Seek(std::uint64_t offset, Error& error);
     bool Truncate(Error& error);  // cuts the file at the current position

@@ -91,21 +91,6 @@ bool File::Read(void* buffer, std::size_t size, std::size_t& got, Error& error) 
     return true;
 }
 
-bool File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size, std::size_t& got, Error& error) {
-    got = 0;
-    if (FaultNow(FaultOp::Read)) return Fail(error, EIO);
-    while (got < size) {
-        ssize_t n = pread(fd_, static_cast<char*>(buffer) + got, size - got, static_cast<off_t>(offset + got));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return Fail(error, errno);
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 bool File::Write(const void* data, std::size_t size, Error& error) {
     if (FaultNow(FaultOp::Write)) return Fail(error, EIO);
     std::size_t done = 0;

@@ -130,13 +130,6 @@ bool File::Read(void* buffer, std::size_t size, std::size_t& got, Error& error) 
     return true;
 }
 
-// A read with an OVERLAPPED offset costs Wine more than moving the file
-// pointer first.
-bool File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size, std::size_t& got, Error& error) {
-    got = 0;
-    return Seek(offset, error) && Read(buffer, size, got, error);
-}
-
 bool File::Write(const void* data, std::size_t size, Error& error) {
     if (FaultNow(FaultOp::Write)) return Fail(error, ERROR_WRITE_FAULT);
     std::size_t done = 0;
