@@ -107,6 +107,10 @@ constexpr std::uint64_t kAheadBudget = 32 << 20;
 // cost more than reading and compressing a small file.
 constexpr std::size_t kBatchFiles = 64;
 constexpr std::uint64_t kBatchBytes = 1 << 20;
+// Batches queued per worker: enough for the workers to go on while the
+// writer's thread is away in a callback (the program's progress window takes
+// a fifth of a second to show a large piece of log).
+constexpr unsigned kBatchesPerWorker = 16;
 
 // Small files of consecutive plan entries, compressed in one job.
 struct Batch {
@@ -336,7 +340,7 @@ private:
         std::uint64_t bytesAhead = 0;
         for (std::size_t i = 0; i < plan_.entries.size(); ++i) {
             while (nextAhead < plan_.entries.size() && bytesAhead < kAheadBudget &&
-                   ahead.size() <= 4 * std::max(1u, pool.Threads())) {
+                   ahead.size() <= kBatchesPerWorker * std::max(1u, pool.Threads())) {
                 if (nextAhead < i || !IsSmallFile(plan_.entries[nextAhead])) {
                     ++nextAhead;
                     continue;
