@@ -269,6 +269,7 @@ private:
         plan.onOrAfter = options_.includeDate != 0;
         plan.before = options_.excludeDate != 0;
         plan.dateLimit = dateLimit_;
+        plan.ignoreCase = kIgnoreCase;
         if (options_.volumeLabel) plan.volumeLabel = platform::VolumeLabel(root_);
         std::string first, second;
         if (MakePlan(old_, found_.items, plan, plan_, first, second) == PlanResult::NameClash) {

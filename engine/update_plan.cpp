@@ -2,6 +2,7 @@
 
 #include "dos_time.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace {
@@ -19,6 +20,17 @@ std::string_view ArchiveName(const FoundItem& item, bool junkDirs, Plan& plan) {
     return relative;
 }
 
+// The name as the file system compares it; a folded copy, kept in folded,
+// only for a name with capitals when case is ignored.
+std::string_view NameKey(std::string_view name, bool ignoreCase, std::deque<std::string>& folded) {
+    if (!ignoreCase || std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
+        return name;
+    std::string& key = folded.emplace_back(name);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+    return key;
+}
+
 bool IsVolumeLabel(const ExistingEntry& entry) {
     return (entry.versionMadeBy >> 8) == 0 && (entry.externalAttributes & kVolumeLabelAttribute) &&
            !(entry.externalAttributes & 0x10);
@@ -29,8 +41,10 @@ bool IsVolumeLabel(const ExistingEntry& entry) {
 PlanResult MakePlan(const ExistingArchive& archive, const std::deque<FoundItem>& items, const PlanOptions& options,
                     Plan& plan, std::string& first, std::string& second) {
     plan = Plan();
+    std::deque<std::string> folded;
     std::unordered_map<std::string_view, std::size_t> existing(archive.entries.size());
-    for (std::size_t i = 0; i < archive.entries.size(); ++i) existing.emplace(archive.entries[i].name, i);
+    for (std::size_t i = 0; i < archive.entries.size(); ++i)
+        existing.emplace(NameKey(archive.entries[i].name, options.ignoreCase, folded), i);
 
     // Old entries keep their places; a replaced one is rewritten where it was.
     std::vector<PlannedEntry> inPlace(archive.entries.size());
@@ -46,13 +60,14 @@ PlanResult MakePlan(const ExistingArchive& archive, const std::deque<FoundItem>&
         if (!PassesDate(item.info, options)) continue;
         ++plan.selected;
         std::string_view name = ArchiveName(item, options.junkDirs, plan);
-        auto [at, fresh] = taken.emplace(name, i);
+        std::string_view key = NameKey(name, options.ignoreCase, folded);
+        auto [at, fresh] = taken.emplace(key, i);
         if (!fresh) {
             first = items[at->second].relative;
             second = item.relative;
             return PlanResult::NameClash;
         }
-        auto old = existing.find(name);
+        auto old = existing.find(key);
         PlannedEntry entry{PlannedEntry::Source::File, i, name, -1};
         if (old == existing.end()) {
             if (options.mode == UpdateMode::Freshen) continue;

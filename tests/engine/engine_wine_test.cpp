@@ -112,6 +112,20 @@ TEST_F(WineEngineTest, ShortNamesAsTheFileSystemGivesThem) {
     EXPECT_EQ(out.status, ZIP_OK) << out.log;
 }
 
+// Windows takes names regardless of case: a file whose name differs from an
+// entry's only in case replaces the entry instead of joining it as a second
+// one that extracting would lay over the first.
+TEST_F(WineEngineTest, NameDifferingOnlyInCaseReplacesTheEntry) {
+    MakeDir(tree + L"\\t");
+    WriteW(tree + L"\\t\\ReadMe.TXT", "old");
+    ASSERT_EQ(Archive(tree, {"t\\ReadMe.TXT"}, "case.zip", {{"t/ReadMe.TXT", Expected::File("old")}}).status, ZIP_OK);
+    DeleteFileW((tree + L"\\t\\ReadMe.TXT").c_str());
+    WriteW(tree + L"\\t\\readme.txt", "new");
+    Outcome out = Archive(tree, {"t\\readme.txt"}, "case.zip", {{"t/readme.txt", Expected::File("new")}});
+    EXPECT_EQ(out.status, ZIP_OK) << out.log;
+    EXPECT_NE(out.log.find("置換: t/readme.txt"), std::string::npos) << out.log;
+}
+
 // Move mode: the locked file is reported with the reason, kept on disk, and
 // the rest archived and deleted.
 TEST_F(WineEngineTest, LockedFileIsReportedKeptAndTheRestArchived) {
