@@ -13,8 +13,9 @@ from the kernel's accounting of the process and every process it waited
 for. For Wine runs the CPU time the wineserver spent meanwhile is added.
 Every archive is tested with 7-Zip (file count and bytes against the
 corpus) before it is deleted. Needs WINEPREFIX set to a ready prefix.
-Level 6 runs first, then the update, then level 0, then zlib alone
-(zlib_speed.cpp) natively and under Wine; with --until no run starts after
+Level 6 runs first, then the update, then level 0, then our engine at level
+6 on many entries (the small part four times over, as hard links: memory
+by entry count), then zlib alone (zlib_speed.cpp) natively and under Wine; with --until no run starts after
 that time, and the results say they were cut short.
 """
 import argparse
@@ -152,14 +153,14 @@ class Bench:
 
     # --- commands --------------------------------------------------------
 
-    def ours(self, archive, part, level="6", update=False):
+    def ours(self, archive, part, level="6", update=False, root=None):
         options = ["--level", level] + (["--update"] if update else [])
-        return [self.args.native_driver] + options + [self.args.native_lib, archive, self.corpus + "/", part]
+        return [self.args.native_driver] + options + [self.args.native_lib, archive, (root or self.corpus) + "/", part]
 
-    def ours_wine(self, archive, part, level="6", update=False):
+    def ours_wine(self, archive, part, level="6", update=False, root=None):
         options = ["--level", level] + (["--update"] if update else [])
         return (["wine", self.args.wine_driver] + options +
-                [wine_path(self.args.wine_lib), wine_path(archive), wine_path(self.corpus) + "\\", part])
+                [wine_path(self.args.wine_lib), wine_path(archive), wine_path(root or self.corpus) + "\\", part])
 
     def level6(self, tool, archive, part):
         corpus = self.corpus
@@ -256,6 +257,32 @@ class Bench:
             for tool in ("ours", "ours-wine", "7zz"):
                 os.remove(self.archive_path(tool, part))
 
+    def run_many(self, copies=4):
+        """Our engine on the small part's files copies times over (hard
+        links: no more data on the disk): the memory a run holds must not grow
+        with the number of entries."""
+        root = os.path.join(self.work, "many-root")
+        many = os.path.join(root, "many")
+        shutil.rmtree(root, ignore_errors=True)
+        os.makedirs(many)
+        for copy in range(copies):
+            subprocess.run(["cp", "-al", os.path.join(self.corpus, "small"), os.path.join(many, "copy%d" % copy)],
+                           check=True)
+        small = self.manifest["small"]
+        self.manifest["many"] = {"files": small["files"] * copies, "bytes": small["bytes"] * copies}
+        try:
+            for tool, command, wine in (("ours", self.ours, False), ("ours-wine", self.ours_wine, True)):
+                archive = self.archive_path(tool, "many")
+                if os.path.exists(archive):
+                    os.remove(archive)
+                result = self.measure(command(archive, "many", root=root), None, wine)
+                self.record("many", tool, "many", result, archive, self.check_zip(archive, "many"),
+                            entries=self.manifest["many"]["files"])
+                os.remove(archive)
+        finally:
+            del self.manifest["many"]
+            shutil.rmtree(root)
+
     @staticmethod
     def entry_is(archive, name, content):
         import zipfile
@@ -311,6 +338,7 @@ class Bench:
             self.run_update("tree")
             for part in PARTS:
                 self.run_store(part)
+            self.run_many()
             self.run_zlib()
         except OutOfTime:
             print("deadline reached: the rest is not measured", flush=True)

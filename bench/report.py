@@ -185,6 +185,15 @@ def write_table(data, path):
         out += level6_table(rows, corpus[part]["bytes"])
     out += ["", "## Level 0 (store) against `cp -r` of the same files", ""]
     out += simple_table(data, "store", PARTS)
+    if runs(data, "many"):
+        out += ["", "## Memory by entry count (level 6): small part against four times its files", "",
+                "| tool | entries | wall s | peak MiB | archive MiB | check |", "|---|---:|---:|---:|---:|---|"]
+        for tool in ("ours", "ours-wine"):
+            for r in one(data, "level6", tool, "small"), one(data, "many", tool, "many"):
+                if r:
+                    out.append("| %s | %d | %.2f | %.1f | %.1f | %s |" % (
+                        LABELS[tool], r.get("entries", data["corpus"]["small"]["files"]), r["wall"],
+                        r["peak_kib"] / 1024, r["size"] / MIB, r.get("check", "")))
     if runs(data, "update"):
         changed = runs(data, "update")[0]["changed"]
         out += ["", "## Update: one changed file (`%s`) in the tree archive, against creating it and copying it" %

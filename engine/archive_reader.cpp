@@ -175,18 +175,55 @@ ReadResult MeasureLocal(ByteSource& source, const Directory& dir, bool zip64, Ex
     return ReadResult::Ok;
 }
 
-ReadResult ReadEntries(ByteSource& source, const Directory& dir, ExistingArchive& archive) {
-    std::string cd;
-    if (!ReadBytes(source, dir.offset + dir.shift, static_cast<std::size_t>(dir.size), cd)) return ReadResult::ReadError;
-    std::size_t at = 0;
+// The central directory, read a piece at a time.
+class DirectoryStream {
+public:
+    DirectoryStream(ByteSource& source, std::uint64_t offset, std::uint64_t size)
+        : source_(source), next_(offset), left_(size) {}
+
+    // The next size bytes into out; NotZip past the directory's end.
+    ReadResult Take(std::size_t size, std::string& out) {
+        if (buffer_.size() - at_ < size) {
+            buffer_.erase(0, at_);
+            at_ = 0;
+            std::uint64_t want = std::max<std::uint64_t>(size - buffer_.size(), kPiece);
+            std::size_t n = static_cast<std::size_t>(std::min(want, left_));
+            std::size_t had = buffer_.size();
+            buffer_.resize(had + n);
+            if (n > 0 && !source_.ReadAt(next_, buffer_.data() + had, n)) return ReadResult::ReadError;
+            next_ += n;
+            left_ -= n;
+            if (buffer_.size() < size) return ReadResult::NotZip;
+        }
+        out.assign(buffer_, at_, size);
+        at_ += size;
+        return ReadResult::Ok;
+    }
+    bool AtEnd() const { return left_ == 0 && at_ == buffer_.size(); }
+
+private:
+    // More than the old archive's read-ahead window, so that reading the
+    // directory does not take the window from the local headers.
+    static constexpr std::uint64_t kPiece = 256 << 10;
+    ByteSource& source_;
+    std::uint64_t next_, left_;
+    std::string buffer_;
+    std::size_t at_ = 0;
+};
+
+ReadResult ReadEntries(ByteSource& source, const Directory& dir, const EntryHandler& onEntry) {
+    DirectoryStream cd(source, dir.offset + dir.shift, dir.size);
+    std::string header, rest;
     for (std::uint64_t n = 0; n < dir.entries; ++n) {
-        if (cd.size() - at < kCenHeaderSize || Get32(U(cd, at)) != kCentralSignature) return ReadResult::NotZip;
-        const unsigned char* h = U(cd, at);
+        ReadResult taken = cd.Take(kCenHeaderSize, header);
+        if (taken != ReadResult::Ok) return taken;
+        const unsigned char* h = U(header);
+        if (Get32(h) != kCentralSignature) return ReadResult::NotZip;
         std::size_t nameLength = Get16(h + kCenNameLength);
         std::size_t extraLength = Get16(h + kCenExtraLength);
         std::size_t commentLength = Get16(h + kCenCommentLength);
-        std::size_t total = kCenHeaderSize + nameLength + extraLength + commentLength;
-        if (cd.size() - at < total) return ReadResult::NotZip;
+        taken = cd.Take(nameLength + extraLength + commentLength, rest);
+        if (taken != ReadResult::Ok) return taken;
 
         ExistingEntry entry;
         entry.versionMadeBy = Get16(h + kCenVersionMadeBy);
@@ -201,14 +238,14 @@ ReadResult ReadEntries(ByteSource& source, const Directory& dir, ExistingArchive
         entry.internalAttributes = Get16(h + kCenInternalAttributes);
         entry.externalAttributes = Get32(h + kCenExternalAttributes);
         entry.localOffset = Get32(h + kCenLocalOffset);
-        entry.storedName = cd.substr(at + kCenHeaderSize, nameLength);
-        entry.comment = cd.substr(at + kCenHeaderSize + nameLength + extraLength, commentLength);
+        entry.storedName = rest.substr(0, nameLength);
+        entry.comment = rest.substr(nameLength + extraLength, commentLength);
         if (entry.storedName.empty()) return ReadResult::NotZip;
         if (entry.flags & kFlagUtf8) entry.name = entry.storedName;
         else if (!text::Cp932ToUtf8(entry.storedName, entry.name)) entry.name = entry.storedName;
 
         bool zip64 = false;
-        std::string extra = cd.substr(at + kCenHeaderSize + nameLength, extraLength);
+        std::string extra = rest.substr(nameLength, extraLength);
         if (!ParseExtra(extra, entry.size == kMax32, entry.compressedSize == kMax32, entry.localOffset == kMax32,
                         entry, zip64))
             return ReadResult::NotZip;
@@ -216,18 +253,16 @@ ReadResult ReadEntries(ByteSource& source, const Directory& dir, ExistingArchive
         entry.localOffset += dir.shift;
         ReadResult local = MeasureLocal(source, dir, zip64, entry);
         if (local != ReadResult::Ok) return local;
-        archive.entries.push_back(std::move(entry));
-        at += total;
+        onEntry(entry);
     }
     // A count that leaves records unread would drop them from the new archive.
-    if (at != cd.size()) return ReadResult::NotZip;
-    return ReadResult::Ok;
+    return cd.AtEnd() ? ReadResult::Ok : ReadResult::NotZip;
 }
 
 }  // namespace
 
-ReadResult ReadArchive(ByteSource& source, ExistingArchive& archive) {
-    archive = ExistingArchive();
+ReadResult ReadArchive(ByteSource& source, std::string& comment, const EntryHandler& onEntry) {
+    comment.clear();
     std::string tail;
     std::uint64_t tailStart = 0;
     std::size_t endAt = 0;
@@ -235,7 +270,7 @@ ReadResult ReadArchive(ByteSource& source, ExistingArchive& archive) {
     if (!FindEnd(source, tail, tailStart, endAt, fail)) return fail;
     const unsigned char* end = U(tail, endAt);
     std::uint64_t endPos = tailStart + endAt;
-    archive.comment = tail.substr(endAt + kEndRecordSize);
+    comment = tail.substr(endAt + kEndRecordSize);
     if (Get16(end + kEndDisk) != 0 || Get16(end + kEndDirectoryDisk) != 0) return ReadResult::NotZip;  // spanned
 
     Directory dir;
@@ -258,7 +293,5 @@ ReadResult ReadArchive(ByteSource& source, ExistingArchive& archive) {
     if (dir.entries > dir.size / kCenHeaderSize) return ReadResult::NotZip;
     // Entries' data ends where the directory starts.
     dir.end = dir.offset + dir.shift;
-    ReadResult entries = ReadEntries(source, dir, archive);
-    if (entries != ReadResult::Ok) archive = ExistingArchive();
-    return entries;
+    return ReadEntries(source, dir, onEntry);
 }

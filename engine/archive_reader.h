@@ -5,8 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
-#include <vector>
 
 // Random access to the bytes of an existing archive.
 class ByteSource {
@@ -37,11 +37,11 @@ struct ExistingEntry {
     std::uint64_t recordSize = 0;   // local header, data and descriptor: what a raw copy takes
 };
 
-struct ExistingArchive {
-    std::vector<ExistingEntry> entries;
-    std::string comment;
-};
-
 enum class ReadResult { Ok, NotZip, ReadError };
 
-ReadResult ReadArchive(ByteSource& source, ExistingArchive& archive);
+using EntryHandler = std::function<void(const ExistingEntry&)>;
+
+// Reads the archive's comment and checks its entries one by one, handing
+// each to onEntry as it goes; on anything but Ok, the entries handed on so
+// far are not to be used.
+ReadResult ReadArchive(ByteSource& source, std::string& comment, const EntryHandler& onEntry);

@@ -9,7 +9,6 @@ using namespace zipfmt;
 namespace {
 
 constexpr std::size_t kOutputBuffer = 1 << 20;
-constexpr std::size_t kDirectoryPiece = 256 << 10;
 constexpr std::uint16_t kZip64LocalFieldSize = 20;  // id, length, two sizes
 
 std::string LocalHeader(const EntryRecord& r) {
@@ -207,20 +206,13 @@ ArchiveWriter::CopyResult ArchiveWriter::CopyEntry(ByteSource& source, const Exi
 
 bool ArchiveWriter::AbandonEntry(const EntryRecord& record) { return out_.Rewind(record.localOffset); }
 
-void ArchiveWriter::AddToDirectory(const EntryRecord& record) {
-    std::string header = CentralHeader(record);
-    if (directory_.empty() || directory_.back().size() + header.size() > kDirectoryPiece) {
-        directory_.emplace_back();
-        directory_.back().reserve(std::max(kDirectoryPiece, header.size()));
-    }
-    directory_.back() += header;
-    ++count_;
-}
+void ArchiveWriter::AddToDirectory(const EntryRecord& record) { directory_.Add(CentralHeader(record)); }
 
 bool ArchiveWriter::Finish(std::string_view comment) {
     std::uint64_t dirOffset = out_.Position();
-    for (const std::string& piece : directory_)
-        if (!out_.Write(piece)) return false;
+    RecordSpool::Reader headers = directory_.Read();
+    for (std::string_view header; headers.Next(header);)
+        if (!out_.Write(header)) return false;
     std::uint64_t dirSize = out_.Position() - dirOffset;
-    return out_.Write(EndRecords(count_, dirOffset, dirSize, comment)) && out_.Finish();
+    return out_.Write(EndRecords(Count(), dirOffset, dirSize, comment)) && out_.Finish();
 }

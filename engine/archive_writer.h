@@ -5,6 +5,7 @@
 #include "archive_reader.h"
 #include "dos_time.h"
 #include "platform.h"
+#include "record_store.h"
 
 #include <cstdint>
 #include <string>
@@ -62,7 +63,7 @@ private:
 
 class ArchiveWriter {
 public:
-    explicit ArchiveWriter(ArchiveOutput& out) : out_(out) {}
+    ArchiveWriter(ArchiveOutput& out, const platform::Path& scratch) : out_(out), directory_(scratch) {}
 
     // Writes the local header of a new entry; sizes and CRC are filled in by
     // CompleteEntry once the data is written behind it.
@@ -74,15 +75,12 @@ public:
     // Drops the entry begun last (its file could not be read).
     bool AbandonEntry(const EntryRecord& record);
     // The entry's central header is kept as the bytes it will be written as,
-    // about 80 bytes an entry instead of a record of several hundred.
+    // in a scratch file once there are many.
     void AddToDirectory(const EntryRecord& record);
-    std::uint64_t Count() const { return count_; }
+    std::uint64_t Count() const { return directory_.Count(); }
     bool Finish(std::string_view comment);
 
 private:
     ArchiveOutput& out_;
-    // In pieces, so that a large directory never needs one block twice its
-    // size while it grows.
-    std::vector<std::string> directory_;
-    std::uint64_t count_ = 0;
+    RecordSpool directory_;
 };

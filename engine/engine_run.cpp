@@ -8,6 +8,7 @@
 #include "file_walker.h"
 #include "messages.h"
 #include "platform.h"
+#include "record_store.h"
 #include "temp_archive.h"
 #include "text_codec.h"
 #include "update_plan.h"
@@ -112,10 +113,14 @@ constexpr std::uint64_t kBatchBytes = 1 << 20;
 // a fifth of a second to show a large piece of log).
 constexpr unsigned kBatchesPerWorker = 16;
 
+// Plan entries read ahead of the one being written: the small files among
+// them are handed to the workers.
+constexpr std::size_t kPlanAhead = 4096;
+
 // Small files of consecutive plan entries, compressed in one job.
 struct Batch {
-    std::size_t first = 0;  // plan index of the first of them
-    std::vector<const FoundItem*> items;
+    std::uint64_t first = 0;  // plan position of the first of them
+    std::size_t count = 0;
     std::uint64_t bytes = 0;
     std::future<std::vector<Prepared>> results;
 };
@@ -157,12 +162,12 @@ public:
         if (status == ZIP_OK) status = ReadOldArchive();
         if (status == ZIP_OK) status = FindAndPlan();
         if (status != ZIP_OK) return status;
-        if (plan_.selected == 0) {
+        if (plan_->selected == 0) {
             report_.Problem(msg::NothingMatched());
             return ZIP_NOTHING_TO_DO;
         }
         AskComment();
-        if (plan_.changes == 0 && comment_ == old_.comment) {
+        if (plan_->changes == 0 && comment_ == oldComment_) {
             report_.Problem(msg::NothingToChange());
             return ZIP_OK;
         }
@@ -173,7 +178,7 @@ public:
         std::size_t kept = static_cast<std::size_t>(writer_->Count()) - added_ - replaced_;
         report_.Problem(msg::Summary(added_, replaced_, kept, unread_));
         if (options_.move) DeleteOriginals();
-        if (unread_ > 0 || !found_.problems.empty() || !found_.unmatched.empty() || !found_.badPatterns.empty())
+        if (unread_ > 0 || !found_->problems.empty() || !found_->unmatched.empty() || !found_->badPatterns.empty())
             return ZIP_PARTIAL;
         return undeleted_ > 0 ? ZIP_DELETE_FAILED : ZIP_OK;
     }
@@ -216,6 +221,7 @@ private:
         }
         char level = options_.level;
         level_ = level >= '0' && level <= '9' ? level - '0' : 6;
+        scratch_ = TempFolder();
         return ZIP_OK;
     }
 
@@ -237,9 +243,13 @@ private:
             return ZIP_READ_FAILED;
         }
         oldSource_ = std::make_unique<FileSource>(oldFile_, size);
-        switch (ReadArchive(*oldSource_, old_)) {
+        oldEntries_ = std::make_unique<RecordSpool>(scratch_);
+        ReadResult read = ReadArchive(*oldSource_, oldComment_,
+                                      [this](const ExistingEntry& entry) { oldEntries_->Add(EncodeExistingEntry(entry)); });
+        if (read != ReadResult::Ok) oldEntries_ = std::make_unique<RecordSpool>(scratch_);
+        switch (read) {
         case ReadResult::Ok:
-            comment_ = old_.comment;
+            comment_ = oldComment_;
             return ZIP_OK;
         case ReadResult::NotZip:
             report_.Problem(msg::NotAZip(archiveName_));
@@ -256,11 +266,13 @@ private:
         walk.shortNames = options_.shortNames != 0;
         walk.ignoreCase = kIgnoreCase;
         walk.exclude = archivePath_;
-        WalkPatterns(root_, patterns_, walk, found_);
-        for (const std::string& link : found_.links) report_.Progress(msg::LinkSkipped(link));
-        for (const WalkProblem& p : found_.problems) report_.Problem(msg::CannotList(p.relative, msg::Reason(p.error)));
-        for (const std::string& p : found_.badPatterns) report_.Problem(msg::OutsideRoot(p));
-        for (const std::string& p : found_.unmatched) report_.Problem(msg::NoMatch(p));
+        found_ = std::make_unique<WalkResult>(scratch_);
+        WalkPatterns(root_, patterns_, walk, *found_);
+        RecordSpool::Reader links = found_->links.Read();
+        for (std::string_view link; links.Next(link);) report_.Progress(msg::LinkSkipped(std::string(link)));
+        for (const WalkProblem& p : found_->problems) report_.Problem(msg::CannotList(p.relative, msg::Reason(p.error)));
+        for (const std::string& p : found_->badPatterns) report_.Problem(msg::OutsideRoot(p));
+        for (const std::string& p : found_->unmatched) report_.Problem(msg::NoMatch(p));
 
         PlanOptions plan;
         plan.mode = options_.freshen ? UpdateMode::Freshen : options_.update ? UpdateMode::Update : UpdateMode::Add;
@@ -272,7 +284,9 @@ private:
         plan.ignoreCase = kIgnoreCase;
         if (options_.volumeLabel) plan.volumeLabel = platform::VolumeLabel(root_);
         std::string first, second;
-        if (MakePlan(old_, found_.items, plan, plan_, first, second) == PlanResult::NameClash) {
+        if (!oldEntries_) oldEntries_ = std::make_unique<RecordSpool>(scratch_);
+        plan_ = std::make_unique<Plan>(scratch_);
+        if (MakePlan(*oldEntries_, found_->items, plan, scratch_, *plan_, first, second) == PlanResult::NameClash) {
             std::string name = first.substr(first.find_last_of('/') + 1);
             report_.Problem(msg::NameClash(first, second, name));
             return ZIP_NAME_CLASH;
@@ -283,20 +297,14 @@ private:
     void AskComment() {
         if (!options_.comment || !callbacks_.comment) return;
         std::vector<char> buffer(kZipCommentCapacity, '\0');
-        std::memcpy(buffer.data(), old_.comment.data(), std::min(old_.comment.size(), buffer.size() - 1));
+        std::memcpy(buffer.data(), oldComment_.data(), std::min(oldComment_.size(), buffer.size() - 1));
         callbacks_.comment(buffer.data());
         buffer.back() = '\0';
         comment_.assign(buffer.data(), strnlen(buffer.data(), buffer.size()));
     }
 
-    bool WritesEncryptedData() const {
-        for (const PlannedEntry& e : plan_.entries)
-            if (e.source == PlannedEntry::Source::File && !found_.items[e.index].info.isDirectory) return true;
-        return false;
-    }
-
     int AskPassword() {
-        if (!options_.encrypt || !WritesEncryptedData()) return ZIP_OK;
+        if (!options_.encrypt || !plan_->readsFiles) return ZIP_OK;
         Secret confirm(kZipPasswordCapacity);
         std::string prompt = text::Utf8ToCp932Lossy(msg::PasswordPrompt());
         std::string again = text::Utf8ToCp932Lossy(msg::PasswordConfirmPrompt());
@@ -326,69 +334,80 @@ private:
 
     int WriteTemporary() {
         platform::Error error;
-        if (!temp_.Create(TempFolder(), error)) {
+        if (!temp_.Create(scratch_, error)) {
             report_.Problem(msg::CannotCreateTemp(msg::Reason(error)));
             return ZIP_OPEN_FAILED;
         }
         output_ = std::make_unique<ArchiveOutput>(temp_.File());
-        writer_ = std::make_unique<ArchiveWriter>(*output_);
+        writer_ = std::make_unique<ArchiveWriter>(*output_, scratch_);
+        stored_ = std::make_unique<RecordSpool>(scratch_);
         // Small files are compressed ahead on all processors; the archive is
         // still written in plan order, so it does not depend on the timing.
         WorkerPool pool(CompressionThreads());
+        RecordSpool::Reader plan = plan_->entries.Read();
+        std::deque<PlannedEntry> window;  // plan entries from position i on
         std::deque<Batch> ahead;  // in plan order
         std::vector<Prepared> ready;  // the results of ahead.front(), once taken
-        std::size_t nextAhead = 0;
+        std::uint64_t nextAhead = 0;
         std::uint64_t bytesAhead = 0;
-        for (std::size_t i = 0; i < plan_.entries.size(); ++i) {
-            while (nextAhead < plan_.entries.size() && bytesAhead < kAheadBudget &&
+        for (std::uint64_t i = 0;; ++i) {
+            for (std::string_view record; window.size() < kPlanAhead && plan.Next(record);)
+                window.push_back(DecodePlannedEntry(record));
+            if (window.empty()) break;
+            std::uint64_t end = i + window.size();
+            while (nextAhead < end && bytesAhead < kAheadBudget &&
                    ahead.size() <= kBatchesPerWorker * std::max(1u, pool.Threads())) {
-                if (nextAhead < i || !IsSmallFile(plan_.entries[nextAhead])) {
+                if (nextAhead < i || !IsSmallFile(window[nextAhead - i])) {
                     ++nextAhead;
                     continue;
                 }
-                ahead.push_back(NextBatch(nextAhead, bytesAhead, pool));
+                ahead.push_back(NextBatch(window, i, nextAhead, bytesAhead, pool));
                 bytesAhead += ahead.back().bytes;
             }
-            const PlannedEntry& entry = plan_.entries[i];
+            const PlannedEntry& entry = window.front();
             int status = ZIP_OK;
             if (!ahead.empty() && ahead.front().first <= i) {
                 Batch& batch = ahead.front();
                 if (ready.empty()) ready = batch.results.get();
                 status = AddPrepared(entry, ready[i - batch.first]);
-                if (i + 1 == batch.first + batch.items.size()) {
+                if (i + 1 == batch.first + batch.count) {
                     bytesAhead -= batch.bytes;
                     ahead.pop_front();
                     ready.clear();
                 }
             } else {
                 switch (entry.source) {
-                case PlannedEntry::Source::Existing: status = CopyOld(entry.index); break;
+                case PlannedEntry::Source::Existing: status = CopyOld(entry.old); break;
                 case PlannedEntry::Source::File: status = AddFile(entry, pool); break;
                 case PlannedEntry::Source::VolumeLabel: status = AddLabel(entry); break;
                 }
             }
             if (status != ZIP_OK) return status;
+            window.pop_front();
         }
         if (!writer_->Finish(comment_)) return WriteFailed();
         return ZIP_OK;
     }
 
-    // Takes the small files from plan entry next on, up to a batch's limits
-    // and without going past the budget, and submits them as one job.
-    Batch NextBatch(std::size_t& next, std::uint64_t bytesAhead, WorkerPool& pool) {
+    // Takes the small files from plan position next on, up to a batch's
+    // limits and without going past the budget, and submits them as one job.
+    // window holds the plan from position first on.
+    Batch NextBatch(const std::deque<PlannedEntry>& window, std::uint64_t first, std::uint64_t& next,
+                    std::uint64_t bytesAhead, WorkerPool& pool) {
         Batch batch;
         batch.first = next;
-        while (next < plan_.entries.size() && IsSmallFile(plan_.entries[next]) && batch.items.size() < kBatchFiles &&
+        std::vector<FoundItem> items;
+        while (next < first + window.size() && IsSmallFile(window[next - first]) && items.size() < kBatchFiles &&
                batch.bytes < kBatchBytes && bytesAhead + batch.bytes < kAheadBudget) {
-            const FoundItem* item = &found_.items[plan_.entries[next].index];
-            batch.items.push_back(item);
-            batch.bytes += InFlightSize(*item);
+            items.push_back(window[next - first].item);
+            batch.bytes += InFlightSize(items.back());
             ++next;
         }
-        batch.results = pool.Submit([this, items = batch.items]() {
+        batch.count = items.size();
+        batch.results = pool.Submit([this, items = std::move(items)]() {
             DeflaterCache cache;
             std::vector<Prepared> results;
-            for (const FoundItem* item : items) results.push_back(Prepare(*item, cache));
+            for (const FoundItem& item : items) results.push_back(Prepare(item, cache));
             return results;
         });
         return batch;
@@ -396,7 +415,7 @@ private:
 
     bool IsSmallFile(const PlannedEntry& entry) const {
         if (entry.source != PlannedEntry::Source::File) return false;
-        const platform::FileInfo& info = found_.items[entry.index].info;
+        const platform::FileInfo& info = entry.item.info;
         return !info.isDirectory && info.size <= kSmallFile;
     }
 
@@ -434,9 +453,9 @@ private:
         return ZIP_WRITE_FAILED;
     }
 
-    int CopyOld(std::size_t index) {
+    int CopyOld(const ExistingEntry& old) {
         EntryRecord record;
-        switch (writer_->CopyEntry(*oldSource_, old_.entries[index], record)) {
+        switch (writer_->CopyEntry(*oldSource_, old, record)) {
         case ArchiveWriter::CopyResult::ReadFailed:
             report_.Problem(msg::CannotReadArchive(archiveName_, msg::Reason(oldSource_->LastError())));
             return ZIP_READ_FAILED;
@@ -488,17 +507,16 @@ private:
 
     void Stored(const PlannedEntry& entry, const EntryRecord& record, const CompressSettings& settings,
                 const CompressedEntry& result) {
-        const std::string name(entry.name);
         Record(record);
-        ++(entry.replaces >= 0 ? replaced_ : added_);
-        stored_.push_back(entry.index);
-        report_.Progress(msg::Added(name, entry.replaces >= 0, settings.deflate, result.size,
+        ++(entry.replaces ? replaced_ : added_);
+        stored_->Add(EncodeFoundItem(entry.item));
+        report_.Progress(msg::Added(entry.name, entry.replaces, settings.deflate, result.size,
                                     result.compressedSize, result.converted, settings.encrypt));
     }
 
     int AddPrepared(const PlannedEntry& entry, const Prepared& prepared) {
-        const std::string name(entry.name);
-        const FoundItem& item = found_.items[entry.index];
+        const std::string& name = entry.name;
+        const FoundItem& item = entry.item;
         if (Cancelled(name, item.info.size)) {
             report_.Problem(msg::Cancelled());
             return ZIP_CANCELLED;
@@ -519,8 +537,8 @@ private:
 
     // Larger files stream into the archive, deflated in blocks on the pool.
     int AddFile(const PlannedEntry& entry, WorkerPool& pool) {
-        const std::string name(entry.name);
-        const FoundItem& item = found_.items[entry.index];
+        const std::string& name = entry.name;
+        const FoundItem& item = entry.item;
         if (Cancelled(name, item.info.size)) {
             report_.Problem(msg::Cancelled());
             return ZIP_CANCELLED;
@@ -565,16 +583,15 @@ private:
     // A file that could not be read: reported, and the entry it was to
     // replace stays as it was.
     int Unreadable(const PlannedEntry& entry, const std::string& problem) {
-        const std::string name(entry.name);
         report_.Problem(problem);
         ++unread_;
-        if (entry.replaces < 0) return ZIP_OK;
-        report_.Problem(msg::KeptOldEntry(name));
-        return CopyOld(static_cast<std::size_t>(entry.replaces));
+        if (!entry.replaces) return ZIP_OK;
+        report_.Problem(msg::KeptOldEntry(entry.name));
+        return CopyOld(entry.old);
     }
 
     int AddLabel(const PlannedEntry& entry) {
-        const std::string name(entry.name);
+        const std::string& name = entry.name;
         if (Cancelled(name, 0)) {
             report_.Problem(msg::Cancelled());
             return ZIP_CANCELLED;
@@ -590,7 +607,7 @@ private:
         record.localExtra = record.centralExtra = stored.extra;
         if (!writer_->BeginEntry(record)) return WriteFailed();
         Record(record);
-        ++(entry.replaces >= 0 ? replaced_ : added_);
+        ++(entry.replaces ? replaced_ : added_);
         report_.Progress(msg::AddedVolumeLabel(name));
         return ZIP_OK;
     }
@@ -619,11 +636,24 @@ private:
     // A file changed since it was found is kept: the archive holds an older content.
     void DeleteOriginals() {
         std::size_t deleted = 0;
-        for (std::size_t index : stored_) {
-            const FoundItem& item = found_.items[index];
+        try {
+            DeleteStoredFiles(deleted);
+            RemoveEmptiedFolders();
+        } catch (const ScratchError& e) {
+            // The new archive is in place: what was not deleted stays.
+            ++undeleted_;
+            report_.Problem(msg::DeletingStopped(msg::Reason(e.error)));
+        }
+        report_.Progress(msg::Deleted(deleted));
+    }
+
+    void DeleteStoredFiles(std::size_t& deleted) {
+        RecordSpool::Reader stored = stored_->Read();
+        for (std::string_view record; stored.Next(record);) {
+            FoundItem item = DecodeFoundItem(record);
             platform::FileInfo now;
             platform::Error error;
-            if (!item.info.isDirectory && platform::Stat(item.path, now, error) &&
+            if (platform::Stat(item.path, now, error) &&
                 (now.size != item.info.size || now.modified != item.info.modified)) {
                 ++undeleted_;
                 report_.Problem(msg::ChangedSinceStored(item.relative));
@@ -631,16 +661,22 @@ private:
                 ++deleted;
             } else {
                 ++undeleted_;
-                report_.Problem(msg::CannotDelete(found_.items[index].relative, msg::Reason(error)));
+                report_.Problem(msg::CannotDelete(item.relative, msg::Reason(error)));
             }
         }
-        std::vector<const platform::Path*> folders;
-        for (const FoundItem& item : found_.items)
-            if (item.info.isDirectory) folders.push_back(&item.path);
-        std::sort(folders.begin(), folders.end(),
-                  [](const platform::Path* a, const platform::Path* b) { return a->size() > b->size(); });
-        for (const platform::Path* folder : folders) platform::RemoveEmptyDirectory(*folder);
-        report_.Progress(msg::Deleted(deleted));
+    }
+
+    // The deepest folders first: a folder empties once those below it go.
+    void RemoveEmptiedFolders() {
+        RecordSorter folders(scratch_);
+        RecordSpool::Reader found = found_->items.Read();
+        for (std::string_view record; found.Next(record);) {
+            FoundItem item = DecodeFoundItem(record);
+            if (item.info.isDirectory)
+                folders.Add(NumberKey(UINT64_MAX - item.path.size()), RecordOut().Path(item.path).Data());
+        }
+        folders.Sort();
+        for (std::string_view key, path; folders.Next(key, path);) platform::RemoveEmptyDirectory(RecordIn(path).Path());
     }
 
     const ZipCallbacks& callbacks_;
@@ -656,18 +692,20 @@ private:
     std::int64_t dateLimit_ = 0;
     int level_ = 6;
 
+    platform::Path scratch_;  // where the temporary archive and the scratch files go
     platform::File oldFile_;
     std::unique_ptr<FileSource> oldSource_;
-    ExistingArchive old_;
-    WalkResult found_;
-    Plan plan_;
+    std::unique_ptr<RecordSpool> oldEntries_;  // ExistingEntry records
+    std::string oldComment_;
+    std::unique_ptr<WalkResult> found_;
+    std::unique_ptr<Plan> plan_;
     std::string comment_;
     Secret password_{kZipPasswordCapacity};
 
     TempArchive temp_;
     std::unique_ptr<ArchiveOutput> output_;
     std::unique_ptr<ArchiveWriter> writer_;
-    std::vector<std::size_t> stored_;   // found items now in the archive
+    std::unique_ptr<RecordSpool> stored_;  // FoundItem records of the files now in the archive
     std::size_t added_ = 0, replaced_ = 0, unread_ = 0, undeleted_ = 0;
     std::int64_t newestEntry_ = 0;  // of the entries written, volume labels aside
 };
@@ -681,5 +719,8 @@ int RunArchive(const ZipCallbacks& callbacks, const RequestOptions& options, con
     } catch (const std::bad_alloc&) {
         Reporter(callbacks.print, false).Problem(msg::NoMemory());
         return ZIP_NO_MEMORY;
+    } catch (const ScratchError& e) {
+        Reporter(callbacks.print, false).Problem(msg::CannotWriteTemp(msg::Reason(e.error)));
+        return ZIP_WRITE_FAILED;
     }
 }

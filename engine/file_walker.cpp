@@ -1,15 +1,17 @@
 #include "file_walker.h"
 
+
 #include "name_pattern.h"
 #include "text_codec.h"
 #include "worker_pool.h"
 
 #include <algorithm>
+#include <deque>
+#include <future>
 #include <map>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace {
 
@@ -17,7 +19,6 @@ namespace {
 // wine server), so a tree's folders are listed several at a time, by more
 // threads than there are processors.
 constexpr unsigned kListingThreads = 4;
-constexpr std::size_t kFoldersPerJob = 16;
 
 struct FolderListing {
     bool listed = false;
@@ -32,6 +33,53 @@ FolderListing ListFolder(const platform::Path& dir) {
               [](const platform::FileInfo& a, const platform::FileInfo& b) { return a.name < b.name; });
     return listing;
 }
+
+// Lists the folders the walk will enter next, in the order it will enter
+// them, a few at a time on the listing threads. The walk announces a
+// folder's subfolders when it gets to the folder: they come before the
+// folders announced earlier. At most kAhead listings are held ahead.
+class ListingAhead {
+public:
+    void Announce(std::vector<platform::Path> folders) {
+        upcoming_.insert(upcoming_.begin(), std::make_move_iterator(folders.begin()),
+                         std::make_move_iterator(folders.end()));
+        TopUp();
+    }
+
+    FolderListing Take(const platform::Path& dir) {
+        auto found = std::find_if(listing_.begin(), listing_.end(), [&](const Pending& p) { return p.folder == dir; });
+        FolderListing listing;
+        if (found == listing_.end()) {
+            listing = ListFolder(dir);
+        } else {
+            listing = found->listing.get();
+            listing_.erase(found);
+        }
+        TopUp();
+        return listing;
+    }
+
+private:
+    struct Pending {
+        platform::Path folder;
+        std::future<FolderListing> listing;
+    };
+
+    void TopUp() {
+        while (listing_.size() < kAhead && !upcoming_.empty()) {
+            if (!pool_) pool_ = std::make_unique<WorkerPool>(kListingThreads);
+            platform::Path folder = std::move(upcoming_.front());
+            upcoming_.pop_front();
+            auto listing = pool_->Submit([folder]() { return ListFolder(folder); });
+            listing_.push_back({std::move(folder), std::move(listing)});
+        }
+    }
+
+    static constexpr std::size_t kAhead = 32;
+    std::deque<platform::Path> upcoming_;
+    std::deque<Pending> listing_;
+    std::unique_ptr<WorkerPool> pool_;
+};
 
 class Walker {
 public:
@@ -52,7 +100,7 @@ public:
                 ++matches_;
                 Add(path, child, entry);
                 if (entry.isDirectory) {
-                    ListAhead(path);
+                    ahead_.Announce({path});
                     Tree(path, child);
                 }
             } else if (entry.isDirectory) {
@@ -109,9 +157,7 @@ private:
     }
 
     bool List(const platform::Path& dir, const std::string& relative, std::vector<platform::FileInfo>& entries) {
-        auto ahead = listedAhead_.find(dir);
-        FolderListing listing = ahead == listedAhead_.end() ? ListFolder(dir) : std::move(ahead->second);
-        if (ahead != listedAhead_.end()) listedAhead_.erase(ahead);
+        FolderListing listing = ahead_.Take(dir);
         if (!listing.listed) {
             result_.problems.push_back({relative.empty() ? "." : relative, listing.error});
             return false;
@@ -126,38 +172,6 @@ private:
                (options_.systemFiles || !(entry.attributes & (platform::kAttrHidden | platform::kAttrSystem)));
     }
 
-    // Lists dir's whole tree ahead of the walk, one depth at a time.
-    void ListAhead(const platform::Path& dir) {
-        if (!listers_) listers_ = std::make_unique<WorkerPool>(kListingThreads);
-        WorkerPool& pool = *listers_;
-        std::vector<platform::Path> depth{dir};
-        while (!depth.empty()) {
-            std::vector<std::future<std::vector<FolderListing>>> jobs;
-            for (std::size_t first = 0; first < depth.size(); first += kFoldersPerJob) {
-                // A job owns its folders: one that fails must not leave others
-                // reading what this function has given up.
-                std::vector<platform::Path> folders(depth.begin() + first,
-                                                    depth.begin() + std::min(depth.size(), first + kFoldersPerJob));
-                jobs.push_back(pool.Submit([folders = std::move(folders)]() {
-                    std::vector<FolderListing> listings;
-                    for (const platform::Path& folder : folders) listings.push_back(ListFolder(folder));
-                    return listings;
-                }));
-            }
-            std::vector<platform::Path> next;
-            for (std::size_t job = 0; job < jobs.size(); ++job) {
-                std::vector<FolderListing> listings = jobs[job].get();
-                for (std::size_t i = 0; i < listings.size(); ++i) {
-                    const platform::Path& folder = depth[job * kFoldersPerJob + i];
-                    for (const platform::FileInfo& entry : listings[i].entries)
-                        if (Enters(entry)) next.push_back(platform::Join(folder, entry.name));
-                    listedAhead_.emplace(folder, std::move(listings[i]));
-                }
-            }
-            depth = std::move(next);
-        }
-    }
-
     std::string Child(const std::string& relative, const platform::Path& path, const platform::FileInfo& entry) {
         std::string name = platform::ToUtf8(options_.shortNames ? platform::ShortName(path) : entry.name);
         return relative.empty() ? name : relative + '/' + name;
@@ -167,23 +181,24 @@ private:
     bool Admit(const platform::Path& path, const std::string& relative, const platform::FileInfo& entry) {
         if (!options_.systemFiles && (entry.attributes & (platform::kAttrHidden | platform::kAttrSystem))) return false;
         if (entry.isLink) {
-            result_.links.push_back(relative);
+            result_.links.Add(relative);
             return false;
         }
         return options_.exclude.empty() || !platform::SamePath(path, options_.exclude);
     }
 
+    // An item found twice (patterns that overlap) is dropped by the plan.
     void Add(const platform::Path& path, const std::string& relative, const platform::FileInfo& entry) {
-        if (seen_.count(path)) return;
-        FoundItem& item = result_.items.emplace_back(FoundItem{path, relative, entry});
-        item.info.name.clear();
-        item.info.name.shrink_to_fit();
-        seen_.insert(item.path);
+        result_.items.Add(EncodeFoundItem(FoundItem{path, relative, entry}));
     }
 
     void Tree(const platform::Path& dir, const std::string& relative) {
         std::vector<platform::FileInfo> entries;
         if (!List(dir, relative, entries)) return;
+        std::vector<platform::Path> folders;
+        for (const platform::FileInfo& entry : entries)
+            if (Enters(entry)) folders.push_back(platform::Join(dir, entry.name));
+        ahead_.Announce(std::move(folders));
         for (const platform::FileInfo& entry : entries) {
             platform::Path path = platform::Join(dir, entry.name);
             std::string child = Child(relative, path, entry);
@@ -195,11 +210,8 @@ private:
 
     const WalkOptions& options_;
     WalkResult& result_;
-    // Views of the items' paths, which a deque never moves.
-    std::unordered_set<std::basic_string_view<platform::PathChar>> seen_;
     std::map<platform::Path, Listing> listings_;
-    std::unordered_map<platform::Path, FolderListing> listedAhead_;  // taken out as the walk gets there
-    std::unique_ptr<WorkerPool> listers_;
+    ListingAhead ahead_;
     std::size_t matches_ = 0;
 };
 
@@ -224,6 +236,28 @@ bool Split(const std::string& pattern, std::vector<std::u32string>& components) 
 }
 
 }  // namespace
+
+std::string EncodeFoundItem(const FoundItem& item) {
+    RecordOut out;
+    out.Path(item.path).Str(item.relative).U32(item.info.attributes);
+    out.U8(static_cast<std::uint8_t>(item.info.isDirectory | item.info.isLink << 1));
+    out.U64(item.info.size).I64(item.info.modified);
+    return out.Data();
+}
+
+FoundItem DecodeFoundItem(std::string_view record) {
+    RecordIn in(record);
+    FoundItem item;
+    item.path = in.Path();
+    item.relative = in.Str();
+    item.info.attributes = in.U32();
+    std::uint8_t flags = in.U8();
+    item.info.isDirectory = flags & 1;
+    item.info.isLink = flags & 2;
+    item.info.size = in.U64();
+    item.info.modified = in.I64();
+    return item;
+}
 
 void WalkPatterns(const platform::Path& root, const std::vector<std::string>& patterns, const WalkOptions& options,
                   WalkResult& result) {

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "platform.h"
+#include "record_store.h"
 
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -14,6 +14,9 @@ struct FoundItem {
     std::string relative;     // UTF-8, '/'-separated, from the root (short names when asked)
     platform::FileInfo info;  // info.name is not kept: path ends with it
 };
+
+std::string EncodeFoundItem(const FoundItem& item);
+FoundItem DecodeFoundItem(std::string_view record);
 
 struct WalkOptions {
     bool systemFiles = false;   // take hidden and system files and folders too
@@ -28,8 +31,9 @@ struct WalkProblem {
 };
 
 struct WalkResult {
-    std::deque<FoundItem> items;          // files and folders, each once, in walk order
-    std::vector<std::string> links;       // links that were skipped
+    explicit WalkResult(const platform::Path& scratch) : items(scratch), links(scratch) {}
+    RecordSpool items;                    // FoundItem records in walk order; twice where patterns overlap
+    RecordSpool links;                    // links that were skipped
     std::vector<WalkProblem> problems;    // folders that could not be listed
     std::vector<std::string> badPatterns; // patterns that leave the root ("..")
     std::vector<std::string> unmatched;   // patterns that matched nothing

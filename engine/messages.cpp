@@ -54,6 +54,9 @@ std::string NoMatch(const std::string& pattern) {
 std::string CannotDelete(const std::string& name, const std::string& reason) {
     return "  エラー: " + name + " を削除できません (" + reason + ")。";
 }
+std::string DeletingStopped(const std::string& reason) {
+    return "エラー: 作業ファイルを読めないため、残りの元のファイルは削除しませんでした (" + reason + ")。";
+}
 std::string ChangedSinceStored(const std::string& name) {
     return "  エラー: " + name + " は書庫に入れた後に変更されたので、削除しませんでした。";
 }

@@ -27,6 +27,7 @@ std::string OutsideRoot(const std::string& pattern);
 std::string NoMatch(const std::string& pattern);
 std::string CannotDelete(const std::string& name, const std::string& reason);
 std::string ChangedSinceStored(const std::string& name);
+std::string DeletingStopped(const std::string& reason);
 std::string TempLeftBehind(const std::string& reason);
 
 std::string BadRequest(const std::string& what);

@@ -58,6 +58,8 @@ public:
     bool OpenRead(const Path& path, Error& error);
     // Creates a new file that must not exist yet, for reading and writing.
     bool CreateNew(const Path& path, Error& error);
+    // Creates a new file that goes when it is closed or the process ends.
+    bool CreateScratch(const Path& path, Error& error);
 
     bool IsOpen() const;
     // Reads up to size bytes; fewer only at the end of the file.

@@ -74,6 +74,14 @@ bool File::CreateNew(const Path& path, Error& error) {
     return fd_ >= 0 || Fail(error, errno);
 }
 
+bool File::CreateScratch(const Path& path, Error& error) {
+    if (!CreateNew(path, error)) return false;
+    if (unlink(path.c_str()) == 0) return true;
+    Fail(error, errno);
+    Close();
+    return false;
+}
+
 bool File::IsOpen() const { return fd_ >= 0; }
 
 bool File::Read(void* buffer, std::size_t size, std::size_t& got, Error& error) {

@@ -115,6 +115,15 @@ bool File::CreateNew(const Path& path, Error& error) {
     return true;
 }
 
+bool File::CreateScratch(const Path& path, Error& error) {
+    Close();
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return FailLast(error);
+    handle_ = h;
+    return true;
+}
+
 bool File::IsOpen() const { return handle_ != nullptr; }
 
 bool File::Read(void* buffer, std::size_t size, std::size_t& got, Error& error) {

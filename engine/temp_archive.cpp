@@ -6,11 +6,12 @@
 
 namespace {
 
-bool CreateUnique(const platform::Path& folder, platform::File& file, platform::Path& path, platform::Error& error) {
+bool CreateUnique(const platform::Path& folder, platform::File& file, platform::Path& path, platform::Error& error,
+                  bool scratch = false) {
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
         path = platform::Join(folder, platform::FromUtf8("~tirvo" + std::to_string(random() % 1000000) + ".tmp"));
-        if (file.CreateNew(path, error)) return true;
+        if (scratch ? file.CreateScratch(path, error) : file.CreateNew(path, error)) return true;
         if (error.kind == platform::ErrorKind::NotFound || error.kind == platform::ErrorKind::AccessDenied) break;
     }
     path.clear();
@@ -30,6 +31,11 @@ bool CopyContents(const platform::Path& from, platform::File& to, platform::Erro
 }
 
 }  // namespace
+
+bool CreateScratchFile(const platform::Path& folder, platform::File& file, platform::Error& error) {
+    platform::Path path;
+    return CreateUnique(folder, file, path, error, true);
+}
 
 TempArchive::~TempArchive() {
     platform::Error ignored;

@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <optional>
 
+// A file of the run's own in folder, with a name of its own, that goes when
+// it is closed or the process ends.
+bool CreateScratchFile(const platform::Path& folder, platform::File& file, platform::Error& error);
+
 class TempArchive {
 public:
     TempArchive() = default;

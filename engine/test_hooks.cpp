@@ -2,6 +2,7 @@
 // lets a test make the n-th read, write, flush, rename or delete fail, and
 // count the calls of each.
 #include "fault_injection.h"
+#include "record_store.h"
 
 extern "C" __attribute__((visibility("default"))) void ZpTestArmFault(int op, int n) {
     if (op >= 0 && op < static_cast<int>(platform::FaultOp::Count)) platform::ArmFault(static_cast<platform::FaultOp>(op), n);
@@ -11,3 +12,7 @@ extern "C" __attribute__((visibility("default"))) int ZpTestFaultPending(int op)
     if (op < 0 || op >= static_cast<int>(platform::FaultOp::Count)) return 0;
     return platform::FaultPending(static_cast<platform::FaultOp>(op));
 }
+
+// Bytes of records each of the run's stores keeps in memory before it
+// spills to a scratch file: small, so that small runs spill too.
+extern "C" __attribute__((visibility("default"))) void ZpTestSetRecordBudget(unsigned bytes) { SetRecordBudget(bytes); }

@@ -3,7 +3,7 @@
 #include "dos_time.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <optional>
 
 namespace {
 
@@ -13,21 +13,19 @@ bool PassesDate(const platform::FileInfo& info, const PlanOptions& options) {
     return true;
 }
 
-std::string_view ArchiveName(const FoundItem& item, bool junkDirs, Plan& plan) {
-    std::string_view relative = item.relative;
+std::string ArchiveName(const FoundItem& item, bool junkDirs) {
+    const std::string& relative = item.relative;
     if (junkDirs) return relative.substr(relative.find_last_of('/') + 1);
-    if (item.info.isDirectory) return plan.names.emplace_back(item.relative + '/');
+    if (item.info.isDirectory) return relative + '/';
     return relative;
 }
 
-// The name as the file system compares it; a folded copy, kept in folded,
-// only for a name with capitals when case is ignored.
-std::string_view NameKey(std::string_view name, bool ignoreCase, std::deque<std::string>& folded) {
-    if (!ignoreCase || std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
-        return name;
-    std::string& key = folded.emplace_back(name);
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+// The name as the file system compares it.
+std::string NameKey(std::string_view name, bool ignoreCase) {
+    std::string key(name);
+    if (ignoreCase)
+        for (char& c : key)
+            if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
     return key;
 }
 
@@ -36,75 +34,248 @@ bool IsVolumeLabel(const ExistingEntry& entry) {
            !(entry.externalAttributes & 0x10);
 }
 
-}  // namespace
+enum Tag : std::uint8_t { kOld, kItem };
 
-PlanResult MakePlan(const ExistingArchive& archive, const std::deque<FoundItem>& items, const PlanOptions& options,
-                    Plan& plan, std::string& first, std::string& second) {
-    plan = Plan();
-    std::deque<std::string> folded;
-    std::unordered_map<std::string_view, std::size_t> existing(archive.entries.size());
-    for (std::size_t i = 0; i < archive.entries.size(); ++i)
-        existing.emplace(NameKey(archive.entries[i].name, options.ignoreCase, folded), i);
+// One name's old entry and items, as the sort by name brings them together:
+// the old entries first, each side in its own order.
+struct NameGroup {
+    std::string key;
+    std::optional<std::uint32_t> oldTime;  // packed DOS time of the first old entry of that name
+    std::uint64_t oldIndex = 0;
+    std::optional<std::uint64_t> seq;      // the item that takes the name
+    std::string relative, name, item;      // its relative path, archive name and record
+};
 
-    // Old entries keep their places; a replaced one is rewritten where it was.
-    std::vector<PlannedEntry> inPlace(archive.entries.size());
-    for (std::size_t i = 0; i < archive.entries.size(); ++i)
-        inPlace[i] = {PlannedEntry::Source::Existing, i, archive.entries[i].name, -1};
-    std::vector<PlannedEntry> appended;
+class Planner {
+public:
+    Planner(const PlanOptions& options, const platform::Path& scratch, Plan& plan)
+        : options_(options), scratch_(scratch), plan_(plan), byName_(scratch), replacing_(scratch),
+          appended_(scratch) {}
 
-    std::unordered_map<std::string_view, std::size_t> taken;  // archive name -> the item that took it
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const FoundItem& item = items[i];
-        bool directory = item.info.isDirectory;
-        if (directory && (options.junkDirs || options.noDirEntries)) continue;
-        if (!PassesDate(item.info, options)) continue;
-        ++plan.selected;
-        std::string_view name = ArchiveName(item, options.junkDirs, plan);
-        std::string_view key = NameKey(name, options.ignoreCase, folded);
-        auto [at, fresh] = taken.emplace(key, i);
-        if (!fresh) {
-            first = items[at->second].relative;
-            second = item.relative;
+    PlanResult Run(RecordSpool& oldEntries, RecordSpool& items, std::string& first, std::string& second) {
+        Gather(oldEntries, items);
+        Decide();
+        if (clash_) {
+            first = clashFirst_;
+            second = clashSecond_;
             return PlanResult::NameClash;
         }
-        auto old = existing.find(key);
-        PlannedEntry entry{PlannedEntry::Source::File, i, name, -1};
-        if (old == existing.end()) {
-            if (options.mode == UpdateMode::Freshen) continue;
-            appended.push_back(entry);
-            ++plan.changes;
-            continue;
+        replacing_.Sort();
+        appended_.Sort();
+        if (options_.volumeLabel.empty()) {
+            Order(oldEntries, plan_.entries);
+        } else {
+            RecordSpool kept(scratch_);
+            bool placed = Order(oldEntries, kept);
+            if (!placed) plan_.entries.Add(Label(nullptr));
+            RecordSpool::Reader reader = kept.Read();
+            for (std::string_view record; reader.Next(record);) plan_.entries.Add(record);
+            ++plan_.changes;
         }
-        if (directory) continue;  // an existing folder entry stays as it is
-        const ExistingEntry& oldEntry = archive.entries[old->second];
-        DosTime oldTime{oldEntry.dosTime, oldEntry.dosDate};
-        bool newer = ToDosTime(item.info.modified).Packed() > oldTime.Packed();
-        if (options.mode != UpdateMode::Add && !newer) continue;
-        entry.replaces = static_cast<std::ptrdiff_t>(old->second);
-        inPlace[old->second] = entry;
-        ++plan.changes;
+        std::string_view key, payload;
+        while (appended_.Next(key, payload)) Add(FileEntry(payload, nullptr));
+        return PlanResult::Ok;
     }
 
-    if (!options.volumeLabel.empty()) {
-        PlannedEntry label{PlannedEntry::Source::VolumeLabel, 0, plan.names.emplace_back(options.volumeLabel), -1};
-        bool placed = false;
-        for (PlannedEntry& entry : inPlace) {
-            if (entry.source != PlannedEntry::Source::Existing || !IsVolumeLabel(archive.entries[entry.index]))
+private:
+    // Sorts the old entries and the selected items by name.
+    void Gather(RecordSpool& oldEntries, RecordSpool& items) {
+        RecordSpool::Reader olds = oldEntries.Read();
+        std::uint64_t index = 0;
+        for (std::string_view record; olds.Next(record); ++index) {
+            ExistingEntry entry = DecodeExistingEntry(record);
+            DosTime time{entry.dosTime, entry.dosDate};
+            byName_.Add(NameKey(entry.name, options_.ignoreCase),
+                        RecordOut().U8(kOld).U64(index).U32(time.Packed()).Data());
+        }
+        RecordSpool::Reader found = items.Read();
+        std::uint64_t seq = 0;
+        for (std::string_view record; found.Next(record); ++seq) {
+            FoundItem item = DecodeFoundItem(record);
+            if (item.info.isDirectory && (options_.junkDirs || options_.noDirEntries)) continue;
+            if (!PassesDate(item.info, options_)) continue;
+            std::string name = ArchiveName(item, options_.junkDirs);
+            byName_.Add(NameKey(name, options_.ignoreCase),
+                        RecordOut().U8(kItem).U64(seq).Str(item.relative).Str(name).Str(record).Data());
+        }
+        byName_.Sort();
+    }
+
+    void Decide() {
+        NameGroup group;
+        std::string_view key, payload;
+        while (byName_.Next(key, payload)) {
+            if (key != group.key || (!group.oldTime && !group.seq)) {
+                Settle(group);
+                group = NameGroup();
+                group.key = key;
+            }
+            RecordIn in(payload);
+            if (in.U8() == kOld) {
+                std::uint64_t index = in.U64();
+                std::uint32_t time = in.U32();
+                if (!group.oldTime) {
+                    group.oldIndex = index;
+                    group.oldTime = time;
+                }
                 continue;
-            if (placed) {
-                entry.index = SIZE_MAX;  // a second old label goes
-            } else {
-                label.replaces = static_cast<std::ptrdiff_t>(entry.index);
-                entry = label;
-                placed = true;
+            }
+            std::uint64_t seq = in.U64();
+            std::string_view relative = in.Str();
+            if (!group.seq) {
+                group.seq = seq;
+                group.relative = relative;
+                group.name = in.Str();
+                group.item = in.Str();
+            } else if (relative != group.relative && (!clash_ || seq < clashSeq_)) {
+                // Two files for one name; the one met first in walk order is reported.
+                clash_ = true;
+                clashSeq_ = seq;
+                clashFirst_ = group.relative;
+                clashSecond_ = relative;
             }
         }
-        if (!placed) plan.entries.push_back(label);
-        ++plan.changes;
+        Settle(group);
     }
-    plan.entries.reserve(plan.entries.size() + inPlace.size() + appended.size());
-    for (PlannedEntry& entry : inPlace)
-        if (entry.index != SIZE_MAX) plan.entries.push_back(entry);
-    for (PlannedEntry& entry : appended) plan.entries.push_back(entry);
-    return PlanResult::Ok;
+
+    // What becomes of the name's item: added, replacing the old entry, or nothing.
+    void Settle(const NameGroup& group) {
+        if (!group.seq) return;
+        ++plan_.selected;
+        std::string payload = RecordOut().Str(group.name).Str(group.item).Data();
+        if (!group.oldTime) {
+            if (options_.mode == UpdateMode::Freshen) return;
+            appended_.Add(NumberKey(*group.seq), payload);
+            ++plan_.changes;
+            return;
+        }
+        FoundItem item = DecodeFoundItem(group.item);
+        if (item.info.isDirectory) return;  // an existing folder entry stays as it is
+        bool newer = ToDosTime(item.info.modified).Packed() > *group.oldTime;
+        if (options_.mode != UpdateMode::Add && !newer) return;
+        replacing_.Add(NumberKey(group.oldIndex), payload);
+        ++plan_.changes;
+    }
+
+    // Old entries keep their places; a replaced one is rewritten where it was.
+    // True when an old volume label took the new one's place.
+    bool Order(RecordSpool& oldEntries, RecordSpool& out) {
+        std::string_view key, payload;
+        bool pending = replacing_.Next(key, payload);
+        bool placed = false;
+        RecordSpool::Reader olds = oldEntries.Read();
+        std::uint64_t index = 0;
+        for (std::string_view record; olds.Next(record); ++index) {
+            ExistingEntry old = DecodeExistingEntry(record);
+            if (pending && KeyNumber(key) == index) {
+                out.Add(EncodePlannedEntry(FileEntry(payload, &old)));
+                pending = replacing_.Next(key, payload);
+            } else if (!options_.volumeLabel.empty() && IsVolumeLabel(old)) {
+                if (!placed) out.Add(Label(&old));  // a second old label goes
+                placed = true;
+            } else {
+                PlannedEntry kept;
+                kept.old = std::move(old);
+                out.Add(EncodePlannedEntry(kept));
+            }
+        }
+        return placed;
+    }
+
+    PlannedEntry FileEntry(std::string_view payload, ExistingEntry* replaced) {
+        RecordIn in(payload);
+        PlannedEntry entry;
+        entry.source = PlannedEntry::Source::File;
+        entry.name = in.Str();
+        entry.item = DecodeFoundItem(in.Str());
+        if (replaced) {
+            entry.old = std::move(*replaced);
+            entry.replaces = true;
+        }
+        if (!entry.item.info.isDirectory) plan_.readsFiles = true;
+        return entry;
+    }
+
+    std::string Label(ExistingEntry* replaced) {
+        PlannedEntry label;
+        label.source = PlannedEntry::Source::VolumeLabel;
+        label.name = options_.volumeLabel;
+        if (replaced) {
+            label.old = std::move(*replaced);
+            label.replaces = true;
+        }
+        return EncodePlannedEntry(label);
+    }
+
+    void Add(const PlannedEntry& entry) { plan_.entries.Add(EncodePlannedEntry(entry)); }
+
+    const PlanOptions& options_;
+    const platform::Path& scratch_;
+    Plan& plan_;
+    RecordSorter byName_;     // old entries and items by name
+    RecordSorter replacing_;  // items that replace an old entry, by its index
+    RecordSorter appended_;   // items added after the old entries, in walk order
+    bool clash_ = false;
+    std::uint64_t clashSeq_ = 0;
+    std::string clashFirst_, clashSecond_;
+};
+
+}  // namespace
+
+std::string EncodeExistingEntry(const ExistingEntry& e) {
+    RecordOut out;
+    out.Str(e.storedName).Str(e.name).U32(e.versionMadeBy).U32(e.versionNeeded).U32(e.flags).U32(e.method);
+    out.U32(e.dosTime).U32(e.dosDate).U32(e.crc).U64(e.compressedSize).U64(e.size).U32(e.internalAttributes);
+    out.U32(e.externalAttributes).Str(e.extra).Str(e.comment).U64(e.localOffset).U64(e.recordSize);
+    return out.Data();
+}
+
+ExistingEntry DecodeExistingEntry(std::string_view record) {
+    RecordIn in(record);
+    ExistingEntry e;
+    e.storedName = in.Str();
+    e.name = in.Str();
+    e.versionMadeBy = static_cast<std::uint16_t>(in.U32());
+    e.versionNeeded = static_cast<std::uint16_t>(in.U32());
+    e.flags = static_cast<std::uint16_t>(in.U32());
+    e.method = static_cast<std::uint16_t>(in.U32());
+    e.dosTime = static_cast<std::uint16_t>(in.U32());
+    e.dosDate = static_cast<std::uint16_t>(in.U32());
+    e.crc = in.U32();
+    e.compressedSize = in.U64();
+    e.size = in.U64();
+    e.internalAttributes = static_cast<std::uint16_t>(in.U32());
+    e.externalAttributes = in.U32();
+    e.extra = in.Str();
+    e.comment = in.Str();
+    e.localOffset = in.U64();
+    e.recordSize = in.U64();
+    return e;
+}
+
+std::string EncodePlannedEntry(const PlannedEntry& entry) {
+    RecordOut out;
+    out.U8(static_cast<std::uint8_t>(entry.source)).U8(entry.replaces).Str(entry.name);
+    bool hasOld = entry.source == PlannedEntry::Source::Existing || entry.replaces;
+    out.Str(hasOld ? EncodeExistingEntry(entry.old) : std::string());
+    out.Str(entry.source == PlannedEntry::Source::File ? EncodeFoundItem(entry.item) : std::string());
+    return out.Data();
+}
+
+PlannedEntry DecodePlannedEntry(std::string_view record) {
+    RecordIn in(record);
+    PlannedEntry entry;
+    entry.source = static_cast<PlannedEntry::Source>(in.U8());
+    entry.replaces = in.U8() != 0;
+    entry.name = in.Str();
+    std::string_view old = in.Str();
+    if (!old.empty()) entry.old = DecodeExistingEntry(old);
+    std::string_view item = in.Str();
+    if (!item.empty()) entry.item = DecodeFoundItem(item);
+    return entry;
+}
+
+PlanResult MakePlan(RecordSpool& oldEntries, RecordSpool& items, const PlanOptions& options,
+                    const platform::Path& scratch, Plan& plan, std::string& first, std::string& second) {
+    return Planner(options, scratch, plan).Run(oldEntries, items, first, second);
 }

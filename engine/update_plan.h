@@ -7,10 +7,8 @@
 #include "file_walker.h"
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
-#include <vector>
 
 enum class UpdateMode {
     Add,      // add every file, replacing entries of the same name
@@ -32,16 +30,23 @@ struct PlanOptions {
 struct PlannedEntry {
     enum class Source { Existing, File, VolumeLabel };
     Source source = Source::Existing;
-    std::size_t index = 0;          // into the old entries or the found items
-    std::string_view name;          // UTF-8 name in the archive; in the item, the old entry or Plan::names
-    std::ptrdiff_t replaces = -1;   // the old entry a file takes the place of
+    ExistingEntry old;       // Existing: the entry kept; otherwise the entry replaced, if replaces
+    bool replaces = false;
+    FoundItem item;          // File
+    std::string name;        // File and VolumeLabel: the UTF-8 name in the archive
 };
 
+std::string EncodePlannedEntry(const PlannedEntry& entry);
+PlannedEntry DecodePlannedEntry(std::string_view record);
+std::string EncodeExistingEntry(const ExistingEntry& entry);
+ExistingEntry DecodeExistingEntry(std::string_view record);
+
 struct Plan {
-    std::vector<PlannedEntry> entries;
-    std::deque<std::string> names;  // names that are not a found item's or an old entry's (folders, the label)
-    std::size_t selected = 0;       // items that passed the filters
-    std::size_t changes = 0;        // entries to be written from files or the label
+    explicit Plan(const platform::Path& scratch) : entries(scratch) {}
+    RecordSpool entries;          // PlannedEntry records in the new archive's order
+    std::size_t selected = 0;     // items that passed the filters
+    std::size_t changes = 0;      // entries to be written from files or the label
+    bool readsFiles = false;      // some entry's data comes from a file
 };
 
 enum class PlanResult { Ok, NameClash };
@@ -49,8 +54,9 @@ enum class PlanResult { Ok, NameClash };
 // The MS-DOS attribute that marks a volume-label entry.
 constexpr std::uint32_t kVolumeLabelAttribute = 0x08;
 
-// On a clash, first and second are the two files that would share a name.
-// The plan's names may refer to the archive's entries and the items, which
-// must outlive it.
-PlanResult MakePlan(const ExistingArchive& archive, const std::deque<FoundItem>& items, const PlanOptions& options,
-                    Plan& plan, std::string& first, std::string& second);
+// oldEntries holds the old archive's ExistingEntry records in directory
+// order, items the FoundItem records in walk order; an item found twice
+// counts once. On a clash, first and second are the two files that would
+// share a name.
+PlanResult MakePlan(RecordSpool& oldEntries, RecordSpool& items, const PlanOptions& options,
+                    const platform::Path& scratch, Plan& plan, std::string& first, std::string& second);

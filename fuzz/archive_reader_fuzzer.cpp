@@ -27,11 +27,10 @@ private:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     MemorySource source(data, size);
-    ExistingArchive archive;
-    if (ReadArchive(source, archive) != ReadResult::Ok) return 0;
-    for (const ExistingEntry& entry : archive.entries) {
+    std::string comment;
+    ReadArchive(source, comment, [size](const ExistingEntry& entry) {
         if (entry.localOffset > size || entry.recordSize > size - entry.localOffset) std::abort();
         if (entry.name.empty() || entry.storedName.empty()) std::abort();
-    }
+    });
     return 0;
 }

@@ -1,6 +1,6 @@
 // Every file operation of a representative run in each mode made to fail in
 // turn (the n-th read, write, flush, rename or delete, for every n the run
-// reaches), and a cancel at every entry: each run must keep the promises
+// reaches, scratch files included), and a cancel at every entry: each run must keep the promises
 // that ScenarioRun::Check tests.
 #include "run_scenario.h"
 
@@ -27,6 +27,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(faulty.Complete());
         ASSERT_NE(faulty.Symbol("ZpTestFaultPending"), nullptr);
+        // Every store of the run spills at once, so that the scratch files'
+        // reads and writes fail in turn too.
+        reinterpret_cast<void (*)(unsigned)>(faulty.Symbol("ZpTestSetRecordBudget"))(64);
         run = std::make_unique<ScenarioRun>(GetParam(), folder.Path(), faulty);
         if (!run->Ready()) GTEST_SKIP() << "cannot mount a second file system here";
         ASSERT_TRUE(!GetParam().oldArchive || !run->OldBytes().empty()) << "the old archive could not be made";
