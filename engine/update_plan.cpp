@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -36,14 +37,21 @@ bool IsVolumeLabel(const ExistingEntry& entry) {
 
 enum Tag : std::uint8_t { kOld, kItem };
 
+// An item that takes a name in the new archive.
+struct Taker {
+    std::uint64_t seq = 0;
+    std::string relative, name, item;  // its relative path, archive name and record
+};
+
 // One name's old entry and items, as the sort by name brings them together:
-// the old entries first, each side in its own order.
+// the old entries first, each side in its own order. Where case is ignored,
+// the items may be names that differ in case only (a case-sensitive disk):
+// the first takes the old entry, the others are entries of their own.
 struct NameGroup {
     std::string key;
     std::optional<std::uint32_t> oldTime;  // packed DOS time of the first old entry of that name
     std::uint64_t oldIndex = 0;
-    std::optional<std::uint64_t> seq;      // the item that takes the name
-    std::string relative, name, item;      // its relative path, archive name and record
+    std::vector<Taker> takers;
 };
 
 class Planner {
@@ -105,7 +113,7 @@ private:
         NameGroup group;
         std::string_view key, payload;
         while (byName_.Next(key, payload)) {
-            if (key != group.key || (!group.oldTime && !group.seq)) {
+            if (key != group.key || (!group.oldTime && group.takers.empty())) {
                 Settle(group);
                 group = NameGroup();
                 group.key = key;
@@ -120,41 +128,51 @@ private:
                 }
                 continue;
             }
-            std::uint64_t seq = in.U64();
-            std::string_view relative = in.Str();
-            if (!group.seq) {
-                group.seq = seq;
-                group.relative = relative;
-                group.name = in.Str();
-                group.item = in.Str();
-            } else if (relative != group.relative && (!clash_ || seq < clashSeq_)) {
+            Taker taker;
+            taker.seq = in.U64();
+            taker.relative = in.Str();
+            taker.name = in.Str();
+            auto same = [&](auto field) {
+                return std::find_if(group.takers.begin(), group.takers.end(),
+                                    [&](const Taker& t) { return t.*field == taker.*field; });
+            };
+            if (same(&Taker::relative) != group.takers.end()) continue;  // found twice
+            auto rival = same(&Taker::name);
+            if (rival != group.takers.end()) {
                 // Two files for one name; the one met first in walk order is reported.
-                clash_ = true;
-                clashSeq_ = seq;
-                clashFirst_ = group.relative;
-                clashSecond_ = relative;
+                if (!clash_ || taker.seq < clashSeq_) {
+                    clash_ = true;
+                    clashSeq_ = taker.seq;
+                    clashFirst_ = rival->relative;
+                    clashSecond_ = taker.relative;
+                }
+                continue;
             }
+            taker.item = in.Str();
+            group.takers.push_back(std::move(taker));
         }
         Settle(group);
     }
 
-    // What becomes of the name's item: added, replacing the old entry, or nothing.
+    // What becomes of the name's items: added, replacing the old entry, or nothing.
     void Settle(const NameGroup& group) {
-        if (!group.seq) return;
-        ++plan_.selected;
-        std::string payload = RecordOut().Str(group.name).Str(group.item).Data();
-        if (!group.oldTime) {
-            if (options_.mode == UpdateMode::Freshen) return;
-            appended_.Add(NumberKey(*group.seq), payload);
+        for (std::size_t i = 0; i < group.takers.size(); ++i) {
+            const Taker& taker = group.takers[i];
+            ++plan_.selected;
+            std::string payload = RecordOut().Str(taker.name).Str(taker.item).Data();
+            if (i > 0 || !group.oldTime) {
+                if (options_.mode == UpdateMode::Freshen) continue;
+                appended_.Add(NumberKey(taker.seq), payload);
+                ++plan_.changes;
+                continue;
+            }
+            FoundItem item = DecodeFoundItem(taker.item);
+            if (item.info.isDirectory) continue;  // an existing folder entry stays as it is
+            bool newer = ToDosTime(item.info.modified).Packed() > *group.oldTime;
+            if (options_.mode != UpdateMode::Add && !newer) continue;
+            replacing_.Add(NumberKey(group.oldIndex), payload);
             ++plan_.changes;
-            return;
         }
-        FoundItem item = DecodeFoundItem(group.item);
-        if (item.info.isDirectory) return;  // an existing folder entry stays as it is
-        bool newer = ToDosTime(item.info.modified).Packed() > *group.oldTime;
-        if (options_.mode != UpdateMode::Add && !newer) return;
-        replacing_.Add(NumberKey(group.oldIndex), payload);
-        ++plan_.changes;
     }
 
     // Old entries keep their places; a replaced one is rewritten where it was.
