@@ -3,11 +3,14 @@
 
 #include "name_pattern.h"
 #include "text_codec.h"
-#include "worker_pool.h"
 
 #include <algorithm>
-#include <deque>
-#include <future>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <type_traits>
 #include <map>
 #include <memory>
 #include <string_view>
@@ -34,56 +37,118 @@ FolderListing ListFolder(const platform::Path& dir) {
     return listing;
 }
 
-// Lists the folders the walk will enter next, in the order it will enter
-// them, a few at a time on the listing threads. The walk announces a
-// folder's subfolders when it gets to the folder: they come before the
-// folders announced earlier. At most kAhead listings are held ahead.
+// Lists ahead of the walk, on threads of its own, the folders it will enter
+// next. The walk goes through a tree in the order of the folders' paths
+// compared component by component (folders sorted by name, each followed by
+// its tree), so that is the order the listers take them in; a listed
+// folder's subfolders join them at once. At most kAhead listings are made
+// or held ahead of the walk; what the walk has gone past is dropped.
 class ListingAhead {
 public:
-    void Announce(std::vector<platform::Path> folders) {
-        upcoming_.insert(upcoming_.begin(), std::make_move_iterator(folders.begin()),
-                         std::make_move_iterator(folders.end()));
-        TopUp();
+    using Enters = std::function<bool(const platform::FileInfo&)>;
+    explicit ListingAhead(Enters enters) : enters_(std::move(enters)) {}
+    ~ListingAhead() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread& lister : listers_) lister.join();
+    }
+    ListingAhead(const ListingAhead&) = delete;
+    ListingAhead& operator=(const ListingAhead&) = delete;
+
+    // The walk is about to go through dir's tree.
+    void Announce(const platform::Path& dir) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        upcoming_.insert(dir);
+        while (listers_.size() < kListingThreads) listers_.emplace_back([this]() { List(); });
+        wake_.notify_one();
     }
 
     FolderListing Take(const platform::Path& dir) {
-        auto found = std::find_if(listing_.begin(), listing_.end(), [&](const Pending& p) { return p.folder == dir; });
-        FolderListing listing;
-        if (found == listing_.end()) {
-            listing = ListFolder(dir);
-        } else {
-            listing = found->listing.get();
-            listing_.erase(found);
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!held_.empty() && PathBefore(held_.begin()->first, dir)) {
+            held_.erase(held_.begin());
+            --ahead_;
         }
-        TopUp();
+        upcoming_.erase(upcoming_.begin(), upcoming_.lower_bound(dir));
+        done_.wait(lock, [&]() { return !listing_.count(dir); });
+        FolderListing listing;
+        auto held = held_.find(dir);
+        if (held != held_.end()) {
+            listing = std::move(held->second);
+            held_.erase(held);
+            --ahead_;
+            wake_.notify_all();
+            return listing;
+        }
+        bool inTree = upcoming_.erase(dir) > 0;  // not a folder a pattern names on its way
+        lock.unlock();
+        listing = ListFolder(dir);
+        if (inTree) Found(dir, listing);
         return listing;
     }
 
 private:
-    struct Pending {
-        platform::Path folder;
-        std::future<FolderListing> listing;
+    // Path order component by component: the separator sorts first.
+    static bool PathBefore(const platform::Path& a, const platform::Path& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](auto x, auto y) {
+            using Unit = std::make_unsigned_t<platform::PathChar>;
+            Unit ux = x == platform::kSeparator ? 0 : static_cast<Unit>(x);
+            Unit uy = y == platform::kSeparator ? 0 : static_cast<Unit>(y);
+            return ux < uy;
+        });
+    }
+    struct Before {
+        bool operator()(const platform::Path& a, const platform::Path& b) const { return PathBefore(a, b); }
     };
 
-    void TopUp() {
-        while (listing_.size() < kAhead && !upcoming_.empty()) {
-            if (!pool_) pool_ = std::make_unique<WorkerPool>(kListingThreads);
-            platform::Path folder = std::move(upcoming_.front());
-            upcoming_.pop_front();
-            auto listing = pool_->Submit([folder]() { return ListFolder(folder); });
-            listing_.push_back({std::move(folder), std::move(listing)});
+    // Adds the subfolders of a folder just listed to those to list.
+    void Found(const platform::Path& dir, const FolderListing& listing) {
+        std::vector<platform::Path> subfolders;
+        for (const platform::FileInfo& entry : listing.entries)
+            if (enters_(entry)) subfolders.push_back(platform::Join(dir, entry.name));
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (platform::Path& folder : subfolders) upcoming_.insert(std::move(folder));
+        wake_.notify_all();
+    }
+
+    void List() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this]() { return stopping_ || (!upcoming_.empty() && ahead_ < kAhead); });
+            if (stopping_) return;
+            platform::Path dir = std::move(upcoming_.extract(upcoming_.begin()).value());
+            listing_.insert(dir);
+            ++ahead_;
+            lock.unlock();
+            FolderListing listing = ListFolder(dir);
+            Found(dir, listing);
+            lock.lock();
+            listing_.erase(dir);
+            held_.emplace(std::move(dir), std::move(listing));
+            done_.notify_all();
         }
     }
 
     static constexpr std::size_t kAhead = 32;
-    std::deque<platform::Path> upcoming_;
-    std::deque<Pending> listing_;
-    std::unique_ptr<WorkerPool> pool_;
+    Enters enters_;
+    std::mutex mutex_;
+    std::condition_variable wake_;  // for the listers
+    std::condition_variable done_;  // for the walk
+    std::set<platform::Path, Before> upcoming_;
+    std::set<platform::Path, Before> listing_;
+    std::map<platform::Path, FolderListing, Before> held_;
+    std::size_t ahead_ = 0;  // listings being made or held
+    bool stopping_ = false;
+    std::vector<std::thread> listers_;
 };
 
 class Walker {
 public:
-    Walker(const WalkOptions& options, WalkResult& result) : options_(options), result_(result) {}
+    Walker(const WalkOptions& options, WalkResult& result)
+        : options_(options), result_(result), ahead_([this](const platform::FileInfo& entry) { return Enters(entry); }) {}
 
     // Matches components[index] in dir and goes on with the rest.
     void Match(const platform::Path& dir, const std::string& relative, const std::vector<std::u32string>& components,
@@ -100,7 +165,7 @@ public:
                 ++matches_;
                 Add(path, child, entry);
                 if (entry.isDirectory) {
-                    ahead_.Announce({path});
+                    ahead_.Announce(path);
                     Tree(path, child);
                 }
             } else if (entry.isDirectory) {
@@ -195,10 +260,6 @@ private:
     void Tree(const platform::Path& dir, const std::string& relative) {
         std::vector<platform::FileInfo> entries;
         if (!List(dir, relative, entries)) return;
-        std::vector<platform::Path> folders;
-        for (const platform::FileInfo& entry : entries)
-            if (Enters(entry)) folders.push_back(platform::Join(dir, entry.name));
-        ahead_.Announce(std::move(folders));
         for (const platform::FileInfo& entry : entries) {
             platform::Path path = platform::Join(dir, entry.name);
             std::string child = Child(relative, path, entry);

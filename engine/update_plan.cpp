@@ -3,7 +3,6 @@
 #include "dos_time.h"
 
 #include <algorithm>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -43,16 +42,27 @@ struct Taker {
     std::string relative, name, item;  // its relative path, archive name and record
 };
 
-// One name's old entry and items, as the sort by name brings them together:
-// the old entries first, each side in its own order. Where case is ignored,
-// the items may be names that differ in case only (a case-sensitive disk):
-// the first takes the old entry, the others are entries of their own.
+// An old entry that a file may replace.
+struct OldName {
+    std::uint64_t index = 0;
+    std::uint32_t time = 0;  // packed DOS time
+    std::string name;
+};
+
+// One name's old entries and items, as the sort by name brings them
+// together: the old entries first, each side in its own order. Where case
+// is ignored, names may differ in case only (a case-sensitive disk, an
+// archive made on one): a file replaces the entry of exactly its name, or
+// else one of another case, and the rest are added.
 struct NameGroup {
     std::string key;
-    std::optional<std::uint32_t> oldTime;  // packed DOS time of the first old entry of that name
-    std::uint64_t oldIndex = 0;
+    std::vector<OldName> olds;  // the first entry of each name, up to kCaseVariants
     std::vector<Taker> takers;
 };
+
+// Case variants of one name matched against files; further entries of the
+// same name are kept as they are.
+constexpr std::size_t kCaseVariants = 64;
 
 class Planner {
 public:
@@ -94,7 +104,7 @@ private:
             ExistingEntry entry = DecodeExistingEntry(record);
             DosTime time{entry.dosTime, entry.dosDate};
             byName_.Add(NameKey(entry.name, options_.ignoreCase),
-                        RecordOut().U8(kOld).U64(index).U32(time.Packed()).Data());
+                        RecordOut().U8(kOld).U64(index).U32(time.Packed()).Str(entry.name).Data());
         }
         RecordSpool::Reader found = items.Read();
         std::uint64_t seq = 0;
@@ -113,19 +123,20 @@ private:
         NameGroup group;
         std::string_view key, payload;
         while (byName_.Next(key, payload)) {
-            if (key != group.key || (!group.oldTime && group.takers.empty())) {
+            if (key != group.key || (group.olds.empty() && group.takers.empty())) {
                 Settle(group);
                 group = NameGroup();
                 group.key = key;
             }
             RecordIn in(payload);
             if (in.U8() == kOld) {
-                std::uint64_t index = in.U64();
-                std::uint32_t time = in.U32();
-                if (!group.oldTime) {
-                    group.oldIndex = index;
-                    group.oldTime = time;
-                }
+                OldName old;
+                old.index = in.U64();
+                old.time = in.U32();
+                old.name = in.Str();
+                bool seen = std::any_of(group.olds.begin(), group.olds.end(),
+                                        [&](const OldName& o) { return o.name == old.name; });
+                if (!seen && group.olds.size() < kCaseVariants) group.olds.push_back(std::move(old));
                 continue;
             }
             Taker taker;
@@ -154,25 +165,38 @@ private:
         Settle(group);
     }
 
-    // What becomes of the name's items: added, replacing the old entry, or nothing.
+    // What becomes of the name's items: added, replacing an old entry, or nothing.
     void Settle(const NameGroup& group) {
-        for (std::size_t i = 0; i < group.takers.size(); ++i) {
-            const Taker& taker = group.takers[i];
-            ++plan_.selected;
-            std::string payload = RecordOut().Str(taker.name).Str(taker.item).Data();
-            if (i > 0 || !group.oldTime) {
-                if (options_.mode == UpdateMode::Freshen) continue;
-                appended_.Add(NumberKey(taker.seq), payload);
-                ++plan_.changes;
-                continue;
-            }
-            FoundItem item = DecodeFoundItem(taker.item);
-            if (item.info.isDirectory) continue;  // an existing folder entry stays as it is
-            bool newer = ToDosTime(item.info.modified).Packed() > *group.oldTime;
-            if (options_.mode != UpdateMode::Add && !newer) continue;
-            replacing_.Add(NumberKey(group.oldIndex), payload);
+        std::vector<bool> taken(group.olds.size());
+        std::vector<const OldName*> replaces(group.takers.size());
+        auto pair = [&](auto matches) {
+            for (std::size_t t = 0; t < group.takers.size(); ++t)
+                for (std::size_t o = 0; o < group.olds.size() && !replaces[t]; ++o)
+                    if (!taken[o] && matches(group.takers[t], group.olds[o])) {
+                        taken[o] = true;
+                        replaces[t] = &group.olds[o];
+                    }
+        };
+        pair([](const Taker& t, const OldName& o) { return t.name == o.name; });
+        pair([](const Taker&, const OldName&) { return true; });  // one of another case
+        for (std::size_t t = 0; t < group.takers.size(); ++t) Settle(group.takers[t], replaces[t]);
+    }
+
+    void Settle(const Taker& taker, const OldName* old) {
+        ++plan_.selected;
+        std::string payload = RecordOut().Str(taker.name).Str(taker.item).Data();
+        if (!old) {
+            if (options_.mode == UpdateMode::Freshen) return;
+            appended_.Add(NumberKey(taker.seq), payload);
             ++plan_.changes;
+            return;
         }
+        FoundItem item = DecodeFoundItem(taker.item);
+        if (item.info.isDirectory) return;  // an existing folder entry stays as it is
+        bool newer = ToDosTime(item.info.modified).Packed() > old->time;
+        if (options_.mode != UpdateMode::Add && !newer) return;
+        replacing_.Add(NumberKey(old->index), payload);
+        ++plan_.changes;
     }
 
     // Old entries keep their places; a replaced one is rewritten where it was.

@@ -146,11 +146,13 @@ TEST_F(WineEngineTest, NameDifferingOnlyInCaseReplacesTheEntry) {
     EXPECT_NE(out.log.find("置換: t/readme.txt"), std::string::npos) << out.log;
 
     // On a case-sensitive disk (Wine's) two files may differ in case only:
-    // both are stored, the first in walk order in the old entry's place.
+    // both are stored, one in the old entry's place.
     if (!WriteFromUnix(tree + L"\\t\\README.TXT", "twin")) GTEST_SKIP() << "not under Wine";
-    out = Archive(tree, {"t\\*"}, "case.zip",
-                  {{"t/README.TXT", Expected::File("twin")}, {"t/readme.txt", Expected::File("new")}});
-    EXPECT_EQ(out.status, ZIP_OK) << out.log;
+    for (int run = 0; run < 2; ++run) {  // and each replaces its own entry the next time
+        out = Archive(tree, {"t\\*"}, "case.zip",
+                      {{"t/README.TXT", Expected::File("twin")}, {"t/readme.txt", Expected::File("new")}});
+        EXPECT_EQ(out.status, ZIP_OK) << out.log;
+    }
 }
 
 // Move mode: the locked file is reported with the reason, kept on disk, and
