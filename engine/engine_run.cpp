@@ -222,6 +222,7 @@ private:
         char level = options_.level;
         level_ = level >= '0' && level <= '9' ? level - '0' : 6;
         scratch_ = TempFolder();
+        oldEntries_ = std::make_unique<RecordSpool>(scratch_);
         return ZIP_OK;
     }
 
@@ -243,11 +244,8 @@ private:
             return ZIP_READ_FAILED;
         }
         oldSource_ = std::make_unique<FileSource>(oldFile_, size);
-        oldEntries_ = std::make_unique<RecordSpool>(scratch_);
-        ReadResult read = ReadArchive(*oldSource_, oldComment_,
-                                      [this](const ExistingEntry& entry) { oldEntries_->Add(EncodeExistingEntry(entry)); });
-        if (read != ReadResult::Ok) oldEntries_ = std::make_unique<RecordSpool>(scratch_);
-        switch (read) {
+        auto keep = [this](const ExistingEntry& entry) { oldEntries_->Add(EncodeExistingEntry(entry)); };
+        switch (ReadArchive(*oldSource_, oldComment_, keep)) {
         case ReadResult::Ok:
             comment_ = oldComment_;
             return ZIP_OK;
@@ -284,7 +282,6 @@ private:
         plan.ignoreCase = kIgnoreCase;
         if (options_.volumeLabel) plan.volumeLabel = platform::VolumeLabel(root_);
         std::string first, second;
-        if (!oldEntries_) oldEntries_ = std::make_unique<RecordSpool>(scratch_);
         plan_ = std::make_unique<Plan>(scratch_);
         if (MakePlan(*oldEntries_, found_->items, plan, scratch_, *plan_, first, second) == PlanResult::NameClash) {
             std::string name = first.substr(first.find_last_of('/') + 1);

@@ -1,19 +1,17 @@
 #include "file_walker.h"
 
-
 #include "name_pattern.h"
 #include "text_codec.h"
 
 #include <algorithm>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <thread>
 #include <type_traits>
-#include <map>
-#include <memory>
-#include <string_view>
 #include <unordered_map>
 
 namespace {
@@ -71,9 +69,10 @@ public:
         while (!held_.empty() && PathBefore(held_.begin()->first, dir)) {
             held_.erase(held_.begin());
             --ahead_;
+            wake_.notify_all();
         }
         upcoming_.erase(upcoming_.begin(), upcoming_.lower_bound(dir));
-        done_.wait(lock, [&]() { return !listing_.count(dir); });
+        done_.wait(lock, [&]() { return !beingListed_.count(dir); });
         FolderListing listing;
         auto held = held_.find(dir);
         if (held != held_.end()) {
@@ -120,13 +119,13 @@ private:
             wake_.wait(lock, [this]() { return stopping_ || (!upcoming_.empty() && ahead_ < kAhead); });
             if (stopping_) return;
             platform::Path dir = std::move(upcoming_.extract(upcoming_.begin()).value());
-            listing_.insert(dir);
+            beingListed_.insert(dir);
             ++ahead_;
             lock.unlock();
             FolderListing listing = ListFolder(dir);
             Found(dir, listing);
             lock.lock();
-            listing_.erase(dir);
+            beingListed_.erase(dir);
             held_.emplace(std::move(dir), std::move(listing));
             done_.notify_all();
         }
@@ -138,7 +137,7 @@ private:
     std::condition_variable wake_;  // for the listers
     std::condition_variable done_;  // for the walk
     std::set<platform::Path, Before> upcoming_;
-    std::set<platform::Path, Before> listing_;
+    std::set<platform::Path, Before> beingListed_;
     std::map<platform::Path, FolderListing, Before> held_;
     std::size_t ahead_ = 0;  // listings being made or held
     bool stopping_ = false;

@@ -20,19 +20,27 @@ constexpr std::size_t kMinChunk = 4 << 10;
 
 std::size_t ChunkSize() { return std::max(kMinChunk, RecordBudget() / kFanIn); }
 
+void AppendU32(std::string& out, std::uint32_t v) {
+    unsigned char bytes[4];
+    Put32(bytes, v);
+    out.append(reinterpret_cast<const char*>(bytes), 4);
+}
+
+// Records are framed by their length.
 void Frame(std::string& out, std::string_view body) {
-    unsigned char length[4];
-    Put32(length, static_cast<std::uint32_t>(body.size()));
-    out.append(reinterpret_cast<const char*>(length), 4);
+    AppendU32(out, static_cast<std::uint32_t>(body.size()));
     out.append(body);
 }
 
 std::uint32_t FramedLength(const char* at) { return Get32(reinterpret_cast<const unsigned char*>(at)); }
 
-// A sorter's record: the key's length, the key, the payload.
-std::string_view KeyOf(std::string_view record) {
-    return record.substr(4, FramedLength(record.data()));
+// The record framed at offset at of buffer, without its length.
+std::string_view FramedAt(const std::string& buffer, std::size_t at) {
+    return std::string_view(buffer.data() + at + 4, FramedLength(buffer.data() + at));
 }
+
+// A sorter's record: the key's length, the key, the payload.
+std::string_view KeyOf(std::string_view record) { return record.substr(4, FramedLength(record.data())); }
 
 std::string_view PayloadOf(std::string_view record) { return record.substr(4 + KeyOf(record).size()); }
 
@@ -61,9 +69,7 @@ RecordOut& RecordOut::U8(std::uint8_t v) {
 }
 
 RecordOut& RecordOut::U32(std::uint32_t v) {
-    unsigned char b[4];
-    Put32(b, v);
-    data_.append(reinterpret_cast<const char*>(b), 4);
+    AppendU32(data_, v);
     return *this;
 }
 
@@ -163,11 +169,9 @@ RecordSpool::Reader::Reader(RecordSpool& spool) : spool_(spool) {
 
 bool RecordSpool::Reader::Next(std::string_view& record) {
     if (file_ && file_->Next(record)) return true;
-    const std::string& memory = spool_.memory_;
-    if (memoryAt_ >= memory.size()) return false;
-    std::size_t length = FramedLength(memory.data() + memoryAt_);
-    record = std::string_view(memory.data() + memoryAt_ + 4, length);
-    memoryAt_ += 4 + length;
+    if (memoryAt_ >= spool_.memory_.size()) return false;
+    record = FramedAt(spool_.memory_, memoryAt_);
+    memoryAt_ += 4 + record.size();
     return true;
 }
 
@@ -212,25 +216,18 @@ RecordSorter::RecordSorter(const platform::Path& folder) : file_(folder) {}
 RecordSorter::~RecordSorter() = default;
 
 void RecordSorter::Add(std::string_view key, std::string_view payload) {
-    unsigned char keyLength[4];
-    Put32(keyLength, static_cast<std::uint32_t>(key.size()));
-    std::uint32_t total = static_cast<std::uint32_t>(4 + key.size() + payload.size());
-    unsigned char length[4];
-    Put32(length, total);
     order_.push_back(static_cast<std::uint32_t>(memory_.size()));
-    memory_.append(reinterpret_cast<const char*>(length), 4);
-    memory_.append(reinterpret_cast<const char*>(keyLength), 4);
+    AppendU32(memory_, static_cast<std::uint32_t>(4 + key.size() + payload.size()));
+    AppendU32(memory_, static_cast<std::uint32_t>(key.size()));
     memory_.append(key);
     memory_.append(payload);
     if (memory_.size() + order_.size() * sizeof(std::uint32_t) >= RecordBudget()) SpillRun();
 }
 
 void RecordSorter::SortMemory() {
-    auto record = [this](std::uint32_t at) {
-        return std::string_view(memory_.data() + at + 4, FramedLength(memory_.data() + at));
-    };
-    std::stable_sort(order_.begin(), order_.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return KeyOf(record(a)) < KeyOf(record(b)); });
+    std::stable_sort(order_.begin(), order_.end(), [this](std::uint32_t a, std::uint32_t b) {
+        return KeyOf(FramedAt(memory_, a)) < KeyOf(FramedAt(memory_, b));
+    });
 }
 
 void RecordSorter::SpillRun() {
@@ -306,8 +303,7 @@ bool RecordSorter::Next(std::string_view& key, std::string_view& payload) {
         if (!merge_->Pop(record)) return false;
     } else {
         if (next_ >= order_.size()) return false;
-        std::uint32_t at = order_[next_++];
-        record = std::string_view(memory_.data() + at + 4, FramedLength(memory_.data() + at));
+        record = FramedAt(memory_, order_[next_++]);
     }
     key = KeyOf(record);
     payload = PayloadOf(record);
