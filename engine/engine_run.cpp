@@ -264,6 +264,7 @@ private:
         walk.shortNames = options_.shortNames != 0;
         walk.ignoreCase = kIgnoreCase;
         walk.exclude = archivePath_;
+        walk.scratch = scratch_;
         found_ = std::make_unique<WalkResult>(scratch_);
         WalkPatterns(root_, patterns_, walk, *found_);
         RecordSpool::Reader links = found_->links.Read();

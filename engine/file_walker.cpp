@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <exception>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -21,19 +22,90 @@ namespace {
 // threads than there are processors.
 constexpr unsigned kListingThreads = 4;
 
-struct FolderListing {
+// A folder's entries in name order: in memory, or for a folder of more than
+// the record budget, sorted in a scratch file.
+class FolderListing {
+public:
     bool listed = false;
-    std::vector<platform::FileInfo> entries;  // sorted by name
     platform::Error error;
-};
+    std::exception_ptr failure;  // a scratch file failed while listing
 
-FolderListing ListFolder(const platform::Path& dir) {
-    FolderListing listing;
-    listing.listed = platform::ListDirectory(dir, listing.entries, listing.error);
-    std::sort(listing.entries.begin(), listing.entries.end(),
-              [](const platform::FileInfo& a, const platform::FileInfo& b) { return a.name < b.name; });
-    return listing;
-}
+    static FolderListing Of(const platform::Path& dir, const platform::Path& scratch) {
+        FolderListing listing;
+        std::size_t bytes = 0;
+        try {
+            listing.listed = platform::ListDirectory(dir, [&](platform::FileInfo&& entry) {
+                if (listing.spilled_) {
+                    listing.spilled_->Add(NameKey(entry.name), Encode(entry));
+                    return;
+                }
+                bytes += sizeof entry + entry.name.size() * sizeof(platform::PathChar);
+                listing.entries_.push_back(std::move(entry));
+                if (bytes >= RecordBudget()) listing.Spill(scratch);
+            }, listing.error);
+            if (listing.spilled_) listing.spilled_->Seal();
+        } catch (const ScratchError&) {
+            listing.failure = std::current_exception();
+        }
+        std::sort(listing.entries_.begin(), listing.entries_.end(),
+                  [](const platform::FileInfo& a, const platform::FileInfo& b) { return a.name < b.name; });
+        return listing;
+    }
+
+    // Entries held in memory; none for a folder sorted in a scratch file.
+    const std::vector<platform::FileInfo>& InMemory() const { return entries_; }
+
+    // The next entry in name order; false after the last.
+    bool Next(platform::FileInfo& entry) {
+        if (!spilled_) {
+            if (next_ >= entries_.size()) return false;
+            entry = std::move(entries_[next_++]);
+            return true;
+        }
+        if (!sorted_) spilled_->Sort();
+        sorted_ = true;
+        std::string_view key, record;
+        if (!spilled_->Next(key, record)) return false;
+        entry = Decode(record);
+        return true;
+    }
+
+private:
+    // The name as bytes that sort as the name does.
+    static std::string NameKey(const platform::Path& name) {
+        std::string key;
+        for (platform::PathChar c : name)
+            for (int shift = (sizeof c - 1) * 8; shift >= 0; shift -= 8)
+                key.push_back(static_cast<char>(static_cast<std::make_unsigned_t<platform::PathChar>>(c) >> shift));
+        return key;
+    }
+    static std::string Encode(const platform::FileInfo& e) {
+        return RecordOut().Path(e.name).U32(e.attributes).U8(e.isDirectory | e.isLink << 1).U64(e.size).I64(e.modified).Data();
+    }
+    static platform::FileInfo Decode(std::string_view record) {
+        RecordIn in(record);
+        platform::FileInfo e;
+        e.name = in.Path();
+        e.attributes = in.U32();
+        std::uint8_t flags = in.U8();
+        e.isDirectory = flags & 1;
+        e.isLink = flags & 2;
+        e.size = in.U64();
+        e.modified = in.I64();
+        return e;
+    }
+    void Spill(const platform::Path& scratch) {
+        spilled_ = std::make_unique<RecordSorter>(scratch);
+        for (const platform::FileInfo& e : entries_) spilled_->Add(NameKey(e.name), Encode(e));
+        entries_.clear();
+        entries_.shrink_to_fit();
+    }
+
+    std::vector<platform::FileInfo> entries_;
+    std::size_t next_ = 0;
+    std::unique_ptr<RecordSorter> spilled_;
+    bool sorted_ = false;
+};
 
 // Lists ahead of the walk, on threads of its own, the folders it will enter
 // next. The walk goes through a tree in the order of the folders' paths
@@ -44,7 +116,7 @@ FolderListing ListFolder(const platform::Path& dir) {
 class ListingAhead {
 public:
     using Enters = std::function<bool(const platform::FileInfo&)>;
-    explicit ListingAhead(Enters enters) : enters_(std::move(enters)) {}
+    ListingAhead(Enters enters, const platform::Path& scratch) : enters_(std::move(enters)), scratch_(scratch) {}
     ~ListingAhead() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -84,7 +156,7 @@ public:
         }
         bool inTree = upcoming_.erase(dir) > 0;  // not a folder a pattern names on its way
         lock.unlock();
-        listing = ListFolder(dir);
+        listing = FolderListing::Of(dir, scratch_);
         if (inTree) Found(dir, listing);
         return listing;
     }
@@ -103,10 +175,12 @@ private:
         bool operator()(const platform::Path& a, const platform::Path& b) const { return PathBefore(a, b); }
     };
 
-    // Adds the subfolders of a folder just listed to those to list.
+    // Adds the subfolders of a folder just listed to those to list (not
+    // those of a folder of very many entries: they are listed as the walk
+    // gets to them).
     void Found(const platform::Path& dir, const FolderListing& listing) {
         std::vector<platform::Path> subfolders;
-        for (const platform::FileInfo& entry : listing.entries)
+        for (const platform::FileInfo& entry : listing.InMemory())
             if (enters_(entry)) subfolders.push_back(platform::Join(dir, entry.name));
         std::lock_guard<std::mutex> lock(mutex_);
         for (platform::Path& folder : subfolders) upcoming_.insert(std::move(folder));
@@ -122,7 +196,7 @@ private:
             beingListed_.insert(dir);
             ++ahead_;
             lock.unlock();
-            FolderListing listing = ListFolder(dir);
+            FolderListing listing = FolderListing::Of(dir, scratch_);
             Found(dir, listing);
             lock.lock();
             beingListed_.erase(dir);
@@ -133,6 +207,7 @@ private:
 
     static constexpr std::size_t kAhead = 32;
     Enters enters_;
+    const platform::Path& scratch_;
     std::mutex mutex_;
     std::condition_variable wake_;  // for the listers
     std::condition_variable done_;  // for the walk
@@ -147,7 +222,8 @@ private:
 class Walker {
 public:
     Walker(const WalkOptions& options, WalkResult& result)
-        : options_(options), result_(result), ahead_([this](const platform::FileInfo& entry) { return Enters(entry); }) {}
+        : options_(options), result_(result),
+          ahead_([this](const platform::FileInfo& entry) { return Enters(entry); }, options.scratch) {}
 
     // Matches components[index] in dir and goes on with the rest.
     void Match(const platform::Path& dir, const std::string& relative, const std::vector<std::u32string>& components,
@@ -213,20 +289,23 @@ private:
     Listing* Listed(const platform::Path& dir, const std::string& relative) {
         auto found = listings_.find(dir);
         if (found != listings_.end()) return &found->second;
+        FolderListing folder;
+        if (!Open(dir, relative, folder)) return nullptr;
         Listing listing;
-        if (!List(dir, relative, listing.entries)) return nullptr;
-        for (const platform::FileInfo& entry : listing.entries)
+        for (platform::FileInfo entry; folder.Next(entry);) {
             listing.names.push_back(Folded(text::ToCodePoints(platform::ToUtf8(entry.name))));
+            listing.entries.push_back(std::move(entry));
+        }
         return &listings_.emplace(dir, std::move(listing)).first->second;
     }
 
-    bool List(const platform::Path& dir, const std::string& relative, std::vector<platform::FileInfo>& entries) {
-        FolderListing listing = ahead_.Take(dir);
+    bool Open(const platform::Path& dir, const std::string& relative, FolderListing& listing) {
+        listing = ahead_.Take(dir);
+        if (listing.failure) std::rethrow_exception(listing.failure);
         if (!listing.listed) {
             result_.problems.push_back({relative.empty() ? "." : relative, listing.error});
             return false;
         }
-        entries = std::move(listing.entries);
         return true;
     }
 
@@ -257,9 +336,9 @@ private:
     }
 
     void Tree(const platform::Path& dir, const std::string& relative) {
-        std::vector<platform::FileInfo> entries;
-        if (!List(dir, relative, entries)) return;
-        for (const platform::FileInfo& entry : entries) {
+        FolderListing listing;
+        if (!Open(dir, relative, listing)) return;
+        for (platform::FileInfo entry; listing.Next(entry);) {
             platform::Path path = platform::Join(dir, entry.name);
             std::string child = Child(relative, path, entry);
             if (!Admit(path, child, entry)) continue;

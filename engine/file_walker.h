@@ -23,6 +23,7 @@ struct WalkOptions {
     bool shortNames = false;    // relative names from 8.3 names
     bool ignoreCase = false;    // patterns match regardless of ASCII case
     platform::Path exclude;     // the archive itself
+    platform::Path scratch;     // where a folder of very many entries is sorted
 };
 
 struct WalkProblem {

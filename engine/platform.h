@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,7 +90,8 @@ Path Parent(const Path& path);
 bool SamePath(const Path& a, const Path& b);
 
 bool Stat(const Path& path, FileInfo& info, Error& error);
-bool ListDirectory(const Path& dir, std::vector<FileInfo>& entries, Error& error);
+// Hands each entry of dir to onEntry, in the order the system gives them.
+bool ListDirectory(const Path& dir, const std::function<void(FileInfo&&)>& onEntry, Error& error);
 bool MoveReplacing(const Path& from, const Path& to, Error& error);  // atomic where the system allows
 bool RemoveFile(const Path& path, Error& error);
 bool RemoveEmptyDirectory(const Path& path);

@@ -180,8 +180,7 @@ bool Stat(const Path& path, FileInfo& info, Error& error) {
     return true;
 }
 
-bool ListDirectory(const Path& dir, std::vector<FileInfo>& entries, Error& error) {
-    entries.clear();
+bool ListDirectory(const Path& dir, const std::function<void(FileInfo&&)>& onEntry, Error& error) {
     struct CloseDir {
         void operator()(DIR* d) const { closedir(d); }
     };
@@ -195,7 +194,7 @@ bool ListDirectory(const Path& dir, std::vector<FileInfo>& entries, Error& error
         FileInfo info = FromStat(st);
         info.name = name;
         if (name[0] == '.') info.attributes |= kAttrHidden;
-        entries.push_back(std::move(info));
+        onEntry(std::move(info));
     }
     return true;
 }

@@ -216,8 +216,7 @@ bool Stat(const Path& path, FileInfo& info, Error& error) {
     return true;
 }
 
-bool ListDirectory(const Path& dir, std::vector<FileInfo>& entries, Error& error) {
-    entries.clear();
+bool ListDirectory(const Path& dir, const std::function<void(FileInfo&&)>& onEntry, Error& error) {
     WIN32_FIND_DATAW fd;
     FindHandle find(FindFirstFileExW(Join(dir, L"*").c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch,
                                      nullptr, 0));
@@ -228,7 +227,7 @@ bool ListDirectory(const Path& dir, std::vector<FileInfo>& entries, Error& error
     do {
         std::wstring name = fd.cFileName;
         if (name == L"." || name == L"..") continue;
-        entries.push_back(FromFindData(fd));
+        onEntry(FromFindData(fd));
     } while (FindNextFileW(find.h, &fd));
     DWORD code = GetLastError();
     return code == ERROR_NO_MORE_FILES || Fail(error, code);

@@ -224,6 +224,10 @@ void RecordSorter::Add(std::string_view key, std::string_view payload) {
     if (memory_.size() + order_.size() * sizeof(std::uint32_t) >= RecordBudget()) SpillRun();
 }
 
+void RecordSorter::Seal() {
+    if (!runs_.empty() && !order_.empty()) SpillRun();
+}
+
 void RecordSorter::SortMemory() {
     std::stable_sort(order_.begin(), order_.end(), [this](std::uint32_t a, std::uint32_t b) {
         return KeyOf(FramedAt(memory_, a)) < KeyOf(FramedAt(memory_, b));

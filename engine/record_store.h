@@ -128,6 +128,9 @@ public:
     RecordSorter& operator=(const RecordSorter&) = delete;
 
     void Add(std::string_view key, std::string_view payload);
+    // Once some records are in the scratch file, puts the rest there too, so
+    // that a sorter waiting to be read holds no memory.
+    void Seal();
 
     // Ends adding; then Next gives the records in key order, once.
     void Sort();
