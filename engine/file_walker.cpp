@@ -17,6 +17,20 @@
 
 namespace {
 
+// A file's status after its name (a FoundItem leaves its name out: its path ends with it).
+void PutStatus(RecordOut& out, const platform::FileInfo& e) {
+    out.U32(e.attributes).U8(static_cast<std::uint8_t>(e.isDirectory | e.isLink << 1)).U64(e.size).I64(e.modified);
+}
+
+void GetStatus(RecordIn& in, platform::FileInfo& e) {
+    e.attributes = in.U32();
+    std::uint8_t flags = in.U8();
+    e.isDirectory = flags & 1;
+    e.isLink = flags & 2;
+    e.size = in.U64();
+    e.modified = in.I64();
+}
+
 // Listing a folder is mostly waiting on the file system (under Wine, on the
 // wine server), so a tree's folders are listed several at a time, by more
 // threads than there are processors.
@@ -80,18 +94,15 @@ private:
         return key;
     }
     static std::string Encode(const platform::FileInfo& e) {
-        return RecordOut().Path(e.name).U32(e.attributes).U8(e.isDirectory | e.isLink << 1).U64(e.size).I64(e.modified).Data();
+        RecordOut out;
+        PutStatus(out.Path(e.name), e);
+        return out.Data();
     }
     static platform::FileInfo Decode(std::string_view record) {
         RecordIn in(record);
         platform::FileInfo e;
         e.name = in.Path();
-        e.attributes = in.U32();
-        std::uint8_t flags = in.U8();
-        e.isDirectory = flags & 1;
-        e.isLink = flags & 2;
-        e.size = in.U64();
-        e.modified = in.I64();
+        GetStatus(in, e);
         return e;
     }
     void Spill(const platform::Path& scratch) {
@@ -378,9 +389,7 @@ bool Split(const std::string& pattern, std::vector<std::u32string>& components) 
 
 std::string EncodeFoundItem(const FoundItem& item) {
     RecordOut out;
-    out.Path(item.path).Str(item.relative).U32(item.info.attributes);
-    out.U8(static_cast<std::uint8_t>(item.info.isDirectory | item.info.isLink << 1));
-    out.U64(item.info.size).I64(item.info.modified);
+    PutStatus(out.Path(item.path).Str(item.relative), item.info);
     return out.Data();
 }
 
@@ -389,12 +398,7 @@ FoundItem DecodeFoundItem(std::string_view record) {
     FoundItem item;
     item.path = in.Path();
     item.relative = in.Str();
-    item.info.attributes = in.U32();
-    std::uint8_t flags = in.U8();
-    item.info.isDirectory = flags & 1;
-    item.info.isLink = flags & 2;
-    item.info.size = in.U64();
-    item.info.modified = in.I64();
+    GetStatus(in, item.info);
     return item;
 }
 
