@@ -187,8 +187,8 @@ public:
     ArchiveRun& operator=(const ArchiveRun&) = delete;
 
 private:
-    bool Utf8(const char* cp932, std::string& utf8, const char* what) {
-        if (cp932 && text::Cp932ToUtf8(cp932, utf8)) return true;
+    bool Utf8(const char* request, std::string& utf8, const char* what) {
+        if (request && text::RequestToUtf8(request, utf8)) return true;
         report_.Problem(msg::BadRequest(what));
         return false;
     }
@@ -304,15 +304,16 @@ private:
     int AskPassword() {
         if (!options_.encrypt || !plan_->readsFiles) return ZIP_OK;
         Secret confirm(kZipPasswordCapacity);
-        std::string prompt = text::Utf8ToCp932Lossy(msg::PasswordPrompt());
-        std::string again = text::Utf8ToCp932Lossy(msg::PasswordConfirmPrompt());
-        callbacks_.password(password_.Buffer(), kZipPasswordCapacity, prompt.c_str(), files_.archive);
+        std::string prompt = text::Utf8ToCp932Readable(msg::PasswordPrompt());
+        std::string again = text::Utf8ToCp932Readable(msg::PasswordConfirmPrompt());
+        std::string archive = text::Utf8ToCp932Readable(archiveName_);
+        callbacks_.password(password_.Buffer(), kZipPasswordCapacity, prompt.c_str(), archive.c_str());
         password_.Buffer()[kZipPasswordCapacity - 1] = '\0';
         if (password_.View().empty()) {
             report_.Problem(msg::PasswordEmpty());
             return ZIP_PASSWORD;
         }
-        callbacks_.password(confirm.Buffer(), kZipPasswordCapacity, again.c_str(), files_.archive);
+        callbacks_.password(confirm.Buffer(), kZipPasswordCapacity, again.c_str(), archive.c_str());
         confirm.Buffer()[kZipPasswordCapacity - 1] = '\0';
         if (confirm.View() != password_.View()) {
             report_.Problem(msg::PasswordMismatch());
@@ -325,7 +326,7 @@ private:
         if (options_.useTempDir && !request_.tempDir.empty()) {
             std::string dir;
             platform::Path path;
-            if (text::Cp932ToUtf8(request_.tempDir, dir) && platform::ResolveRoot(dir, path)) return path;
+            if (text::RequestToUtf8(request_.tempDir, dir) && platform::ResolveRoot(dir, path)) return path;
         }
         return platform::Parent(archivePath_);
     }
@@ -467,7 +468,7 @@ private:
 
     bool Cancelled(const std::string& name, std::uint64_t size) {
         if (!callbacks_.service) return false;
-        std::string cp932 = text::Utf8ToCp932Lossy(name);
+        std::string cp932 = text::Utf8ToCp932Readable(name);
         return callbacks_.service(cp932.c_str(), Clamp32(size)) != 0;
     }
 

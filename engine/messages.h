@@ -1,6 +1,7 @@
 // The engine's texts for the progress log: Japanese, one line per entry and
 // a summary, handed to ZipPrint in code page 932. Names inside are UTF-8
-// until the whole line is converted.
+// until the whole line is converted; a character that code page 932 lacks
+// is shown as its code point, "<U+301C>" (zip32.h).
 #pragma once
 
 #include "platform.h"

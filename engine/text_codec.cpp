@@ -1,5 +1,9 @@
 #include "text_codec.h"
 
+#include "zip32.h"
+
+#include <cstdio>
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -23,7 +27,7 @@ bool ToWide(unsigned codePage, std::string_view in, std::wstring& out) {
                                n) == n;
 }
 
-bool FromWide(unsigned codePage, std::wstring_view in, std::string& out, bool lossy) {
+bool FromWide(unsigned codePage, std::wstring_view in, std::string& out) {
     out.clear();
     if (in.empty()) return true;
     BOOL usedDefault = FALSE;
@@ -33,17 +37,16 @@ bool FromWide(unsigned codePage, std::wstring_view in, std::string& out, bool lo
     if (n <= 0) return false;
     out.resize(static_cast<std::size_t>(n));
     WideCharToMultiByte(codePage, flags, in.data(), static_cast<int>(in.size()), out.data(), n, nullptr, used);
-    return lossy || !usedDefault;
+    return !usedDefault;
 }
 
-bool Convert(unsigned from, unsigned to, std::string_view in, std::string& out, bool lossy) {
+bool Convert(unsigned from, unsigned to, std::string_view in, std::string& out) {
     std::wstring wide;
-    return ToWide(from, in, wide) && FromWide(to, wide, out, lossy);
+    return ToWide(from, in, wide) && FromWide(to, wide, out);
 }
 #else
-// One conversion with iconv; with lossy, unconvertible UTF-8 characters
-// become '?' instead of failing.
-bool Convert(const char* from, const char* to, std::string_view in, std::string& out, bool lossy) {
+// One conversion with iconv; false on anything it cannot convert.
+bool Convert(const char* from, const char* to, std::string_view in, std::string& out) {
     out.clear();
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
@@ -51,23 +54,12 @@ bool Convert(const char* from, const char* to, std::string_view in, std::string&
     std::size_t srcLeft = in.size();
     bool ok = true;
     char buffer[256];
-    while (srcLeft > 0) {
+    while (ok && srcLeft > 0) {
         char* dst = buffer;
         std::size_t dstLeft = sizeof buffer;
         std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
         out.append(buffer, static_cast<std::size_t>(dst - buffer));
-        if (r != static_cast<std::size_t>(-1)) continue;
-        if (errno == E2BIG) continue;
-        if (!lossy || errno != EILSEQ) {
-            ok = false;
-            break;
-        }
-        // Skip one UTF-8 character.
-        std::size_t skip = 1;
-        while (skip < srcLeft && (static_cast<unsigned char>(src[skip]) & 0xC0) == 0x80) ++skip;
-        src += skip;
-        srcLeft -= skip;
-        out += '?';
+        ok = r != static_cast<std::size_t>(-1) || errno == E2BIG;
     }
     iconv_close(cd);
     return ok;
@@ -78,30 +70,54 @@ bool Convert(const char* from, const char* to, std::string_view in, std::string&
 
 bool Cp932ToUtf8(std::string_view cp932, std::string& utf8) {
 #if defined(_WIN32)
-    return Convert(kCodePage932, CP_UTF8, cp932, utf8, false);
+    return Convert(kCodePage932, CP_UTF8, cp932, utf8);
 #else
     (void)kCodePage932;
-    return Convert("CP932", "UTF-8", cp932, utf8, false);
+    return Convert("CP932", "UTF-8", cp932, utf8);
 #endif
 }
 
 bool Utf8ToCp932(std::string_view utf8, std::string& cp932) {
 #if defined(_WIN32)
-    if (!Convert(CP_UTF8, kCodePage932, utf8, cp932, false)) return false;
+    if (!Convert(CP_UTF8, kCodePage932, utf8, cp932)) return false;
 #else
-    if (!Convert("UTF-8", "CP932", utf8, cp932, false)) return false;
+    if (!Convert("UTF-8", "CP932", utf8, cp932)) return false;
 #endif
     std::string back;
     return Cp932ToUtf8(cp932, back) && back == utf8;
 }
 
-std::string Utf8ToCp932Lossy(std::string_view utf8) {
-    std::string out;
-#if defined(_WIN32)
-    Convert(CP_UTF8, kCodePage932, utf8, out, true);
-#else
-    Convert("UTF-8", "CP932", utf8, out, true);
-#endif
+bool RequestToUtf8(std::string_view request, std::string& utf8) {
+    const std::string_view mark = kZipUtf8Mark;
+    if (request.substr(0, mark.size()) != mark) return Cp932ToUtf8(request, utf8);
+    utf8 = request.substr(mark.size());
+    return IsValidUtf8(utf8);
+}
+
+std::string Utf8ToCp932Readable(std::string_view utf8) {
+    std::string out, one;
+    if (Utf8ToCp932(utf8, out)) return out;
+    out.clear();
+    char note[16];
+    for (std::size_t at = 0; at < utf8.size();) {
+        char32_t codePoint = 0;
+        std::size_t length = DecodeOne(utf8, at, codePoint);
+        if (length == 0) {
+            std::snprintf(note, sizeof note, "<0x%02X>", static_cast<unsigned char>(utf8[at]));
+            out += note;
+            ++at;
+            continue;
+        }
+        if (codePoint < 0x80) {
+            out += static_cast<char>(codePoint);
+        } else if (Utf8ToCp932(utf8.substr(at, length), one)) {
+            out += one;
+        } else {
+            std::snprintf(note, sizeof note, "<U+%04X>", static_cast<unsigned>(codePoint));
+            out += note;
+        }
+        at += length;
+    }
     return out;
 }
 
@@ -115,28 +131,29 @@ bool IsValidUtf8(std::string_view bytes) {
     return FromCodePoints(ToCodePoints(bytes)) == bytes;
 }
 
+std::size_t DecodeOne(std::string_view utf8, std::size_t at, char32_t& codePoint) {
+    unsigned char c = static_cast<unsigned char>(utf8[at]);
+    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    if (extra < 0 || at + static_cast<std::size_t>(extra) >= utf8.size()) return 0;
+    char32_t cp = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
+    for (int k = 1; k <= extra; ++k) {
+        unsigned char t = static_cast<unsigned char>(utf8[at + static_cast<std::size_t>(k)]);
+        if ((t & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (t & 0x3F);
+    }
+    static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    codePoint = cp;
+    return static_cast<std::size_t>(extra) + 1;
+}
+
 std::u32string ToCodePoints(std::string_view utf8) {
     std::u32string out;
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        unsigned char c = static_cast<unsigned char>(utf8[i]);
-        int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-        char32_t cp = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
-        bool ok = extra >= 0 && i + static_cast<std::size_t>(extra) < utf8.size();
-        for (int k = 1; ok && k <= extra; ++k) {
-            unsigned char t = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
-            if ((t & 0xC0) != 0x80) { ok = false; break; }
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (ok && (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
-        if (!ok) {
-            out += U'\uFFFD';
-            ++i;
-            continue;
-        }
-        out += cp;
-        i += static_cast<std::size_t>(extra) + 1;
+    for (std::size_t at = 0; at < utf8.size();) {
+        char32_t cp = 0;
+        std::size_t length = DecodeOne(utf8, at, cp);
+        out += length == 0 ? U'\uFFFD' : cp;
+        at += length == 0 ? 1 : length;
     }
     return out;
 }

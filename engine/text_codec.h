@@ -14,11 +14,18 @@ bool Cp932ToUtf8(std::string_view cp932, std::string& utf8);
 // False when some character has no code page 932 form (no best-fit guesses:
 // what comes back converts back to exactly the same text).
 bool Utf8ToCp932(std::string_view utf8, std::string& cp932);
-// For display only: characters that code page 932 lacks become '?'.
-std::string Utf8ToCp932Lossy(std::string_view utf8);
+// A string of the request: code page 932, or kZipUtf8Mark and UTF-8
+// (zip32.h). False when it is neither.
+bool RequestToUtf8(std::string_view request, std::string& utf8);
+// For the engine's texts: code page 932 where it can write the text; a
+// character it lacks becomes "<U+301C>", a byte that is no UTF-8 "<0x9C>".
+std::string Utf8ToCp932Readable(std::string_view utf8);
 
 bool IsAscii(std::string_view bytes);
 bool IsValidUtf8(std::string_view bytes);
+// The code point that starts at utf8[at], and the length of its sequence;
+// 0 when the bytes there are no UTF-8.
+std::size_t DecodeOne(std::string_view utf8, std::size_t at, char32_t& codePoint);
 // Code points of a UTF-8 string; invalid bytes become U+FFFD.
 std::u32string ToCodePoints(std::string_view utf8);
 std::string FromCodePoints(std::u32string_view codePoints);

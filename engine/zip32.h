@@ -2,7 +2,8 @@
 //
 // Program and engine both include this header; it is the only thing they
 // share. Every string that crosses it is a zero-terminated byte string in
-// code page 932. The records keep the 32-bit layout byte for byte (checked
+// code page 932, with one extension for the strings of the request (see
+// kZipUtf8Mark). The records keep the 32-bit layout byte for byte (checked
 // below for i686); on x86-64 the pointer fields widen to 8 bytes and every
 // field behind them moves accordingly, in the same order.
 #pragma once
@@ -19,6 +20,20 @@
 // Interface version reported in ZipVersionInfo bytes 56 and 57.
 constexpr std::uint8_t kZipInterfaceMajor = 2;
 constexpr std::uint8_t kZipInterfaceMinor = 3;
+
+// A string of the request (rootDir, tempDir, the archive and every name)
+// that code page 932 cannot write starts with these three bytes, the UTF-8
+// byte-order mark, and goes on in UTF-8. Code page 932 never starts a string
+// with them: 0xEF 0xBB is no character there. Strings that code page 932 can
+// write are sent in code page 932, as ever. A library that does not know the
+// mark either refuses such a string as broken code page 932 or, reading it
+// leniently, gets a name that begins with a replacement character and
+// matches no file. The other way, the engine's texts (ZipPrint, the names
+// and prompts of ZipService and ZipPassword) stay code page 932: a character
+// that code page 932 lacks appears as its code point in angle brackets,
+// "<U+301C>", a byte that is no UTF-8 as "<0x9C>" (file names on Windows
+// hold no '<' or '>').
+inline constexpr char kZipUtf8Mark[] = "\xEF\xBB\xBF";
 
 // Capacity of the buffer handed to ZipComment, terminator included: the
 // largest comment a ZIP archive can hold (65,535 bytes) plus one.

@@ -1,6 +1,6 @@
 #include "job/drop_plan.h"
 
-#include "job/codepage932.h"
+#include "job/request_string.h"
 
 namespace {
 
@@ -43,10 +43,8 @@ SplitPath Split(std::wstring_view path) {
     return split;
 }
 
-size_t Cp932Length(std::wstring_view text) { return ToCodePage932(text).value_or("").size(); }
-
 // The limit on the directory, base name and extension of one path, each
-// measured in code page 932 bytes.
+// measured in the bytes of its request string.
 bool PartsFit(std::wstring_view path) {
     size_t nameStart = path.size();
     while (nameStart > 0 && !IsSeparator(path[nameStart - 1])) --nameStart;
@@ -58,8 +56,8 @@ bool PartsFit(std::wstring_view path) {
         dot == std::wstring_view::npos ? std::wstring_view{} : name.substr(dot);
     const std::wstring_view directory =
         nameStart > dirStart ? path.substr(dirStart, nameStart - dirStart) : std::wstring_view{};
-    return Cp932Length(directory) <= kMaxPathPartBytes && Cp932Length(base) <= kMaxPathPartBytes &&
-           Cp932Length(extension) <= kMaxPathPartBytes;
+    return RequestStringBytes(directory) <= kMaxPathPartBytes && RequestStringBytes(base) <= kMaxPathPartBytes &&
+           RequestStringBytes(extension) <= kMaxPathPartBytes;
 }
 
 // names[from] to names[to - 1], separated by backslashes.
@@ -92,7 +90,7 @@ RequestProblem PlanDrop(const std::vector<std::wstring>& paths, DropPlan& plan) 
     plan = {};
     if (paths.empty()) return {RequestProblem::NoCommonFolder, {}};
     for (const std::wstring& path : paths) {
-        if (!ToCodePage932(path)) return {RequestProblem::NotCodePage932, path};
+        if (!ToRequestString(path)) return {RequestProblem::NotUnicode, path};
         if (!PartsFit(path)) return {RequestProblem::PartTooLong, path};
     }
 
@@ -121,9 +119,9 @@ RequestProblem PlanDrop(const std::vector<std::wstring>& paths, DropPlan& plan) 
     const SplitPath& first = splits.front();
     std::wstring root = std::wstring(first.volume) + L'\\';
     if (common > 0) root += Join(first.names, 0, common) + L'\\';
-    plan.root = *ToCodePage932(root);
+    plan.root = *ToRequestString(root);
     for (const SplitPath& split : splits)
         plan.entries.push_back(
-            *ToCodePage932(EscapeEntryName(Join(split.names, common, split.names.size()))));
+            *ToRequestString(EscapeEntryName(Join(split.names, common, split.names.size()))));
     return {};
 }

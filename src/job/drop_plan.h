@@ -14,12 +14,13 @@
 #include "job/request_problem.h"
 
 struct DropPlan {
-    std::string root;                  // code page 932, with its trailing separator
-    std::vector<std::string> entries;  // code page 932, escaped, in drop order
+    std::string root;                  // request string (request_string.h), with its trailing separator
+    std::vector<std::string> entries;  // request strings, escaped, in drop order
 };
 
 // A dropped path's directory, base name and extension may each hold at most
-// this many bytes of code page 932. A longer part is refused, never cut.
+// this many bytes: of code page 932 where it writes the part, else of UTF-8.
+// A longer part is refused, never cut.
 constexpr size_t kMaxPathPartBytes = 255;
 
 // Plans a drop of absolute paths (drive or UNC); an empty drop has no common

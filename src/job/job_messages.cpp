@@ -18,8 +18,8 @@ std::wstring ProblemMessage(const RequestProblem& problem) {
     const wchar_t* reason = L"";
     switch (problem.kind) {
         case RequestProblem::None: return {};
-        case RequestProblem::NotCodePage932:
-            reason = L"次のパスには書庫に記録できない文字が含まれています。";
+        case RequestProblem::NotUnicode:
+            reason = L"次のパスには Unicode の文字として正しくない部分 (対になっていないサロゲート) があるため、書庫に名前を記録できません。";
             break;
         case RequestProblem::PartTooLong:
             reason = L"次のパスはフォルダ名またはファイル名が長すぎます。";

@@ -7,7 +7,7 @@
 struct RequestProblem {
     enum Kind {
         None,
-        NotCodePage932,  // a path the engine's code page cannot represent
+        NotUnicode,      // a path with a lone UTF-16 surrogate: no archive can record its name
         PartTooLong,     // a directory, base name or extension over 255 bytes
         NoCommonFolder,  // items share no folder (different drives, or a drive itself)
     };

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "job/codepage932.h"
+#include "job/request_string.h"
 
 std::string FormatDateText(std::int64_t tDate) {
     const std::time_t time = static_cast<std::time_t>(tDate);
@@ -48,10 +48,10 @@ void FillOptionFlags(ZipOptions& options, const Settings& settings) {
 RequestProblem PrepareRequestText(const Settings& settings, const std::vector<std::wstring>& paths,
                                   RequestText& text) {
     text = {};
-    const auto archive = ToCodePage932(settings.stFileName);
-    if (!archive) return {RequestProblem::NotCodePage932, settings.stFileName};
-    const auto tempDir = ToCodePage932(settings.stTempDir);
-    if (!tempDir) return {RequestProblem::NotCodePage932, settings.stTempDir};
+    const auto archive = ToRequestString(settings.stFileName);
+    if (!archive) return {RequestProblem::NotUnicode, settings.stFileName};
+    const auto tempDir = ToRequestString(settings.stTempDir);
+    if (!tempDir) return {RequestProblem::NotUnicode, settings.stTempDir};
     if (RequestProblem problem = PlanDrop(paths, text.drop)) return problem;
     text.date = FormatDateText(settings.tDate);
     text.archive = *archive;

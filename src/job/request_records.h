@@ -24,7 +24,8 @@ std::string FormatDateText(std::int64_t tDate);
 // level as the character '0' + nLevel. Fields of no meaning stay 0.
 void FillOptionFlags(ZipOptions& options, const Settings& settings);
 
-// Every text of one request, in code page 932, before any heap copy.
+// Every text of one request as request strings (request_string.h), before
+// any heap copy.
 struct RequestText {
     std::string date;
     std::string archive;  // stFileName

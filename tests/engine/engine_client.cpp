@@ -87,6 +87,12 @@ std::string ToCp932(const std::string& utf8) {
 #endif
 }
 
+std::string ToRequestString(const std::string& utf8) {
+    if (utf8.starts_with(kZipUtf8Mark)) return utf8;  // already one, right or wrong
+    std::string cp932 = ToCp932(utf8);
+    return FromCp932(cp932) == utf8 ? cp932 : kZipUtf8Mark + utf8;
+}
+
 std::string FromCp932(const std::string& cp932) {
 #if defined(_WIN32)
     return Convert(932, CP_UTF8, cp932);
@@ -140,10 +146,10 @@ Outcome RunRequest(const EngineLibrary& engine, const Request& request, const An
     if (!engine.init(&callbacks)) return outcome;
 
     // The program hands over private copies and frees them after the run.
-    std::string date = request.date, root = ToCp932(request.root), temp = ToCp932(request.tempDir);
-    std::string archive = ToCp932(request.archive);
+    std::string date = request.date, root = ToRequestString(request.root), temp = ToRequestString(request.tempDir);
+    std::string archive = ToRequestString(request.archive);
     std::vector<std::string> names;
-    for (const std::string& n : request.names) names.push_back(ToCp932(n));
+    for (const std::string& n : request.names) names.push_back(ToRequestString(n));
     std::vector<char*> pointers;
     for (std::string& n : names) pointers.push_back(n.data());
 

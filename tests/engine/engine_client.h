@@ -1,6 +1,7 @@
 // Drives the engine as the program does: loads the library by path, looks up
 // the four entry points, registers callbacks that answer from a script, and
-// runs one request. Strings are UTF-8 here and code page 932 at the boundary.
+// runs one request. Strings are UTF-8 here and request strings (code page
+// 932, or the UTF-8 mark and UTF-8) at the boundary.
 #pragma once
 
 #include "zip32.h"
@@ -62,4 +63,7 @@ struct Outcome {
 Outcome RunRequest(const EngineLibrary& engine, const Request& request, const Answers& answers);
 
 std::string ToCp932(const std::string& utf8);
+// Code page 932 where it writes utf8 exactly, else kZipUtf8Mark and utf8;
+// a string that starts with the mark goes as it is.
+std::string ToRequestString(const std::string& utf8);
 std::string FromCp932(const std::string& cp932);

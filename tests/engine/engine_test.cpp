@@ -351,6 +351,67 @@ TEST_F(EngineTest, TreeEdgeCases) {
     EXPECT_EQ(Python("[i.flag_bits & 0x800 for i in z.infolist()]", archive), "[0, 0, 0, 0, 2048]");
 }
 
+// Names that code page 932 cannot write reach the engine as the UTF-8 mark
+// and UTF-8: each such root, archive, work directory, file and folder name
+// selects exactly its own files, never a decoy that differs only in that
+// character (a look-alike, a literal '?', another character outside code
+// page 932), and the log shows the character as its code point.
+TEST_F(EngineTest, NamesCodePage932CannotWriteSelectExactlyTheirFiles) {
+    const struct {
+        const char* character;
+        const char* codePoint;
+        std::vector<std::string> decoys;
+    } cases[] = {
+        {"\u301C", "<U+301C>", {"\uFF5E", "?", "_"}},      // wave dash; fullwidth tilde
+        {"\u2212", "<U+2212>", {"\uFF0D", "-", "?"}},      // minus sign; fullwidth hyphen-minus
+        {"\U0001F600", "<U+1F600>", {"\U0001F601", "?"}},  // emoji
+        {"\uD55C", "<U+D55C>", {"\uAE00", "?"}},           // Hangul
+        {"\u00E9", "<U+00E9>", {"e", "\u00E8", "?"}},      // accented Latin
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.codePoint);
+        const std::string x = c.character;
+        Reset();
+        const fs::path root = src / fs::u8path("in" + x), work = folder.Path() / fs::u8path("work" + x);
+        fs::create_directories(work);
+        archive = folder.Path() / fs::u8path("out" + x) / fs::u8path("a" + x + ".zip");
+        fs::create_directories(archive.parent_path());
+        std::vector<std::string> names = c.decoys;
+        names.push_back(x);
+        for (const std::string& y : names) {
+            WriteFile(root / fs::u8path("f" + y + ".txt"), "file " + y);
+            WriteFile(root / fs::u8path("d" + y) / "in.txt", "folder " + y);
+        }
+        Request r = ::NewRequest(root, archive, {"f" + x + ".txt", "d" + x});
+        r.tempDir = Utf8(work);
+        r.options.useTempDir = 1;
+        bool tempInWork = false;
+        Answers answers;
+        answers.onService = [&](const std::string&) {
+            for (const auto& e : fs::directory_iterator(work))
+                tempInWork = tempInWork || Utf8(e.path().filename()).starts_with("~tirvo");
+        };
+        Outcome out = Run(r, answers);
+        ASSERT_EQ(out.status, ZIP_OK) << out.log;
+        Check({{"f" + x + ".txt", Expected::File("file " + x)}, {"d" + x + "/", Expected::Dir()},
+               {"d" + x + "/in.txt", Expected::File("folder " + x)}});
+        EXPECT_TRUE(tempInWork);
+        EXPECT_NE(out.log.find(std::string("f") + c.codePoint + ".txt"), std::string::npos) << out.log;
+        EXPECT_EQ(out.log.find('?'), std::string::npos) << out.log;
+    }
+}
+
+// What follows the mark must be UTF-8: anything else is refused whole, the
+// archive untouched, as a library without the mark refuses it.
+TEST_F(EngineTest, MarkedStringThatIsNoUtf8IsARefusedRequest) {
+    WriteFile(src / "a.txt", "a");
+    ASSERT_EQ(Run(NewRequest({"a.txt"})).status, ZIP_OK);
+    const std::string before = ReadFile(archive);
+    Outcome out = Run(NewRequest({"a.txt", "\xEF\xBB\xBF\x95\x5C"}));  // code page 932 after the mark
+    EXPECT_EQ(out.status, ZIP_BAD_REQUEST) << out.log;
+    EXPECT_EQ(ReadFile(archive), before);
+}
+
 // On or after the day (00:00 local time), before it, and both: the intersection.
 TEST_F(EngineTest, DateFiltersSelectByDay) {
     WriteFile(src / "old.txt", "old");

@@ -3,21 +3,26 @@
 #include <gtest/gtest.h>
 
 #include "job/codepage932.h"
+#include "job/request_string.h"
 
 namespace {
 
-TEST(CodePage932, ConvertsExactlyOrRefuses) {
+TEST(CodePage932, ConvertsExactlyOrRefusesAndRequestStringsMarkTheRestAsUtf8) {
+    const std::wstring loneSurrogate{L'a', static_cast<wchar_t>(0xD800), L'b'};
     const struct {
-        const wchar_t* text;
-        const char* bytes;  // nullptr: not representable
+        std::wstring text;
+        const char* bytes;    // nullptr: not representable
+        const char* request;  // nullptr: no Unicode
     } cases[] = {
-        {L"", ""},
-        {L"ｷｬﾝｾﾙ", "\xb7\xac\xdd\xbe\xd9"},  // half-width: one byte each
-        {L"\uFF5E", "\x81\x60"},              // fullwidth tilde: 932's own
-        {L"\u301C", nullptr},                 // wave dash: only a look-alike in 932
-        {L"caf\u00e9", nullptr},              // no accented letters in 932
-        {L"\uD55C", nullptr},                 // Hangul
-        {L"a\U0001F600", nullptr},            // outside the BMP
+        {L"", "", ""},
+        {L"ｷｬﾝｾﾙ", "\xb7\xac\xdd\xbe\xd9", "\xb7\xac\xdd\xbe\xd9"},  // half-width: one byte each
+        {L"\uFF5E", "\x81\x60", "\x81\x60"},              // fullwidth tilde: 932's own
+        {L"\u301C", nullptr, "\xEF\xBB\xBF\xE3\x80\x9C"},    // wave dash: only a look-alike in 932
+        {L"\u2212", nullptr, "\xEF\xBB\xBF\xE2\x88\x92"},    // minus sign: likewise
+        {L"caf\u00e9", nullptr, "\xEF\xBB\xBF" "caf\xC3\xA9"},  // no accented letters in 932
+        {L"\uD55C", nullptr, "\xEF\xBB\xBF\xED\x95\x9C"},    // Hangul
+        {L"a\U0001F600", nullptr, "\xEF\xBB\xBF" "a\xF0\x9F\x98\x80"},  // outside the BMP
+        {loneSurrogate, nullptr, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
@@ -26,6 +31,11 @@ TEST(CodePage932, ConvertsExactlyOrRefuses) {
         if (bytes && c.bytes) {
             EXPECT_EQ(*bytes, c.bytes);
             EXPECT_EQ(FromCodePage932(*bytes), c.text);
+        }
+        const auto request = ToRequestString(c.text);
+        EXPECT_EQ(request.has_value(), c.request != nullptr);
+        if (request && c.request) {
+            EXPECT_EQ(*request, c.request);
         }
     }
     // Typed text marks what it cannot represent; broken bytes still give text.
@@ -38,6 +48,8 @@ TEST(PlanDrop, RootIsTheDeepestCommonFolderOrTheLastPathIsRefused) {
     // 255 bytes each: the directory with its separators, the base name, the extension with its dot.
     const std::string dir(253, 'd'), base(255, 'n'), ext(254, 'e');
     auto wide = [](const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); };
+    std::string waves;  // 85 wave dashes in UTF-8
+    for (int i = 0; i < 85; ++i) waves += "\xE3\x80\x9C";
     const std::wstring longName(256, L'n');
     const struct {
         const char* what;
@@ -66,7 +78,14 @@ TEST(PlanDrop, RootIsTheDeepestCommonFolderOrTheLastPathIsRefused) {
          "C:\\\x95\x5c\\", {"\x83\x66\x81\x5b\x83\x5e[-][[]1].txt", "\x83\x5c\x81\x5b\x83\x58"}},
         {"parts of exactly 255 bytes", {wide("C:\\" + dir + "\\" + base + ".txt"), wide("C:\\" + dir + "\\x." + ext)},
          "C:\\" + dir + "\\", {base + ".txt", "x." + ext}},
-        {"accented letter", {L"C:\\w\\a.txt", L"C:\\w\\caf\u00e9.txt"}, "", {}, RequestProblem::NotCodePage932},
+        {"names code page 932 lacks, escaped as ever", {L"C:\\w\\a.txt", L"C:\\w\\f-[\u00e9].txt", L"C:\\w\\\U0001F600"},
+         "C:\\w\\", {"a.txt", "\xEF\xBB\xBF" "f[-][[]\xC3\xA9].txt", "\xEF\xBB\xBF\xF0\x9F\x98\x80"}},
+        {"a root code page 932 lacks", {L"C:\\\u301C\\\u8868.txt"}, "\xEF\xBB\xBF" "C:\\\xE3\x80\x9C\\", {"\x95\x5c.txt"}},
+        {"85 wave dashes: 255 bytes of UTF-8", {L"C:\\w\\" + std::wstring(85, L'\u301C')}, "C:\\w\\",
+         {"\xEF\xBB\xBF" + waves}},
+        {"86 wave dashes", {L"C:\\w\\" + std::wstring(86, L'\u301C')}, "", {}, RequestProblem::PartTooLong},
+        {"a lone surrogate", {L"C:\\w\\a.txt", std::wstring(L"C:\\w\\") + static_cast<wchar_t>(0xDC00)}, "", {},
+         RequestProblem::NotUnicode},
         {"folder on another drive", {L"C:\\w\\a.txt", L"D:\\w\\b.txt"}, "", {}, RequestProblem::NoCommonFolder},
         {"a drive itself", {L"E:\\"}, "", {}, RequestProblem::NoCommonFolder},
         {"base name over 255 bytes", {L"C:\\w\\ok.txt", L"C:\\w\\" + longName + L".txt"}, "", {},

@@ -55,7 +55,7 @@ TEST(FillOptionFlags, EachSettingReachesItsFieldOnly) {
     }
 }
 
-TEST(PrepareRequestText, ConvertsTheSettingsOrNamesThePathCodePage932Lacks) {
+TEST(PrepareRequestText, ConvertsTheSettingsOrNamesThePathNoArchiveCanRecord) {
     Settings settings;
     settings.stFileName = L"C:\\書庫\\a.zip";
     settings.stTempDir = L"C:\\一時";
@@ -71,12 +71,46 @@ TEST(PrepareRequestText, ConvertsTheSettingsOrNamesThePathCodePage932Lacks) {
     EXPECT_EQ(text.tempDir, "C:\\\x88\xea\x8e\x9e");
     EXPECT_EQ(text.date, "01052024");  // "%m%d%Y" in local time
     EXPECT_EQ(text.drop.root, "C:\\w\\");
-    settings.stTempDir = L"C:\\t\uD55C";
+    settings.stTempDir = std::wstring(L"C:\\t") + static_cast<wchar_t>(0xD800);
     EXPECT_EQ(prepare().path, settings.stTempDir);
-    settings.stFileName = L"C:\\caf\u00e9.zip";  // the archive is named first
+    settings.stFileName = std::wstring(L"C:\\a.zip") + static_cast<wchar_t>(0xDFFF);  // the archive is named first
     const RequestProblem problem = prepare();
-    EXPECT_EQ(problem.kind, RequestProblem::NotCodePage932);
+    EXPECT_EQ(problem.kind, RequestProblem::NotUnicode);
     EXPECT_EQ(problem.path, settings.stFileName);
+}
+
+// Each kind of string with each kind of character that code page 932 lacks
+// goes as the mark and UTF-8; beside them, what code page 932 writes goes in
+// code page 932 as ever.
+TEST(PrepareRequestText, MarksAsUtf8EveryStringCodePage932CannotWrite) {
+    const std::string mark = "\xEF\xBB\xBF";
+    const struct {
+        const wchar_t* character;
+        const char* utf8;
+    } cases[] = {
+        {L"\u301C", "\xE3\x80\x9C"},        // wave dash
+        {L"\u2212", "\xE2\x88\x92"},        // minus sign
+        {L"\U0001F600", "\xF0\x9F\x98\x80"},  // emoji
+        {L"\uD55C", "\xED\x95\x9C"},        // Hangul
+        {L"\u00E9", "\xC3\xA9"},            // e with acute
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.utf8);
+        const std::wstring x = c.character;
+        const std::string u = c.utf8;
+        Settings settings;
+        settings.stFileName = L"C:\\out" + x + L"\\a.zip";
+        settings.stTempDir = L"C:\\work" + x;
+        RequestText text;
+        const std::wstring root = L"C:\\in" + x + L"\\";
+        ASSERT_FALSE(PrepareRequestText(
+            settings, {root + L"file" + x + L".txt", root + L"folder-" + x, root + L"\u8868.txt"}, text));
+        EXPECT_EQ(text.archive, mark + "C:\\out" + u + "\\a.zip");
+        EXPECT_EQ(text.tempDir, mark + "C:\\work" + u);
+        EXPECT_EQ(text.drop.root, mark + "C:\\in" + u + "\\");
+        EXPECT_EQ(text.drop.entries,
+                  (std::vector<std::string>{mark + "file" + u + ".txt", mark + "folder[-]" + u, "\x95\x5c.txt"}));
+    }
 }
 
 // A heap that fails its n-th allocation and counts the blocks still allocated.
