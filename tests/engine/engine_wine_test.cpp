@@ -219,4 +219,44 @@ TEST_F(WineEngineTest, Cp932NamesWithBackslashTrailBytes) {
     EXPECT_NE(out.log.find("表示/ソース.txt"), std::string::npos) << out.log;
 }
 
+// Names code page 932 cannot write, as the UTF-8 mark and UTF-8: the root,
+// the archive and each name select their own files only, never a decoy
+// differing in that one character, and the log shows its code point.
+TEST_F(WineEngineTest, NamesCodePage932CannotWriteSelectExactlyTheirFiles) {
+    const std::wstring root = tree + L"\\in\u301C";
+    MakeDir(root);
+    const std::vector<std::wstring> wanted{L"\u301C", L"\u2212", L"\U0001F600", L"\uD55C", L"\u00E9"};
+    for (const wchar_t* decoy : {L"\uFF5E", L"\uFF0D", L"-", L"\U0001F601", L"\uAE00", L"e", L"\u00E8", L"_"})
+        WriteW(root + L"\\f" + decoy + L".txt", "decoy");
+    std::vector<std::string> names;
+    ExpectedArchive want;
+    for (const std::wstring& x : wanted) {
+        WriteW(root + L"\\f" + x + L".txt", Utf8(x));
+        names.push_back(Utf8(L"f" + x + L".txt"));
+        want[names.back()] = Expected::File(Utf8(x));
+    }
+    Request r;
+    r.root = Utf8(root) + "\\";
+    r.archive = Utf8(tree + L"\\out\u301C\U0001F600.zip");
+    r.names = names;
+    Outcome out = RunRequest(engine, r, Answers());
+    ASSERT_EQ(out.status, ZIP_OK) << out.log;
+    const std::string copy = std::string(ENGINE_WINE_OUT) + "/marked.zip";
+    ASSERT_TRUE(CopyFileW((tree + L"\\out\u301C\U0001F600.zip").c_str(), std::wstring(copy.begin(), copy.end()).c_str(),
+                          FALSE));
+    WriteExpectedJson(copy + ".expected.json", want);
+    for (const char* shown : {"f<U+301C>.txt", "f<U+2212>.txt", "f<U+1F600>.txt", "f<U+D55C>.txt", "f<U+00E9>.txt"})
+        EXPECT_NE(out.log.find(shown), std::string::npos) << out.log;
+    EXPECT_EQ(out.log.find('?'), std::string::npos) << out.log;
+
+    // A library without the mark: code page 932 refuses the string, and read
+    // leniently it begins with a character no pattern treats as a wildcard.
+    const std::string marked = kZipUtf8Mark + names[0];
+    const int length = static_cast<int>(marked.size());
+    EXPECT_EQ(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, marked.data(), length, nullptr, 0), 0);
+    wchar_t lenient[64] = {};
+    ASSERT_GT(MultiByteToWideChar(932, 0, marked.data(), length, lenient, 64), 0);
+    EXPECT_EQ(std::wstring(L"?*[").find(lenient[0]), std::wstring::npos) << static_cast<int>(lenient[0]);
+}
+
 }  // namespace
