@@ -87,6 +87,31 @@ TEST(DropArchive, FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits) {
     });
 }
 
+// A file, a folder and an archive whose names code page 932 cannot write:
+// archived under their exact names (UTF-8), the look-alike beside the file
+// left out, and each such character shown in the log as its code point.
+TEST(DropArchive, NamesCodePage932CannotWriteAreArchivedExactly) {
+    TempFolder folder;
+    const fs::path in = folder.Path() / L"in\u301C";
+    WriteFile(in / L"2024年4月\u301C6月.txt", "wave dash");
+    WriteFile(in / L"2024年4月\uFF5E6月.txt", "fullwidth tilde");
+    WriteFile(in / L"写真\U0001F600" / L"\uD55C.txt", "hangul");
+    const std::wstring archive = folder / L"out\u2212caf\u00E9.zip";
+    RunMain(archive, {}, [&](HWND main, const std::wstring&) {
+        gui::PostDrop(main, {(in / L"2024年4月\u301C6月.txt").wstring(), (in / L"写真\U0001F600").wstring()});
+        HWND progress = WaitForNewProgress();
+        ASSERT_TRUE(WaitFinished(progress));
+        const std::wstring log = gui::Text(gui::Item(progress, IDC_LOG));
+        for (const wchar_t* shown : {L"2024年4月<U+301C>6月.txt", L"写真<U+1F600>/<U+D55C>.txt"})
+            EXPECT_NE(log.find(shown), std::wstring::npos) << gui::Utf8(log);
+        EXPECT_EQ(log.find(L'?'), std::wstring::npos) << gui::Utf8(log);
+    });
+    std::vector<std::string> names = Summarize(archive).names;
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{gui::Utf8(L"2024年4月\u301C6月.txt"), gui::Utf8(L"写真\U0001F600/"),
+                                               gui::Utf8(L"写真\U0001F600/\uD55C.txt")}));
+}
+
 TEST(DropArchive, CancelLeavesTheOldArchiveAndTheBoxTickedBeforeTheEndClosesTheWindow) {
     TempFolder folder;
     for (int i = 0; i < 3000; ++i)

@@ -15,7 +15,7 @@ TEST(DropFailures, AreReportedAndReleaseEverything) {
         std::wstring refused;    // dropped after a.txt, relative to its folder; the message names it
         const wchar_t* message;  // without a refused path, the message
     } cases[] = {
-        {nullptr, L"caf\u00e9.txt", nullptr},
+        {nullptr, std::wstring(L"a") + static_cast<wchar_t>(0xD800) + L".txt", nullptr},  // no Unicode
         {nullptr, std::wstring(128, L'字'), nullptr},  // 256 bytes in code page 932
         {nullptr, L"Z:\\elsewhere.txt", nullptr},     // no folder in common
         {nullptr, L"", L"ZIP32.DLLのロードに失敗しました。"},
