@@ -2,6 +2,33 @@
 
 #include "job/run_zip.h"
 
+#include <cwchar>
+
+namespace {
+
+// The path as a user can read it: a lone surrogate, which no font draws, as
+// its code point, as the engine shows characters it cannot write.
+std::wstring Readable(std::wstring_view path) {
+    std::wstring shown;
+    for (size_t i = 0; i < path.size(); ++i) {
+        const auto c = static_cast<unsigned>(path[i]);
+        const bool high = c >= 0xD800 && c <= 0xDBFF, low = c >= 0xDC00 && c <= 0xDFFF;
+        const bool paired = high && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF;
+        if (paired) {
+            shown += path.substr(i++, 2);
+        } else if (high || low) {
+            wchar_t note[16];
+            std::swprintf(note, 16, L"<U+%04X>", c);
+            shown += note;
+        } else {
+            shown += path[i];
+        }
+    }
+    return shown;
+}
+
+}  // namespace
+
 const wchar_t* RunZipMessage(int result) {
     switch (result) {
         case RZ_ALLOC_FAILED: return L"GlobalAlloc()に失敗しました。";
@@ -28,5 +55,5 @@ std::wstring ProblemMessage(const RequestProblem& problem) {
             reason = L"次の項目とほかの項目に共通のフォルダがありません。同じドライブにあるファイルやフォルダをドロップしてください。";
             break;
     }
-    return std::wstring(reason) + L"\n\n" + problem.path + L"\n\n何も圧縮しませんでした。";
+    return std::wstring(reason) + L"\n\n" + Readable(problem.path) + L"\n\n何も圧縮しませんでした。";
 }

@@ -113,6 +113,14 @@ TEST(PrepareRequestText, MarksAsUtf8EveryStringCodePage932CannotWrite) {
     }
 }
 
+// The path that no archive can record is named with its lone surrogate as
+// a code point; a pair stays as it is.
+TEST(JobMessages, ProblemMessageShowsALoneSurrogateAsItsCodePoint) {
+    const std::wstring path = std::wstring(L"C:\\a") + static_cast<wchar_t>(0xD800) + L"\U0001F600.txt";
+    const std::wstring message = ProblemMessage({RequestProblem::NotUnicode, path});
+    EXPECT_NE(message.find(L"C:\\a<U+D800>\U0001F600.txt"), std::wstring::npos);
+}
+
 // A heap that fails its n-th allocation and counts the blocks still allocated.
 int g_failAt = -1, g_allocations = 0, g_live = 0;
 
