@@ -304,9 +304,9 @@ private:
     int AskPassword() {
         if (!options_.encrypt || !plan_->readsFiles) return ZIP_OK;
         Secret confirm(kZipPasswordCapacity);
-        std::string prompt = text::Utf8ToCp932Readable(msg::PasswordPrompt());
-        std::string again = text::Utf8ToCp932Readable(msg::PasswordConfirmPrompt());
-        std::string archive = text::Utf8ToCp932Readable(archiveName_);
+        std::string prompt = codec_.Readable(msg::PasswordPrompt());
+        std::string again = codec_.Readable(msg::PasswordConfirmPrompt());
+        std::string archive = codec_.Readable(archiveName_);
         callbacks_.password(password_.Buffer(), kZipPasswordCapacity, prompt.c_str(), archive.c_str());
         password_.Buffer()[kZipPasswordCapacity - 1] = '\0';
         if (password_.View().empty()) {
@@ -468,7 +468,7 @@ private:
 
     bool Cancelled(const std::string& name, std::uint64_t size) {
         if (!callbacks_.service) return false;
-        std::string cp932 = text::Utf8ToCp932Readable(name);
+        std::string cp932 = codec_.Readable(name);
         return callbacks_.service(cp932.c_str(), Clamp32(size)) != 0;
     }
 
@@ -685,6 +685,7 @@ private:
     Reporter report_;
 
     std::string archiveName_;
+    text::Cp932Codec codec_;  // the names and prompts handed to the callbacks
     platform::Path archivePath_;
     platform::Path root_;
     std::vector<std::string> patterns_;

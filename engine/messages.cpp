@@ -111,6 +111,6 @@ void Reporter::Progress(const std::string& utf8Line) {
 void Reporter::Problem(const std::string& utf8Line) { Send(utf8Line); }
 
 void Reporter::Send(const std::string& utf8Line) {
-    std::string line = text::Utf8ToCp932Readable(utf8Line) + "\r\n";
+    std::string line = codec_.Readable(utf8Line) + "\r\n";
     if (print_) print_(line.c_str(), static_cast<std::uint32_t>(line.size()));
 }

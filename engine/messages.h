@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform.h"
+#include "text_codec.h"
 #include "zip32.h"
 
 #include <cstdint>
@@ -61,6 +62,7 @@ public:
 
 private:
     void Send(const std::string& utf8Line);
+    text::Cp932Codec codec_;
     ZipPrintFn print_;
     bool quiet_;
 };

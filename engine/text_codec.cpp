@@ -14,9 +14,9 @@
 namespace text {
 namespace {
 
+#if defined(_WIN32)
 constexpr unsigned kCodePage932 = 932;
 
-#if defined(_WIN32)
 bool ToWide(unsigned codePage, std::string_view in, std::wstring& out) {
     out.clear();
     if (in.empty()) return true;
@@ -44,12 +44,45 @@ bool Convert(unsigned from, unsigned to, std::string_view in, std::string& out) 
     std::wstring wide;
     return ToWide(from, in, wide) && FromWide(to, wide, out);
 }
+#endif
+
+}  // namespace
+
+#if defined(_WIN32)
+Cp932Codec::~Cp932Codec() = default;
+
+bool Cp932Codec::ToUtf8(std::string_view cp932, std::string& utf8) {
+    return Convert(kCodePage932, CP_UTF8, cp932, utf8);
+}
+
+bool Cp932Codec::FromUtf8(std::string_view utf8, std::string& cp932) {
+    std::string back;
+    return Convert(CP_UTF8, kCodePage932, utf8, cp932) && ToUtf8(cp932, back) && back == utf8;
+}
 #else
-// One conversion with iconv; false on anything it cannot convert.
-bool Convert(const char* from, const char* to, std::string_view in, std::string& out) {
+Cp932Codec::~Cp932Codec() {
+    for (void* cd : {toUtf8_, fromUtf8_})
+        if (cd) iconv_close(static_cast<iconv_t>(cd));
+}
+
+bool Cp932Codec::ToUtf8(std::string_view cp932, std::string& utf8) {
+    return Run(toUtf8_, "UTF-8", "CP932", cp932, utf8);
+}
+
+bool Cp932Codec::FromUtf8(std::string_view utf8, std::string& cp932) {
+    std::string back;
+    return Run(fromUtf8_, "CP932", "UTF-8", utf8, cp932) && ToUtf8(cp932, back) && back == utf8;
+}
+
+bool Cp932Codec::Run(void*& handle, const char* to, const char* from, std::string_view in, std::string& out) {
     out.clear();
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    if (!handle) {
+        iconv_t cd = iconv_open(to, from);
+        if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+        handle = cd;
+    }
+    iconv_t cd = static_cast<iconv_t>(handle);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
     char* src = const_cast<char*>(in.data());
     std::size_t srcLeft = in.size();
     bool ok = true;
@@ -61,42 +94,14 @@ bool Convert(const char* from, const char* to, std::string_view in, std::string&
         out.append(buffer, static_cast<std::size_t>(dst - buffer));
         ok = r != static_cast<std::size_t>(-1) || errno == E2BIG;
     }
-    iconv_close(cd);
     return ok;
 }
 #endif
 
-}  // namespace
-
-bool Cp932ToUtf8(std::string_view cp932, std::string& utf8) {
-#if defined(_WIN32)
-    return Convert(kCodePage932, CP_UTF8, cp932, utf8);
-#else
-    (void)kCodePage932;
-    return Convert("CP932", "UTF-8", cp932, utf8);
-#endif
-}
-
-bool Utf8ToCp932(std::string_view utf8, std::string& cp932) {
-#if defined(_WIN32)
-    if (!Convert(CP_UTF8, kCodePage932, utf8, cp932)) return false;
-#else
-    if (!Convert("UTF-8", "CP932", utf8, cp932)) return false;
-#endif
-    std::string back;
-    return Cp932ToUtf8(cp932, back) && back == utf8;
-}
-
-bool RequestToUtf8(std::string_view request, std::string& utf8) {
-    const std::string_view mark = kZipUtf8Mark;
-    if (request.substr(0, mark.size()) != mark) return Cp932ToUtf8(request, utf8);
-    utf8 = request.substr(mark.size());
-    return IsValidUtf8(utf8);
-}
-
-std::string Utf8ToCp932Readable(std::string_view utf8) {
+std::string Cp932Codec::Readable(std::string_view utf8) {
+    if (IsAscii(utf8)) return std::string(utf8);
     std::string out, one;
-    if (Utf8ToCp932(utf8, out)) return out;
+    if (FromUtf8(utf8, out)) return out;
     out.clear();
     char note[16];
     for (std::size_t at = 0; at < utf8.size();) {
@@ -110,7 +115,7 @@ std::string Utf8ToCp932Readable(std::string_view utf8) {
         }
         if (codePoint < 0x80) {
             out += static_cast<char>(codePoint);
-        } else if (Utf8ToCp932(utf8.substr(at, length), one)) {
+        } else if (FromUtf8(utf8.substr(at, length), one)) {
             out += one;
         } else {
             std::snprintf(note, sizeof note, "<U+%04X>", static_cast<unsigned>(codePoint));
@@ -119,6 +124,17 @@ std::string Utf8ToCp932Readable(std::string_view utf8) {
         at += length;
     }
     return out;
+}
+
+bool Cp932ToUtf8(std::string_view cp932, std::string& utf8) { return Cp932Codec().ToUtf8(cp932, utf8); }
+
+bool Utf8ToCp932(std::string_view utf8, std::string& cp932) { return Cp932Codec().FromUtf8(utf8, cp932); }
+
+bool RequestToUtf8(std::string_view request, std::string& utf8) {
+    const std::string_view mark = kZipUtf8Mark;
+    if (request.substr(0, mark.size()) != mark) return Cp932ToUtf8(request, utf8);
+    utf8 = request.substr(mark.size());
+    return IsValidUtf8(utf8);
 }
 
 bool IsAscii(std::string_view bytes) {

@@ -17,9 +17,28 @@ bool Utf8ToCp932(std::string_view utf8, std::string& cp932);
 // A string of the request: code page 932, or kZipUtf8Mark and UTF-8
 // (zip32.h). False when it is neither.
 bool RequestToUtf8(std::string_view request, std::string& utf8);
-// For the engine's texts: code page 932 where it can write the text; a
-// character it lacks becomes "<U+301C>", a byte that is no UTF-8 "<0x9C>".
-std::string Utf8ToCp932Readable(std::string_view utf8);
+
+// Code page 932 both ways, exactly, for many strings: natively each
+// direction's iconv descriptor is opened on first use and kept.
+class Cp932Codec {
+public:
+    Cp932Codec() = default;
+    ~Cp932Codec();
+    Cp932Codec(const Cp932Codec&) = delete;
+    Cp932Codec& operator=(const Cp932Codec&) = delete;
+
+    bool ToUtf8(std::string_view cp932, std::string& utf8);
+    bool FromUtf8(std::string_view utf8, std::string& cp932);
+    // For the engine's texts: code page 932 where it writes the text; a
+    // character it lacks becomes "<U+301C>", a byte that is no UTF-8 "<0x9C>".
+    std::string Readable(std::string_view utf8);
+
+private:
+    // Native: one iconv conversion, opening the descriptor in handle if need be.
+    static bool Run(void*& handle, const char* to, const char* from, std::string_view in, std::string& out);
+    void* toUtf8_ = nullptr;    // iconv_t (native)
+    void* fromUtf8_ = nullptr;
+};
 
 bool IsAscii(std::string_view bytes);
 bool IsValidUtf8(std::string_view bytes);
