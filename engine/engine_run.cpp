@@ -168,7 +168,7 @@ public:
         }
         AskComment();
         if (plan_->changes == 0 && comment_ == oldComment_) {
-            report_.Problem(msg::NothingToChange());
+            report_.Progress(msg::NothingToChange());
             return ZIP_OK;
         }
         status = AskPassword();
@@ -176,9 +176,10 @@ public:
         if (status == ZIP_OK) status = PutInPlace();
         if (status != ZIP_OK) return status;
         std::size_t kept = static_cast<std::size_t>(writer_->Count()) - added_ - replaced_;
-        report_.Problem(msg::Summary(added_, replaced_, kept, unread_));
+        report_.Progress(msg::Summary(added_, replaced_, kept, unread_));
         if (options_.move) DeleteOriginals();
-        if (unread_ > 0 || !found_->problems.empty() || !found_->unmatched.empty() || !found_->badPatterns.empty())
+        if (unread_ > 0 || !found_->problems.empty() || !found_->unmatched.empty() ||
+            !found_->archiveItself.empty() || !found_->badPatterns.empty())
             return ZIP_PARTIAL;
         return undeleted_ > 0 ? ZIP_DELETE_FAILED : ZIP_OK;
     }
@@ -234,7 +235,11 @@ private:
             report_.Problem(msg::CannotReadArchive(archiveName_, msg::Reason(error)));
             return ZIP_READ_FAILED;
         }
-        if (info.isDirectory || info.isLink) {
+        if (info.isDirectory) {
+            report_.Problem(msg::ArchiveIsFolder(archiveName_));
+            return ZIP_NOT_A_ZIP;
+        }
+        if (info.isLink || info.isDevice) {
             report_.Problem(msg::NotAZip(archiveName_));
             return ZIP_NOT_A_ZIP;
         }
@@ -267,11 +272,15 @@ private:
         walk.scratch = scratch_;
         found_ = std::make_unique<WalkResult>(scratch_);
         WalkPatterns(root_, patterns_, walk, *found_);
-        RecordSpool::Reader links = found_->links.Read();
-        for (std::string_view link; links.Next(link);) report_.Progress(msg::LinkSkipped(std::string(link)));
+        RecordSpool::Reader skipped = found_->skipped.Read();
+        for (std::string_view record; skipped.Next(record);) {
+            std::string name(record.substr(1));
+            report_.Progress(record[0] == kSkippedLink ? msg::LinkSkipped(name) : msg::DeviceSkipped(name));
+        }
         for (const WalkProblem& p : found_->problems) report_.Problem(msg::CannotList(p.relative, msg::Reason(p.error)));
         for (const std::string& p : found_->badPatterns) report_.Problem(msg::OutsideRoot(p));
         for (const std::string& p : found_->unmatched) report_.Problem(msg::NoMatch(p));
+        for (const std::string& p : found_->archiveItself) report_.Problem(msg::ArchiveItself(p));
 
         PlanOptions plan;
         plan.mode = options_.freshen ? UpdateMode::Freshen : options_.update ? UpdateMode::Update : UpdateMode::Add;
@@ -310,7 +319,7 @@ private:
         callbacks_.password(password_.Buffer(), kZipPasswordCapacity, prompt.c_str(), archive.c_str());
         password_.Buffer()[kZipPasswordCapacity - 1] = '\0';
         if (password_.View().empty()) {
-            report_.Problem(msg::PasswordEmpty());
+            report_.Problem(msg::NoPassword());
             return ZIP_PASSWORD;
         }
         callbacks_.password(confirm.Buffer(), kZipPasswordCapacity, again.c_str(), archive.c_str());

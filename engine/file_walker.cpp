@@ -19,7 +19,10 @@ namespace {
 
 // A file's status after its name (a FoundItem leaves its name out: its path ends with it).
 void PutStatus(RecordOut& out, const platform::FileInfo& e) {
-    out.U32(e.attributes).U8(static_cast<std::uint8_t>(e.isDirectory | e.isLink << 1)).U64(e.size).I64(e.modified);
+    out.U32(e.attributes)
+        .U8(static_cast<std::uint8_t>(e.isDirectory | e.isLink << 1 | e.isDevice << 2))
+        .U64(e.size)
+        .I64(e.modified);
 }
 
 void GetStatus(RecordIn& in, platform::FileInfo& e) {
@@ -27,6 +30,7 @@ void GetStatus(RecordIn& in, platform::FileInfo& e) {
     std::uint8_t flags = in.U8();
     e.isDirectory = flags & 1;
     e.isLink = flags & 2;
+    e.isDevice = flags & 4;
     e.size = in.U64();
     e.modified = in.I64();
 }
@@ -261,6 +265,7 @@ public:
     }
 
     std::size_t Matches() const { return matches_; }
+    std::size_t ArchiveSeen() const { return archiveSeen_; }
 
 private:
     // A folder's entries with their names as code points, listed once per
@@ -331,14 +336,18 @@ private:
         return relative.empty() ? name : relative + '/' + name;
     }
 
-    // Hidden and system items only when asked; links never; the archive never.
+    // Hidden and system items only when asked; links and devices never; the archive never.
     bool Admit(const platform::Path& path, const std::string& relative, const platform::FileInfo& entry) {
         if (!options_.systemFiles && (entry.attributes & (platform::kAttrHidden | platform::kAttrSystem))) return false;
-        if (entry.isLink) {
-            result_.links.Add(relative);
+        if (entry.isLink || entry.isDevice) {
+            result_.skipped.Add((entry.isLink ? kSkippedLink : kSkippedDevice) + relative);
             return false;
         }
-        return options_.exclude.empty() || !platform::SamePath(path, options_.exclude);
+        if (!options_.exclude.empty() && platform::SamePath(path, options_.exclude)) {
+            ++archiveSeen_;
+            return false;
+        }
+        return true;
     }
 
     // An item found twice (patterns that overlap) is dropped by the plan.
@@ -363,6 +372,7 @@ private:
     std::map<platform::Path, Listing> listings_;
     ListingAhead ahead_;
     std::size_t matches_ = 0;
+    std::size_t archiveSeen_ = 0;  // times the archive itself was passed over
 };
 
 // Splits a pattern into components; false when one of them is "..".
@@ -411,8 +421,9 @@ void WalkPatterns(const platform::Path& root, const std::vector<std::string>& pa
             result.badPatterns.push_back(pattern);
             continue;
         }
-        std::size_t before = walker.Matches();
+        std::size_t before = walker.Matches(), archiveBefore = walker.ArchiveSeen();
         walker.Match(root, std::string(), components, 0);
-        if (walker.Matches() == before) result.unmatched.push_back(pattern);
+        if (walker.Matches() != before) continue;
+        (walker.ArchiveSeen() != archiveBefore ? result.archiveItself : result.unmatched).push_back(pattern);
     }
 }

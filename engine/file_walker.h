@@ -1,6 +1,7 @@
 // Finds the files and folders that the request's name patterns select
 // below the root directory. A pattern naming a folder takes its whole tree.
-// Links and junctions are reported and never followed.
+// Links and junctions are reported and never followed; devices, pipes and
+// sockets are reported and never read.
 #pragma once
 
 #include "platform.h"
@@ -31,13 +32,18 @@ struct WalkProblem {
     platform::Error error;
 };
 
+// A skipped item's record: one of these, then its relative name.
+constexpr char kSkippedLink = 'L';
+constexpr char kSkippedDevice = 'D';
+
 struct WalkResult {
-    explicit WalkResult(const platform::Path& scratch) : items(scratch), links(scratch) {}
+    explicit WalkResult(const platform::Path& scratch) : items(scratch), skipped(scratch) {}
     RecordSpool items;                    // FoundItem records in walk order; twice where patterns overlap
-    RecordSpool links;                    // links that were skipped
+    RecordSpool skipped;                  // links and devices passed over, as kSkipped* records
     std::vector<WalkProblem> problems;    // folders that could not be listed
     std::vector<std::string> badPatterns; // patterns that leave the root ("..")
     std::vector<std::string> unmatched;   // patterns that matched nothing
+    std::vector<std::string> archiveItself; // patterns that matched only the archive
 };
 
 // patterns are UTF-8; both '/' and '\' separate components.

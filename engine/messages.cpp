@@ -42,6 +42,9 @@ std::string TooLarge(const std::string& name) {
 }
 std::string KeptOldEntry(const std::string& name) { return "  保持: " + name + " は書庫にある元の内容のままです。"; }
 std::string LinkSkipped(const std::string& name) { return "  スキップ: " + name + " はリンクなので辿りません。"; }
+std::string DeviceSkipped(const std::string& name) {
+    return "  スキップ: " + name + " はデバイスなど通常のファイルではないので、書庫には入れません。";
+}
 std::string CannotList(const std::string& name, const std::string& reason) {
     return "  エラー: フォルダー " + name + " の中身を読めません (" + reason + ")。";
 }
@@ -50,6 +53,9 @@ std::string OutsideRoot(const std::string& pattern) {
 }
 std::string NoMatch(const std::string& pattern) {
     return "  エラー: " + pattern + " に一致するファイルがありません。";
+}
+std::string ArchiveItself(const std::string& pattern) {
+    return "  エラー: " + pattern + " は書庫そのものなので、書庫には入れられません。";
 }
 std::string CannotDelete(const std::string& name, const std::string& reason) {
     return "  エラー: " + name + " を削除できません (" + reason + ")。";
@@ -68,6 +74,9 @@ std::string BadRequest(const std::string& what) { return "エラー: 要求が�
 std::string NotAZip(const std::string& archive) {
     return "エラー: " + archive + " はZIP書庫として読めません。ファイルは変更していません。";
 }
+std::string ArchiveIsFolder(const std::string& archive) {
+    return "エラー: " + archive + " はフォルダーなので、書庫にはできません。フォルダーは変更していません。";
+}
 std::string CannotReadArchive(const std::string& archive, const std::string& reason) {
     return "エラー: 書庫 " + archive + " を読み込めません (" + reason + ")。書庫は変更していません。";
 }
@@ -84,7 +93,7 @@ std::string NameClash(const std::string& first, const std::string& second, const
     return "エラー: " + first + " と " + second + " が書庫の中で同じ名前 " + name +
            " になります。書庫は変更していません。";
 }
-std::string PasswordEmpty() { return "エラー: パスワードが空です。書庫は変更していません。"; }
+std::string NoPassword() { return "エラー: パスワードが入力されませんでした。書庫は変更していません。"; }
 std::string PasswordMismatch() { return "エラー: パスワードが一致しません。書庫は変更していません。"; }
 std::string PasswordPrompt() { return "パスワードを入力してください: "; }
 std::string PasswordConfirmPrompt() { return "確認のため、もう一度パスワードを入力してください: "; }

@@ -24,9 +24,11 @@ std::string ChangedWhileReading(const std::string& name);
 std::string TooLarge(const std::string& name);
 std::string KeptOldEntry(const std::string& name);
 std::string LinkSkipped(const std::string& name);
+std::string DeviceSkipped(const std::string& name);
 std::string CannotList(const std::string& name, const std::string& reason);
 std::string OutsideRoot(const std::string& pattern);
 std::string NoMatch(const std::string& pattern);
+std::string ArchiveItself(const std::string& pattern);
 std::string CannotDelete(const std::string& name, const std::string& reason);
 std::string ChangedSinceStored(const std::string& name);
 std::string DeletingStopped(const std::string& reason);
@@ -34,12 +36,13 @@ std::string TempLeftBehind(const std::string& reason);
 
 std::string BadRequest(const std::string& what);
 std::string NotAZip(const std::string& archive);
+std::string ArchiveIsFolder(const std::string& archive);
 std::string CannotReadArchive(const std::string& archive, const std::string& reason);
 std::string CannotCreateTemp(const std::string& reason);
 std::string CannotWriteTemp(const std::string& reason);
 std::string CannotReplace(const std::string& archive, const std::string& reason);
 std::string NameClash(const std::string& first, const std::string& second, const std::string& name);
-std::string PasswordEmpty();
+std::string NoPassword();
 std::string PasswordMismatch();
 std::string PasswordPrompt();
 std::string PasswordConfirmPrompt();
@@ -52,8 +55,8 @@ std::string Deleted(std::size_t files);
 
 }  // namespace msg
 
-// Sends lines to ZipPrint. Progress lines are dropped when the run is quiet;
-// failures and the outcome always go out.
+// Sends lines to ZipPrint. Progress lines (one per entry, skipped items, the
+// summary) are dropped when the run is quiet; failures always go out.
 class Reporter {
 public:
     Reporter(ZipPrintFn print, bool quiet) : print_(print), quiet_(quiet) {}

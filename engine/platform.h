@@ -41,6 +41,7 @@ struct FileInfo {
     std::uint32_t attributes = 0;
     bool isDirectory = false;
     bool isLink = false;        // symbolic link, junction or other reparse point
+    bool isDevice = false;      // device, pipe or socket: neither file nor folder
     std::uint64_t size = 0;
     std::int64_t modified = 0;  // seconds since 1970-01-01 UTC
 };

@@ -42,6 +42,7 @@ FileInfo FromStat(const struct stat& st) {
     FileInfo info;
     info.isLink = S_ISLNK(st.st_mode);
     info.isDirectory = S_ISDIR(st.st_mode);
+    info.isDevice = !info.isLink && !info.isDirectory && !S_ISREG(st.st_mode);
     info.size = info.isDirectory || info.isLink ? 0 : static_cast<std::uint64_t>(st.st_size);
     info.modified = static_cast<std::int64_t>(st.st_mtime);
     info.attributes = info.isDirectory ? kAttrDirectory : kAttrArchive;

@@ -51,6 +51,7 @@ FileInfo FromFindData(const WIN32_FIND_DATAW& fd) {
                                              kAttrDirectory | kAttrArchive);
     info.isDirectory = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     info.isLink = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    info.isDevice = (fd.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0;
     info.size = info.isDirectory ? 0 : (static_cast<std::uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
     info.modified = ToUnix(fd.ftLastWriteTime);
     return info;

@@ -204,6 +204,7 @@ TEST_F(HostileInputTest, FilesThatAreNoArchive) {
     fs::create_directories(archive);
     Outcome out = RunRequest(engine, NewRequest({"n.txt"}), Answers());
     EXPECT_NE(out.status, ZIP_OK) << out.log;
+    EXPECT_NE(out.log.find("はフォルダーなので"), std::string::npos) << out.log;
     EXPECT_TRUE(fs::is_directory(archive) && fs::is_empty(archive));
     EXPECT_TRUE(Temporaries(folder.Path()).empty());
 }
