@@ -101,7 +101,7 @@ RequestProblem PlanDrop(const std::vector<std::wstring>& paths, DropPlan& plan) 
     size_t common = 0;
     for (const std::wstring& path : paths) {
         SplitPath split = Split(path);
-        if (split.names.empty()) return {RequestProblem::NoCommonFolder, path};
+        if (split.names.empty()) return {RequestProblem::WholeDrive, path};
         if (splits.empty()) {
             common = split.names.size() - 1;
         } else {

@@ -11,8 +11,9 @@
 std::uint32_t ZIP_API ZipPrint(const char* text, std::uint32_t length);
 
 // Asks for the archive comment, starting from the buffer's text (capacity
-// kZipCommentCapacity). OK writes the entry back; Cancel leaves the buffer
-// as the engine gave it, so an existing comment survives. Returns 1.
+// kZipCommentCapacity). OK writes the entry back (an entry left as shown
+// leaves the buffer's bytes as they were); Cancel empties the buffer, which
+// removes the comment. Returns 1.
 int ZIP_API ZipComment(char* comment);
 
 // Asks for a password with the engine's prompt. OK writes the entry, Cancel

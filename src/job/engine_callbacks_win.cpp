@@ -43,8 +43,20 @@ int ZIP_API ZipComment(char* comment) {
     CCommentDlg dlg;
     dlg.m_strPrompt = L"enter new zip file comment: ";
     dlg.m_strComment = FromCodePage932(comment);
-    if (dlg.DoModal() == IDOK)
-        CopyToBuffer(ToCodePage932Lossy(dlg.m_strComment), comment, kZipCommentCapacity);
+    const std::wstring shown = dlg.m_strComment;
+    switch (dlg.DoModal()) {
+        case IDOK:
+            // An entry left as shown keeps the comment's own bytes, also
+            // those that form no code page 932 character.
+            if (dlg.m_strComment != shown)
+                CopyToBuffer(ToCodePage932Lossy(dlg.m_strComment), comment, kZipCommentCapacity);
+            break;
+        case IDCANCEL:
+            CopyToBuffer("", comment, kZipCommentCapacity);
+            break;
+        default:
+            break;
+    }
     return 1;
 }
 

@@ -54,6 +54,9 @@ std::wstring ProblemMessage(const RequestProblem& problem) {
         case RequestProblem::NoCommonFolder:
             reason = L"次の項目とほかの項目に共通のフォルダがありません。同じドライブにあるファイルやフォルダをドロップしてください。";
             break;
+        case RequestProblem::WholeDrive:
+            reason = L"次の項目はドライブ全体なので圧縮できません。ドライブの中のファイルやフォルダをドロップしてください。";
+            break;
     }
     return std::wstring(reason) + L"\n\n" + Readable(problem.path) + L"\n\n何も圧縮しませんでした。";
 }

@@ -9,7 +9,8 @@ struct RequestProblem {
         None,
         NotUnicode,      // a path with a lone UTF-16 surrogate: no archive can record its name
         PartTooLong,     // a directory, base name or extension over 255 bytes
-        NoCommonFolder,  // items share no folder (different drives, or a drive itself)
+        NoCommonFolder,  // items share no folder (different drives)
+        WholeDrive,      // a drive or network share itself, which has no folder above it
     };
     Kind kind = None;
     std::wstring path;

@@ -50,12 +50,14 @@ RequestProblem PrepareRequestText(const Settings& settings, const std::vector<st
     text = {};
     const auto archive = ToRequestString(settings.stFileName);
     if (!archive) return {RequestProblem::NotUnicode, settings.stFileName};
+    // The work directory matters only while its option is on; off, a name
+    // the engine cannot take goes as an empty one.
     const auto tempDir = ToRequestString(settings.stTempDir);
-    if (!tempDir) return {RequestProblem::NotUnicode, settings.stTempDir};
+    if (!tempDir && settings.bTemp) return {RequestProblem::NotUnicode, settings.stTempDir};
     if (RequestProblem problem = PlanDrop(paths, text.drop)) return problem;
     text.date = FormatDateText(settings.tDate);
     text.archive = *archive;
-    text.tempDir = *tempDir;
+    text.tempDir = tempDir.value_or("");
     return {};
 }
 

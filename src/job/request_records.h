@@ -34,7 +34,7 @@ struct RequestText {
 };
 
 // Converts the settings' two paths and plans the drop; names the first
-// path that cannot go to the engine.
+// path that cannot go to the engine (the work directory only when it is used).
 RequestProblem PrepareRequestText(const Settings& settings, const std::vector<std::wstring>& paths,
                                   RequestText& text);
 

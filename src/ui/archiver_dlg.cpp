@@ -78,11 +78,15 @@ void CArchiverDlg::OnBrowse() {
         if (c == L'|') c = L'\0';
     }
     std::wstring path(32768, L'\0');   // the longest path Windows knows
+    // Opens in the named archive's folder, still with no file name in it.
+    const std::wstring& name = m_settings.stFileName;
+    const std::wstring folder = name.substr(0, name.find_last_of(L"\\/") + 1);
     OPENFILENAMEW chooser{};
     chooser.lStructSize = sizeof(chooser);
     chooser.hwndOwner = m_hWnd;
     chooser.lpstrFilter = filter.c_str();
     chooser.lpstrFile = path.data();
+    chooser.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     chooser.nMaxFile = static_cast<DWORD>(path.size());
     chooser.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
     chooser.lpstrDefExt = L"zip";

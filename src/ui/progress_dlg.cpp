@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "resource.h"
+#include "ui/window_placement.h"
 
 int g_bShowProgress = 0;
 CProgressDlg* g_pProgressDlg = nullptr;
@@ -104,6 +105,7 @@ void OpenProgress(int show) {
         return;
     }
     g_pProgressDlg = dlg;
+    PlaceClearOf(dlg->GetSafeHwnd(), g_keyboardWindows);  // the windows still open
     AddKeyboardWindow(dlg->GetSafeHwnd());
     dlg->m_btnOK.Enable(false);
     dlg->m_editLog.Enable(false);

@@ -137,12 +137,21 @@ void UseFileChooser(HWND main, const std::function<void(HWND)>& act) {
     ASSERT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
 }
 
-// A cancelled chooser changes nothing on screen; a chosen file becomes the name.
+// The chooser's name field: edt1, or the edit of its combo box cmb13.
+HWND NameField(HWND chooser) {
+    HWND field = GetDlgItem(chooser, 0x480);
+    return field ? field : reinterpret_cast<HWND>(SendMessageW(GetDlgItem(chooser, 0x47c), CBEM_GETEDITCONTROL, 0, 0));
+}
+
+// A cancelled chooser changes nothing on screen; a chosen file becomes the
+// name, and the chooser then opens in its folder with no name given.
 TEST(MainWindow, FileChooserCancelledChangesNothingChosenSetsTheName) {
     wchar_t temp[MAX_PATH + 1] = {};
     ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
     const std::wstring existing = std::wstring(temp) + L"tirvo_chooser_test.zip";
     { std::ofstream(existing.c_str()) << "x"; }   // the chooser wants an existing file
+    const std::wstring other = std::wstring(temp) + L"tirvo_chooser_folder";
+    CreateDirectoryW(other.c_str(), nullptr);
     gui::TestProfile profile;
     gui::RunMainWindow(profile, [&] {
         HWND main = gui::WaitForWindow(L"Tirvo");
@@ -157,21 +166,26 @@ TEST(MainWindow, FileChooserCancelledChangesNothingChosenSetsTheName) {
         EXPECT_TRUE(gui::AcceptsDrops(main));
 
         UseFileChooser(main, [&](HWND chooser) {
-            // The chooser's name field: edt1, or the edit of its combo box cmb13.
-            HWND field = GetDlgItem(chooser, 0x480);
-            if (!field) {
-                field = reinterpret_cast<HWND>(
-                    SendMessageW(GetDlgItem(chooser, 0x47c), CBEM_GETEDITCONTROL, 0, 0));
-            }
+            HWND field = NameField(chooser);
             ASSERT_TRUE(field);
             gui::SetText(field, existing);
             PostMessageW(chooser, WM_COMMAND, IDOK, 0);
         });
         EXPECT_TRUE(gui::WaitUntil([&] { return gui::Text(gui::Item(main, IDC_FILENAME)) == existing; }));
+        // Not the folder just used, which the chooser may remember itself.
+        gui::SetText(gui::Item(main, IDC_FILENAME), other + L"\\new.zip");
+        UseFileChooser(main, [&](HWND chooser) {
+            wchar_t folder[MAX_PATH + 1] = {};
+            SendMessageW(chooser, CDM_GETFOLDERPATH, MAX_PATH + 1, reinterpret_cast<LPARAM>(folder));
+            EXPECT_EQ(lstrcmpiW(folder, other.c_str()), 0) << gui::Utf8(folder);
+            EXPECT_EQ(gui::Text(NameField(chooser)), L"");
+            PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+        });
         gui::PressKey(main, VK_ESCAPE);
     });
-    EXPECT_EQ(profile.ReadString(L"stFileName"), existing);
+    EXPECT_EQ(profile.ReadString(L"stFileName"), other + L"\\new.zip");
     DeleteFileW(existing.c_str());
+    RemoveDirectoryW(other.c_str());
 }
 
 }  // namespace

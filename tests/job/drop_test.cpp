@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "expected_archive.h"
+#include "job/codepage932.h"
 #include "job_test_support.h"
 #include "ui/progress_dlg.h"
 
@@ -44,19 +45,25 @@ TEST(DropArchive, FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits) {
                       {{"a-b[1].txt", Expected::File("alpha\r\n")}, {"docs/", Expected::Dir()},
                        {"docs/データ.txt", Expected::File(std::string(5000, 'd'))}, {"docs/sub/", Expected::Dir()},
                        {"docs/sub/c.txt", Expected::File("gamma")}});
-    // The same drop three times, each answering the comment prompt otherwise.
+    // The same drop four times, each answering the comment prompt otherwise.
+    const std::string kComment = "\x92\x8d\x8e\xdf";  // "注釈"
+    const std::string kForeign = "\x81\x20\xfd\xa0\x80 \x95";  // no code page 932 text (from another tool)
     const struct {
-        const wchar_t* shown;
+        const char* before;    // the archive's comment set before the drop; nullptr: as it is
         const wchar_t* typed;  // replaces the entry; nullptr: left as shown
         int button;
+        std::string comment;   // afterwards
     } answers[] = {
-        {L"", L"注釈", IDOK},      // a new archive has no comment
-        {L"注釈", nullptr, IDOK},  // the comment shown; OK without editing
-        {L"注釈", L"", IDCANCEL},  // Cancel after clearing the entry
+        {nullptr, L"注釈", IDOK, kComment},    // a new archive has no comment
+        {nullptr, nullptr, IDOK, kComment},    // OK without editing
+        {nullptr, nullptr, IDCANCEL, ""},      // Cancel removes the comment
+        {kForeign.c_str(), nullptr, IDOK, kForeign},  // kept byte for byte
     };
     RunMain(archive.wstring(), {{L"bComment", 1}}, [&](HWND main, const std::wstring&) {
         std::vector<HWND> windows;  // finished ones stay open
+        std::string comment;
         for (const auto& answer : answers) {
+            if (answer.before) SetComment(archive, comment = answer.before);
             ASSERT_TRUE(gui::PostDrop(main, {folder / L"src\\a-b[1].txt", folder / L"src\\docs"}));
             // The comment prompt holds the run: the job is in progress now.
             HWND prompt = gui::WaitForWindow(kCommentCaption);
@@ -65,8 +72,8 @@ TEST(DropArchive, FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits) {
             HWND progress = WaitForNewProgress(windows);
             EXPECT_TRUE(progress && !gui::IsEnabled(progress, IDOK));  // running
             HWND entry = gui::Item(prompt, IDC_COMMENT_TEXT);
-            EXPECT_EQ(gui::Text(entry), answer.shown);
-            EXPECT_EQ(gui::IsEnabled(prompt, IDOK), *answer.shown != L'\0');
+            EXPECT_EQ(gui::Text(entry), FromCodePage932(comment));
+            EXPECT_EQ(gui::IsEnabled(prompt, IDOK), !comment.empty());
             if (answer.typed) {
                 gui::ClearText(entry);
                 gui::TypeText(entry, answer.typed);
@@ -79,9 +86,18 @@ TEST(DropArchive, FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits) {
             const std::wstring log = gui::Text(gui::Item(progress, IDC_LOG));
             for (const wchar_t* name : {L"a-b[1].txt", L"docs/データ.txt", L"docs/sub/c.txt"})
                 EXPECT_NE(log.find(name), std::wstring::npos) << gui::Utf8(log);
-            EXPECT_EQ(Summarize(archive).comment, "\x92\x8d\x8e\xdf");
+            comment = Summarize(archive).comment;
+            EXPECT_EQ(comment, answer.comment);
         }
-        for (HWND progress : windows) EXPECT_TRUE(IsWindowVisible(progress));
+        // Each window opens clear of those still open.
+        std::vector<std::pair<LONG, LONG>> corners;
+        for (HWND progress : windows) {
+            EXPECT_TRUE(IsWindowVisible(progress));
+            RECT rect{};
+            GetWindowRect(progress, &rect);
+            EXPECT_EQ(std::count(corners.begin(), corners.end(), std::pair(rect.left, rect.top)), 0);
+            corners.emplace_back(rect.left, rect.top);
+        }
         gui::PressKey(windows[0], VK_RETURN);  // OK closes a finished window
         EXPECT_TRUE(gui::WaitForWindowGone(windows[0]));
     });

@@ -66,6 +66,14 @@ inline ArchiveSummary Summarize(const fs::path& path) {
     return summary;
 }
 
+// Replaces the comment of an archive whose end record is its last.
+inline void SetComment(const fs::path& path, const std::string& comment) {
+    std::string bytes = ReadFile(path);
+    bytes.resize(bytes.rfind("PK\x05\x06") + 20);
+    bytes += {static_cast<char>(comment.size() & 0xFF), static_cast<char>(comment.size() >> 8)};
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes + comment;
+}
+
 // The texts of a message box's static controls, joined.
 inline std::wstring MessageText(HWND box) {
     std::wstring text;

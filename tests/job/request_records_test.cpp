@@ -71,7 +71,10 @@ TEST(PrepareRequestText, ConvertsTheSettingsOrNamesThePathNoArchiveCanRecord) {
     EXPECT_EQ(text.tempDir, "C:\\\x88\xea\x8e\x9e");
     EXPECT_EQ(text.date, "01052024");  // "%m%d%Y" in local time
     EXPECT_EQ(text.drop.root, "C:\\w\\");
-    settings.stTempDir = std::wstring(L"C:\\t") + static_cast<wchar_t>(0xD800);
+    settings.stTempDir = std::wstring(L"C:\\t") + static_cast<wchar_t>(0xD800);  // counts only while used
+    EXPECT_FALSE(prepare());
+    EXPECT_EQ(text.tempDir, "");
+    settings.bTemp = 1;
     EXPECT_EQ(prepare().path, settings.stTempDir);
     settings.stFileName = std::wstring(L"C:\\a.zip") + static_cast<wchar_t>(0xDFFF);  // the archive is named first
     const RequestProblem problem = prepare();
