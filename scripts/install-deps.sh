@@ -9,6 +9,7 @@ packages=(
   libz-mingw-w64-dev
   wine wine64 xvfb xauth x11-utils imagemagick
   locales fonts-ipafont-gothic
+  fonts-wine  # Marlett (see wine-prefix.sh)
   7zip libarchive-tools pigz
 )
 

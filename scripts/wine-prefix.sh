@@ -7,6 +7,9 @@ if [ -f "$WINEPREFIX/system.reg" ]; then exit 0; fi
 mkdir -p "$WINEPREFIX"
 wineboot -i >/dev/null 2>&1
 wineserver -w
+# Title-bar buttons are drawn with Marlett (Debian's fonts-wine), which this
+# Wine looks for in the prefix's font folder only.
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 # Dialogs name the font "ＭＳ Ｐゴシック"; map it to the proportional IPA Gothic.
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1
