@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
-#include <future>
 #include <memory>
 #include <new>
 #include <optional>
@@ -122,7 +121,7 @@ struct Batch {
     std::uint64_t first = 0;  // plan position of the first of them
     std::size_t count = 0;
     std::uint64_t bytes = 0;
-    std::future<std::vector<Prepared>> results;
+    JobResult<std::vector<Prepared>> results;
 };
 
 // A password that is wiped from memory when it goes.

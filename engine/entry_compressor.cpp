@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <deque>
 #include <new>
-#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -176,7 +175,7 @@ private:
     int level_;
     std::string block_;
     std::string dictionary_;   // the last 32 KiB of input so far
-    std::deque<std::future<std::string>> pending_;
+    std::deque<JobResult<std::string>> pending_;
 };
 
 // First read: is it text, and what CRC will the stored data have?

@@ -2,16 +2,14 @@
 
 #include "name_pattern.h"
 #include "text_codec.h"
+#include "threads.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <set>
 #include <string_view>
-#include <thread>
 #include <type_traits>
 #include <unordered_map>
 
@@ -134,25 +132,25 @@ public:
     ListingAhead(Enters enters, const platform::Path& scratch) : enters_(std::move(enters)), scratch_(scratch) {}
     ~ListingAhead() {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<threads::Mutex> lock(mutex_);
             stopping_ = true;
         }
         wake_.notify_all();
-        for (std::thread& lister : listers_) lister.join();
+        for (threads::Thread& lister : listers_) lister.join();
     }
     ListingAhead(const ListingAhead&) = delete;
     ListingAhead& operator=(const ListingAhead&) = delete;
 
     // The walk is about to go through dir's tree.
     void Announce(const platform::Path& dir) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<threads::Mutex> lock(mutex_);
         upcoming_.insert(dir);
         while (listers_.size() < kListingThreads) listers_.emplace_back([this]() { List(); });
         wake_.notify_one();
     }
 
     FolderListing Take(const platform::Path& dir) {
-        std::unique_lock<std::mutex> lock(mutex_);
+        std::unique_lock<threads::Mutex> lock(mutex_);
         while (!held_.empty() && PathBefore(held_.begin()->first, dir)) {
             held_.erase(held_.begin());
             --ahead_;
@@ -197,13 +195,13 @@ private:
         std::vector<platform::Path> subfolders;
         for (const platform::FileInfo& entry : listing.InMemory())
             if (enters_(entry)) subfolders.push_back(platform::Join(dir, entry.name));
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<threads::Mutex> lock(mutex_);
         for (platform::Path& folder : subfolders) upcoming_.insert(std::move(folder));
         wake_.notify_all();
     }
 
     void List() {
-        std::unique_lock<std::mutex> lock(mutex_);
+        std::unique_lock<threads::Mutex> lock(mutex_);
         for (;;) {
             wake_.wait(lock, [this]() { return stopping_ || (!upcoming_.empty() && ahead_ < kAhead); });
             if (stopping_) return;
@@ -223,15 +221,15 @@ private:
     static constexpr std::size_t kAhead = 32;
     Enters enters_;
     const platform::Path& scratch_;
-    std::mutex mutex_;
-    std::condition_variable wake_;  // for the listers
-    std::condition_variable done_;  // for the walk
+    threads::Mutex mutex_;
+    threads::Condition wake_;  // for the listers
+    threads::Condition done_;  // for the walk
     std::set<platform::Path, Before> upcoming_;
     std::set<platform::Path, Before> beingListed_;
     std::map<platform::Path, FolderListing, Before> held_;
     std::size_t ahead_ = 0;  // listings being made or held
     bool stopping_ = false;
-    std::vector<std::thread> listers_;
+    std::vector<threads::Thread> listers_;
 };
 
 class Walker {

@@ -1,6 +1,7 @@
 #include "worker_pool.h"
 
 #include <system_error>
+#include <thread>
 
 WorkerPool::WorkerPool(unsigned threads) {
     try {
@@ -11,26 +12,28 @@ WorkerPool::WorkerPool(unsigned threads) {
 }
 
 WorkerPool::~WorkerPool() {
+    std::deque<std::function<void(bool)>> dropped;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<threads::Mutex> lock(mutex_);
         stopping_ = true;
-        queue_.clear();
+        dropped.swap(queue_);
     }
     wake_.notify_all();
-    for (std::thread& t : threads_) t.join();
+    for (threads::Thread& t : threads_) t.join();
+    for (auto& job : dropped) job(false);
 }
 
 void WorkerPool::Work() {
     for (;;) {
-        std::function<void()> job;
+        std::function<void(bool)> job;
         {
-            std::unique_lock<std::mutex> lock(mutex_);
+            std::unique_lock<threads::Mutex> lock(mutex_);
             wake_.wait(lock, [this]() { return stopping_ || !queue_.empty(); });
             if (stopping_) return;
             job = std::move(queue_.front());
             queue_.pop_front();
         }
-        job();
+        job(true);
     }
 }
 
