@@ -34,7 +34,7 @@ add_dependencies(job_failure_tests zip32_no_setoptions zip32_version24 zip32_ini
 gtest_add_tests(TARGET job_failure_tests SOURCES failure_test.cpp)
 
 foreach(target job_gui_tests job_failure_tests)
-  target_link_libraries(${target} PRIVATE tirvo_win tirvo_resources gtest_main)
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/gui)
+  target_link_libraries(${target} PRIVATE tirvo_win tirvo_resources gtest_main psapi ntdll)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/gui ${PROJECT_SOURCE_DIR}/tests/windows)
   target_compile_options(${target} PRIVATE ${TIRVO_WARNINGS})
 endforeach()
