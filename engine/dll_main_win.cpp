@@ -18,6 +18,10 @@ namespace __gnu_cxx {
 void __freeres() noexcept;
 }
 
+#if defined(__i386__)
+extern "C" PIMAGE_TLS_CALLBACK __xl_f;  // the POSIX threads library's callback for thread events
+#endif
+
 namespace {
 
 struct ExceptionState {
@@ -41,6 +45,24 @@ void FreeState(ExceptionState* state) {
     HeapFree(GetProcessHeap(), 0, state);
 }
 
+#if defined(__i386__)
+// 32 bits only: the unwinder registers the DLL's frame tables when it is
+// loaded, under a lock whose one-time set-up goes through the POSIX threads
+// library, which then keeps a record of the loading thread (two handles) in
+// a thread-local slot of its own. Its callback, told that this thread ends,
+// closes the handles and clears the slot: the slot this thread had a value
+// in before and not after is that one, and is given back. The record itself
+// (about 200 bytes) stays in the library's list of free records.
+void ReleaseThreadRecord(HINSTANCE module) {
+    constexpr DWORD kSlots = 1088;
+    bool held[kSlots];
+    for (DWORD slot = 0; slot < kSlots; ++slot) held[slot] = TlsGetValue(slot) != nullptr;
+    __xl_f(module, DLL_THREAD_DETACH, nullptr);
+    for (DWORD slot = 0; slot < kSlots; ++slot)
+        if (held[slot] && !TlsGetValue(slot)) TlsFree(slot);
+}
+#endif
+
 }  // namespace
 
 extern "C" void* __cxa_get_globals() noexcept {
@@ -61,7 +83,7 @@ extern "C" void* __cxa_get_globals() noexcept {
 
 extern "C" void* __cxa_get_globals_fast() noexcept { return __cxa_get_globals(); }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain([[maybe_unused]] HINSTANCE module, DWORD reason, LPVOID) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         g_slot = TlsAlloc();
@@ -73,6 +95,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
         while (g_states) FreeState(g_states);
         TlsFree(g_slot);
         __gnu_cxx::__freeres();
+#if defined(__i386__)
+        ReleaseThreadRecord(module);
+#endif
         break;
     }
     return TRUE;
