@@ -58,21 +58,26 @@ inline unsigned GdiObjects() {
     return count;
 }
 
+inline BOOL CALLBACK CountWindow(HWND, LPARAM counter) {
+    ++*reinterpret_cast<unsigned*>(counter);
+    return TRUE;
+}
+
+inline BOOL CALLBACK CountOwnWindowAndChildren(HWND window, LPARAM counter) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId()) return TRUE;
+    CountWindow(window, counter);
+    EnumChildWindows(window, CountWindow, counter);
+    return TRUE;
+}
+
 inline unsigned UserObjects() {
     if (DWORD count = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)) return count;
     unsigned count = 0;
-    auto countOwn = [](HWND window, LPARAM counter) -> BOOL {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process != GetCurrentProcessId()) return TRUE;
-        ++*reinterpret_cast<unsigned*>(counter);
-        EnumChildWindows(window, [](HWND, LPARAM inner) -> BOOL { return ++*reinterpret_cast<unsigned*>(inner), TRUE; },
-                         counter);
-        return TRUE;
-    };
-    EnumWindows(countOwn, reinterpret_cast<LPARAM>(&count));
+    EnumWindows(CountOwnWindowAndChildren, reinterpret_cast<LPARAM>(&count));
     for (HWND window = nullptr; (window = FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr));)
-        countOwn(window, reinterpret_cast<LPARAM>(&count));
+        CountOwnWindowAndChildren(window, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 
