@@ -90,6 +90,7 @@ public:
 // A small file compressed ahead of the writer on a worker thread.
 struct Prepared {
     bool opened = false;
+    FoundItem item;  // with the size and time of the open file
     CompressResult outcome = CompressResult::ReadFailed;
     CompressedEntry result;
     std::string data;
@@ -441,16 +442,40 @@ private:
         return settings;
     }
 
+    // Opens an input shared with other programs, and takes its size and
+    // time from the open file: a folder's listing may show a file of several
+    // names (hard links) as it was before its last change.
+    static bool OpenInput(const FoundItem& found, platform::File& input, FoundItem& opened, platform::Error& error) {
+        platform::FileInfo status;
+        if (!input.OpenInput(found.path, error) || !input.Status(status, error)) return false;
+        opened = found;
+        opened.info.size = status.size;
+        opened.info.modified = status.modified;
+        return true;
+    }
+
+    // What CompressEntry made of a file that may have been written meanwhile:
+    // the open file must still have the size and time it had when opened.
+    static CompressResult Checked(CompressResult outcome, platform::File& input, const FoundItem& opened) {
+        platform::FileInfo now;
+        platform::Error ignored;
+        if (outcome == CompressResult::Ok &&
+            (!input.Status(now, ignored) || now.size != opened.info.size || now.modified != opened.info.modified))
+            return CompressResult::Changed;
+        return outcome;
+    }
+
     // On a worker thread: touches nothing but the file and its own result.
     Prepared Prepare(const FoundItem& item, DeflaterCache& cache) const {
         Prepared prepared;
         platform::File input;
-        prepared.opened = input.OpenRead(item.path, prepared.error);
+        prepared.opened = OpenInput(item, input, prepared.item, prepared.error);
         if (!prepared.opened) return prepared;
         StringSink sink;
-        CompressSettings settings = SettingsFor(item);
+        CompressSettings settings = SettingsFor(prepared.item);
         settings.cache = &cache;
-        prepared.outcome = CompressEntry(input, settings, sink, prepared.result, prepared.error);
+        prepared.outcome = Checked(CompressEntry(input, settings, sink, prepared.result, prepared.error), input,
+                                   prepared.item);
         prepared.data = std::move(sink.data);
         return prepared;
     }
@@ -512,11 +537,11 @@ private:
             newestEntry_ = std::max(newestEntry_, FromDosTime(record.time));
     }
 
-    void Stored(const PlannedEntry& entry, const EntryRecord& record, const CompressSettings& settings,
-                const CompressedEntry& result) {
+    void Stored(const PlannedEntry& entry, const FoundItem& opened, const EntryRecord& record,
+                const CompressSettings& settings, const CompressedEntry& result) {
         Record(record);
         ++(entry.replaces ? replaced_ : added_);
-        stored_->Add(EncodeFoundItem(entry.item));
+        stored_->Add(EncodeFoundItem(opened));
         report_.Progress(msg::Added(entry.name, entry.replaces, settings.deflate, result.size,
                                     result.compressedSize, result.converted, settings.encrypt));
     }
@@ -531,14 +556,15 @@ private:
         if (!prepared.opened || prepared.outcome == CompressResult::ReadFailed)
             return Unreadable(entry, msg::CannotRead(name, msg::Reason(prepared.error)));
         if (prepared.outcome == CompressResult::Changed) return Unreadable(entry, msg::ChangedWhileReading(name));
-        CompressSettings settings = SettingsFor(item);
-        EntryRecord record = NewRecord(name, item.info.modified, item.info.attributes);
-        Describe(record, settings, item.info.size);
+        const FoundItem& opened = prepared.item;
+        CompressSettings settings = SettingsFor(opened);
+        EntryRecord record = NewRecord(name, opened.info.modified, opened.info.attributes);
+        Describe(record, settings, opened.info.size);
         record.crc = prepared.result.crc;
         record.size = prepared.result.size;
         record.compressedSize = prepared.result.compressedSize;
         if (!writer_->BeginEntry(record) || !output_->Write(prepared.data)) return WriteFailed();
-        Stored(entry, record, settings, prepared.result);
+        Stored(entry, opened, record, settings, prepared.result);
         return ZIP_OK;
     }
 
@@ -550,8 +576,8 @@ private:
             report_.Problem(msg::Cancelled());
             return ZIP_CANCELLED;
         }
-        EntryRecord record = NewRecord(name, item.info.modified, item.info.attributes);
         if (item.info.isDirectory) {
+            EntryRecord record = NewRecord(name, item.info.modified, item.info.attributes);
             if (!writer_->BeginEntry(record)) return WriteFailed();
             Record(record);
             ++added_;
@@ -560,15 +586,17 @@ private:
         }
         platform::File input;
         platform::Error error;
-        if (!input.OpenRead(item.path, error)) return Unreadable(entry, msg::CannotRead(name, msg::Reason(error)));
+        FoundItem opened;
+        if (!OpenInput(item, input, opened, error)) return Unreadable(entry, msg::CannotRead(name, msg::Reason(error)));
 
-        CompressSettings settings = SettingsFor(item);
+        EntryRecord record = NewRecord(name, opened.info.modified, opened.info.attributes);
+        CompressSettings settings = SettingsFor(opened);
         settings.pool = &pool;
-        Describe(record, settings, item.info.size);
+        Describe(record, settings, opened.info.size);
         if (!writer_->BeginEntry(record)) return WriteFailed();
         OutputSink sink(*output_);
         CompressedEntry result;
-        CompressResult outcome = CompressEntry(input, settings, sink, result, error);
+        CompressResult outcome = Checked(CompressEntry(input, settings, sink, result, error), input, opened);
         if (outcome == CompressResult::WriteFailed) return WriteFailed();
         std::string problem;
         if (outcome == CompressResult::ReadFailed) problem = msg::CannotRead(name, msg::Reason(error));
@@ -583,7 +611,7 @@ private:
         record.size = result.size;
         record.compressedSize = result.compressedSize;
         if (!writer_->CompleteEntry(record)) return WriteFailed();
-        Stored(entry, record, settings, result);
+        Stored(entry, opened, record, settings, result);
         return ZIP_OK;
     }
 
@@ -650,6 +678,9 @@ private:
             // The new archive is in place: what was not deleted stays.
             ++undeleted_;
             report_.Problem(msg::DeletingStopped(msg::Reason(e.error)));
+        } catch (...) {
+            ++undeleted_;
+            report_.Problem(msg::DeletingStopped(msg::NoResourcesReason()));
         }
         report_.Progress(msg::Deleted(deleted));
     }
@@ -730,5 +761,11 @@ int RunArchive(const ZipCallbacks& callbacks, const RequestOptions& options, con
     } catch (const ScratchError& e) {
         Reporter(callbacks.print, false).Problem(msg::CannotWriteTemp(msg::Reason(e.error)));
         return ZIP_WRITE_FAILED;
+    } catch (...) {
+        // Anything else the library may throw (a thread or lock the system
+        // cannot give) ends the run as a failure before the archive is
+        // replaced: after that, DeleteOriginals catches everything itself.
+        Reporter(callbacks.print, false).Problem(msg::NoResources());
+        return ZIP_NO_MEMORY;
     }
 }

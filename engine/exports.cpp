@@ -70,9 +70,14 @@ ZIP_EXPORT int ZIP_API ZpSetOptions(ZipOptions* options) {
     if (!options) return 0;
     g_options.flags = *options;
     g_options.flags.date = g_options.flags.rootDir = g_options.flags.tempDir = nullptr;
-    if (options->date) g_options.date = options->date;
-    if (options->rootDir) g_options.rootDir = options->rootDir;
-    if (options->tempDir) g_options.tempDir = options->tempDir;
+    try {
+        if (options->date) g_options.date = options->date;
+        if (options->rootDir) g_options.rootDir = options->rootDir;
+        if (options->tempDir) g_options.tempDir = options->tempDir;
+    } catch (...) {  // no memory for a copy: nothing escapes to the caller
+        g_options = RequestOptions();
+        return 0;
+    }
     g_options.set = true;
     return 1;
 }

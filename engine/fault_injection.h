@@ -1,12 +1,12 @@
 // Fault injection for tests: makes the n-th call of one kind of file
-// operation fail. Compiled in only where TIRVO_FAULT_INJECTION is defined,
+// operation fail, or the n-th thread the engine starts. Compiled in only where TIRVO_FAULT_INJECTION is defined,
 // which only the test build of the engine does; the shipped library has no
 // counter and no way to reach one.
 #pragma once
 
 namespace platform {
 
-enum class FaultOp { Read, Write, Flush, Rename, Delete, Count };
+enum class FaultOp { Read, Write, Flush, Rename, Delete, Thread, Count };
 
 #if defined(TIRVO_FAULT_INJECTION)
 // Arms op to fail on its n-th call from now (1 = the next one); 0 disarms.

@@ -1,5 +1,7 @@
 #include "file_walker.h"
 
+#include "case_fold.h"
+#include "fault_injection.h"
 #include "name_pattern.h"
 #include "text_codec.h"
 #include "threads.h"
@@ -10,6 +12,7 @@
 #include <map>
 #include <set>
 #include <string_view>
+#include <system_error>
 #include <type_traits>
 #include <unordered_map>
 
@@ -145,7 +148,8 @@ public:
     void Announce(const platform::Path& dir) {
         std::lock_guard<threads::Mutex> lock(mutex_);
         upcoming_.insert(dir);
-        while (listers_.size() < kListingThreads) listers_.emplace_back([this]() { List(); });
+        while (listers_.size() < kListingThreads && StartLister()) {
+        }
         wake_.notify_one();
     }
 
@@ -175,6 +179,18 @@ public:
     }
 
 private:
+    // False when the system has no thread to give: the walk goes on with the
+    // listers it has, and lists on its own what none of them took.
+    bool StartLister() {
+        if (platform::FaultNow(platform::FaultOp::Thread)) return false;
+        try {
+            listers_.emplace_back([this]() { List(); });
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }
+
     // Path order component by component: the separator sorts first.
     static bool PathBefore(const platform::Path& a, const platform::Path& b) {
         return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](auto x, auto y) {
@@ -270,7 +286,7 @@ private:
     // walk: one request may name thousands of items of the same folder.
     struct Listing {
         std::vector<platform::FileInfo> entries;
-        std::vector<std::u32string> names;  // ASCII letters in lower case when case is ignored
+        std::vector<std::u32string> names;  // folded (case_fold.h) when case is ignored
         // Made on the first lookup of a name without wildcards, so that naming
         // every file of a large folder does not compare each with all.
         std::unordered_multimap<std::u32string_view, std::size_t> byName;
@@ -278,8 +294,7 @@ private:
 
     std::u32string Folded(std::u32string name) const {
         if (options_.ignoreCase)
-            for (char32_t& c : name)
-                if (c >= U'A' && c <= U'Z') c += U'a' - U'A';
+            for (char32_t& c : name) c = text::FoldCase(c);
         return name;
     }
 

@@ -22,7 +22,7 @@ FoundItem DecodeFoundItem(std::string_view record);
 struct WalkOptions {
     bool systemFiles = false;   // take hidden and system files and folders too
     bool shortNames = false;    // relative names from 8.3 names
-    bool ignoreCase = false;    // patterns match regardless of ASCII case
+    bool ignoreCase = false;    // patterns match regardless of case, as Windows compares names
     platform::Path exclude;     // the archive itself
     platform::Path scratch;     // where a folder of very many entries is sorted
 };

@@ -101,6 +101,8 @@ std::string Cancelled() { return "中止しました。書庫は変更してい�
 std::string NothingMatched() { return "対象となるファイルがありません。書庫は変更していません。"; }
 std::string NothingToChange() { return "更新が必要なファイルはありません。書庫は変更していません。"; }
 std::string NoMemory() { return "エラー: メモリが足りません。書庫は変更していません。"; }
+std::string NoResources() { return "エラー: システムの資源が足りません (" + NoResourcesReason() + ")。書庫は変更していません。"; }
+std::string NoResourcesReason() { return "メモリまたはスレッドを確保できません"; }
 
 std::string Summary(std::size_t added, std::size_t replaced, std::size_t kept, std::size_t failed) {
     std::string line = "完了: " + std::to_string(added) + " 個を追加、" + std::to_string(replaced) +

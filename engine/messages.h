@@ -50,6 +50,8 @@ std::string Cancelled();
 std::string NothingMatched();
 std::string NothingToChange();
 std::string NoMemory();
+std::string NoResources();
+std::string NoResourcesReason();
 std::string Summary(std::size_t added, std::size_t replaced, std::size_t kept, std::size_t failed);
 std::string Deleted(std::size_t files);
 

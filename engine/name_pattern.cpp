@@ -1,10 +1,10 @@
 #include "name_pattern.h"
 
+#include "case_fold.h"
+
 namespace {
 
-char32_t Fold(char32_t c, bool ignoreCase) {
-    return ignoreCase && c >= U'A' && c <= U'Z' ? c + (U'a' - U'A') : c;
-}
+char32_t Fold(char32_t c, bool ignoreCase) { return ignoreCase ? text::FoldCase(c) : c; }
 
 // Length of the class starting at pattern[at] == '[', 0 when it is not closed.
 std::size_t ClassLength(std::u32string_view pattern, std::size_t at) {

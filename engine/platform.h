@@ -40,7 +40,7 @@ struct FileInfo {
     Path name;                  // last component only
     std::uint32_t attributes = 0;
     bool isDirectory = false;
-    bool isLink = false;        // symbolic link, junction or other reparse point
+    bool isLink = false;        // symbolic link, junction or mount point (not other reparse points)
     bool isDevice = false;      // device, pipe or socket: neither file nor folder
     std::uint64_t size = 0;
     std::int64_t modified = 0;  // seconds since 1970-01-01 UTC
@@ -58,6 +58,11 @@ public:
 
     // Opens an existing file for reading, sharing it with other readers.
     bool OpenRead(const Path& path, Error& error);
+    // Opens a file to archive: shared with readers, writers and deleters, so
+    // that a file another program keeps open (a log being written) can be
+    // read; the caller checks with Status that it did not change meanwhile.
+    // A link is opened as itself, never followed.
+    bool OpenInput(const Path& path, Error& error);
     // Creates a new file that must not exist yet, for reading and writing.
     bool CreateNew(const Path& path, Error& error);
     // Creates a new file that goes when it is closed or the process ends.
@@ -71,6 +76,9 @@ public:
     bool Truncate(Error& error);  // cuts the file at the current position
     bool Flush(Error& error);     // to the disk, not only to the system
     bool Size(std::uint64_t& size, Error& error);
+    // Size, modification time and attributes of the open file itself: what
+    // a folder listing shows may be stale for a file with several names.
+    bool Status(FileInfo& info, Error& error);
     void Close();
 
 private:
@@ -90,6 +98,7 @@ Path Join(const Path& dir, const Path& name);
 Path Parent(const Path& path);
 bool SamePath(const Path& a, const Path& b);
 
+// The status of the file itself (through a handle where the system has one).
 bool Stat(const Path& path, FileInfo& info, Error& error);
 // Hands each entry of dir to onEntry, in the order the system gives them.
 bool ListDirectory(const Path& dir, const std::function<void(FileInfo&&)>& onEntry, Error& error);

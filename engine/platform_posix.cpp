@@ -69,6 +69,8 @@ bool File::OpenRead(const Path& path, Error& error) {
     return fd_ >= 0 || Fail(error, errno);
 }
 
+bool File::OpenInput(const Path& path, Error& error) { return OpenRead(path, error); }
+
 bool File::CreateNew(const Path& path, Error& error) {
     Close();
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -132,6 +134,13 @@ bool File::Size(std::uint64_t& size, Error& error) {
     struct stat st;
     if (fstat(fd_, &st) != 0) return Fail(error, errno);
     size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
+bool File::Status(FileInfo& info, Error& error) {
+    struct stat st;
+    if (fstat(fd_, &st) != 0) return Fail(error, errno);
+    info = FromStat(st);
     return true;
 }
 

@@ -1,6 +1,6 @@
 // Win32 file access: UTF-16 paths in the \\?\ form so that paths longer
-// than 260 characters work; reparse points (links, junctions) are reported,
-// never followed.
+// than 260 characters work; links (symbolic links, junctions, mount points)
+// are reported, never followed.
 #include "platform.h"
 
 #include "fault_injection.h"
@@ -44,18 +44,43 @@ std::int64_t ToUnix(const FILETIME& ft) {
     return (t - kUnixEpochIn100ns) / 10000000;
 }
 
-FileInfo FromFindData(const WIN32_FIND_DATAW& fd) {
+// Only name surrogates (symbolic links, junctions, mount points) name
+// another file; other reparse points (compressed system files, deduplicated
+// files, cloud placeholders) are files and folders with data of their own.
+bool IsLink(DWORD attributes, DWORD reparseTag) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(reparseTag);
+}
+
+FileInfo MakeInfo(DWORD attributes, DWORD reparseTag, DWORD sizeHigh, DWORD sizeLow, const FILETIME& modified) {
     FileInfo info;
-    info.name = fd.cFileName;
-    info.attributes = fd.dwFileAttributes & (kAttrReadOnly | kAttrHidden | kAttrSystem |
-                                             kAttrDirectory | kAttrArchive);
-    info.isDirectory = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    info.isLink = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    info.isDevice = (fd.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0;
-    info.size = info.isDirectory ? 0 : (static_cast<std::uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
-    info.modified = ToUnix(fd.ftLastWriteTime);
+    info.attributes = attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory | kAttrArchive);
+    info.isDirectory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    info.isLink = IsLink(attributes, reparseTag);
+    info.isDevice = (attributes & FILE_ATTRIBUTE_DEVICE) != 0;
+    info.size = info.isDirectory ? 0 : (static_cast<std::uint64_t>(sizeHigh) << 32) | sizeLow;
+    info.modified = ToUnix(modified);
     return info;
 }
+
+FileInfo FromFindData(const WIN32_FIND_DATAW& fd) {
+    // The listing gives the reparse tag in dwReserved0.
+    FileInfo info = MakeInfo(fd.dwFileAttributes, fd.dwReserved0, fd.nFileSizeHigh, fd.nFileSizeLow,
+                             fd.ftLastWriteTime);
+    info.name = fd.cFileName;
+    return info;
+}
+
+bool FromHandle(HANDLE h, FileInfo& info, Error& error) {
+    BY_HANDLE_FILE_INFORMATION by;
+    if (!GetFileInformationByHandle(h, &by)) return FailLast(error);
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (by.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag);
+    info = MakeInfo(by.dwFileAttributes, tag.ReparseTag, by.nFileSizeHigh, by.nFileSizeLow, by.ftLastWriteTime);
+    return true;
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 struct FindHandle {
     HANDLE h;
@@ -103,6 +128,24 @@ bool File::OpenRead(const Path& path, Error& error) {
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE) return FailLast(error);
+    handle_ = h;
+    return true;
+}
+
+bool File::OpenInput(const Path& path, Error& error) {
+    Close();
+    const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                           flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return FailLast(error);
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag) &&
+        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !IsLink(tag.FileAttributes, tag.ReparseTag)) {
+        // Not a link: the file's data is reached through its reparse point.
+        CloseHandle(h);
+        h = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, flags, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return FailLast(error);
+    }
     handle_ = h;
     return true;
 }
@@ -172,6 +215,8 @@ bool File::Size(std::uint64_t& size, Error& error) {
     return true;
 }
 
+bool File::Status(FileInfo& info, Error& error) { return FromHandle(handle_, info, error); }
+
 void File::Close() {
     if (handle_) CloseHandle(handle_);
     handle_ = nullptr;
@@ -210,6 +255,15 @@ bool SamePath(const Path& a, const Path& b) {
 }
 
 bool Stat(const Path& path, FileInfo& info, Error& error) {
+    HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        bool ok = FromHandle(h, info, error);
+        CloseHandle(h);
+        info.name = path.substr(path.find_last_of(L'\\') + 1);
+        return ok;
+    }
+    // Not even its attributes may be read: the folder's listing tells what it can.
     WIN32_FIND_DATAW fd;
     FindHandle find(FindFirstFileExW(path.c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch, nullptr, 0));
     if (find.h == INVALID_HANDLE_VALUE) return FailLast(error);

@@ -1,6 +1,6 @@
 // Built only into the fault-injection test library, never into ZIP32.DLL:
-// lets a test make the n-th read, write, flush, rename or delete fail, and
-// count the calls of each.
+// lets a test make the n-th read, write, flush, rename, delete or thread
+// start fail, and count the calls of each.
 #include "fault_injection.h"
 #include "record_store.h"
 

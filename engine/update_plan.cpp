@@ -1,6 +1,8 @@
 #include "update_plan.h"
 
+#include "case_fold.h"
 #include "dos_time.h"
+#include "text_codec.h"
 
 #include <algorithm>
 #include <vector>
@@ -22,11 +24,10 @@ std::string ArchiveName(const FoundItem& item, bool junkDirs) {
 
 // The name as the file system compares it.
 std::string NameKey(std::string_view name, bool ignoreCase) {
-    std::string key(name);
-    if (ignoreCase)
-        for (char& c : key)
-            if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
-    return key;
+    if (!ignoreCase) return std::string(name);
+    std::u32string points = text::ToCodePoints(name);
+    for (char32_t& c : points) c = text::FoldCase(c);
+    return text::FromCodePoints(points);
 }
 
 bool IsVolumeLabel(const ExistingEntry& entry) {
@@ -182,6 +183,19 @@ private:
         for (std::size_t t = 0; t < group.takers.size(); ++t) Settle(group.takers[t], replaces[t]);
     }
 
+    // A folder's listing may show a file of several names (hard links) with
+    // the time it had before its last change through another name, so a file
+    // that looks no newer than its entry is asked again (through a handle).
+    static bool Newer(FoundItem& item, std::uint32_t entryTime) {
+        if (ToDosTime(item.info.modified).Packed() > entryTime) return true;
+        platform::FileInfo now;
+        platform::Error ignored;
+        if (!platform::Stat(item.path, now, ignored) || ToDosTime(now.modified).Packed() <= entryTime) return false;
+        item.info.size = now.size;
+        item.info.modified = now.modified;
+        return true;
+    }
+
     void Settle(const Taker& taker, const OldName* old) {
         ++plan_.selected;
         std::string payload = RecordOut().Str(taker.name).Str(taker.item).Data();
@@ -193,8 +207,10 @@ private:
         }
         FoundItem item = DecodeFoundItem(taker.item);
         if (item.info.isDirectory) return;  // an existing folder entry stays as it is
-        bool newer = ToDosTime(item.info.modified).Packed() > old->time;
-        if (options_.mode != UpdateMode::Add && !newer) return;
+        if (options_.mode != UpdateMode::Add) {
+            if (!Newer(item, old->time)) return;
+            payload = RecordOut().Str(taker.name).Str(EncodeFoundItem(item)).Data();
+        }
         replacing_.Add(NumberKey(old->index), payload);
         ++plan_.changes;
     }

@@ -24,7 +24,7 @@ struct PlanOptions {
     bool before = false;          // only items modified before dateLimit
     std::int64_t dateLimit = 0;
     std::string volumeLabel;      // UTF-8; non-empty: store it as a volume-label entry
-    bool ignoreCase = false;      // a name differing from an old entry's only in ASCII case is that entry's (Windows)
+    bool ignoreCase = false;      // a name differing from an old entry's only in case is that entry's (Windows)
 };
 
 struct PlannedEntry {

@@ -131,7 +131,7 @@ enum ZipStatus : int {
     ZIP_READ_FAILED = 7,    // opening or reading the existing archive failed
     ZIP_NAME_CLASH = 8,     // two files would be stored under the same name (names without folders)
     ZIP_PASSWORD = 9,       // password empty or not confirmed
-    ZIP_NO_MEMORY = 10,
+    ZIP_NO_MEMORY = 10,     // memory or another resource of the system (a thread) ran out
     ZIP_NOTHING_TO_DO = 11, // no file matched (or passed the date filters); the archive was not touched
     ZIP_DELETE_FAILED = 12, // move: archive in place, but some originals could not be deleted; when files
                             // could not be read as well, ZIP_PARTIAL is returned

@@ -3,6 +3,7 @@
 // byte (bit 0 ignore case, bit 1 read the rest as UTF-8 rather than one code
 // point per byte, bit 2 read the pattern as a request string: code page 932,
 // or the UTF-8 mark and UTF-8), then the pattern, a NUL, and the name.
+#include "case_fold.h"
 #include "name_pattern.h"
 #include "text_codec.h"
 #include "zip32.h"
@@ -90,10 +91,9 @@ private:
     std::vector<signed char> memo_;
 };
 
-std::u32string AsciiFolded(std::u32string text) {
-    for (char32_t& c : text)
-        if (c >= U'A' && c <= U'Z') c += U'a' - U'A';
-    return text;
+std::u32string Folded(std::u32string points) {
+    for (char32_t& c : points) c = text::FoldCase(c);
+    return points;
 }
 
 std::u32string CodePoints(std::string_view bytes, bool utf8) {
@@ -131,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (request && !RequestPattern(patternBytes, pattern)) return 0;
 
     bool matched = MatchName(pattern, name, ignoreCase);
-    bool expected = ignoreCase ? ReferenceMatcher(AsciiFolded(pattern), AsciiFolded(name)).Matches()
+    bool expected = ignoreCase ? ReferenceMatcher(Folded(pattern), Folded(name)).Matches()
                                : ReferenceMatcher(pattern, name).Matches();
     if (matched != expected) std::abort();
     // A pattern without wildcards is a plain name.

@@ -1,6 +1,8 @@
 // One archive request from start to end: the dropped paths and the current
-// settings become the engine's records, the engine runs once on them, and a
-// failure of the program's own steps is told in a message box.
+// settings become the engine's records, and the engine runs once on them.
+// Returns the message that tells a failure of the program's own steps, or
+// nothing: the caller shows it once its window takes input again, so that
+// the system gives the activation back to that window when the message goes.
 #pragma once
 
 #include <string>
@@ -8,4 +10,4 @@
 
 #include "app/settings.h"
 
-void ArchivePaths(const Settings& settings, const std::vector<std::wstring>& paths);
+std::wstring ArchivePaths(const Settings& settings, const std::vector<std::wstring>& paths);

@@ -1,18 +1,18 @@
 #include "job/drop_plan.h"
 
+#include "case_fold.h"
 #include "job/request_string.h"
 
 namespace {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-wchar_t FoldCase(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
-
-// File names on Windows compare without regard to case.
+// File names on Windows compare without regard to case. Surrogates fold to
+// themselves, so the code units of a UTF-16 name fold one by one.
 bool SameName(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+        if (text::FoldCase(static_cast<char16_t>(a[i])) != text::FoldCase(static_cast<char16_t>(b[i]))) return false;
     return true;
 }
 

@@ -29,7 +29,9 @@ int RunZip(int count, const char* archive, char** names, ZipOptions* options) {
     callbacks->password = &ZipPassword;
     callbacks->service = &ZipService;
 
-    const UniqueModule library(LoadLibraryW(L"ZIP32.DLL"));
+    // From the program's own folder only: never from the current folder,
+    // which the file chooser may have moved anywhere, nor from the path.
+    const UniqueModule library(LoadLibraryExW(L"ZIP32.DLL", nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR));
     if (!library) return RZ_LOAD_FAILED;
     const auto zpVersion = EntryPoint<ZpVersionFn>(library.Get(), "ZpVersion");
     const auto zpInit = EntryPoint<ZpInitFn>(library.Get(), "ZpInit");

@@ -27,7 +27,7 @@ private:
     void OnChangeFileName();
     void OnOptions();                            // main_options.cpp
     void OnDropFiles(HDROP drop);                // main_drop.cpp
-    void ArchiveDroppedFiles(HDROP drop);        // main_drop.cpp
+    std::wstring ArchiveDroppedFiles(HDROP drop);  // main_drop.cpp
 
     void AddAboutItem();
     void AcceptDrops(bool accept);

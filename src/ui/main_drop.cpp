@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/message_box.h"
 #include "framework/unique_handle.h"
 #include "job/archive_job.h"
 
@@ -28,20 +29,23 @@ std::vector<std::wstring> DroppedPaths(HDROP drop) {
 }  // namespace
 
 // Takes the controls into the settings, releases the drop before the engine
-// runs, and archives what it held.
-void CArchiverDlg::ArchiveDroppedFiles(HDROP drop) {
+// runs, and archives what it held. Returns the message about the job, if any.
+std::wstring CArchiverDlg::ArchiveDroppedFiles(HDROP drop) {
     UniqueDrop ownedDrop(drop);
     UpdateData(true);
     const std::vector<std::wstring> paths = DroppedPaths(drop);
     ownedDrop.Reset();
-    ArchivePaths(m_settings, paths);
+    return ArchivePaths(m_settings, paths);
 }
 
 // The window takes no input for the whole job, so no second drop can start
-// a run inside this one.
+// a run inside this one. It takes input again before the message about the
+// job, which it owns: a disabled owner would leave the activation to
+// another program when the message goes.
 void CArchiverDlg::OnDropFiles(HDROP drop) {
     EnableWindow(m_hWnd, FALSE);
-    ArchiveDroppedFiles(drop);
+    const std::wstring message = ArchiveDroppedFiles(drop);
     EnableWindow(m_hWnd, TRUE);
+    if (!message.empty()) ShowMessage(message, m_hWnd);
     Default();
 }

@@ -124,6 +124,10 @@ void FinishProgress() {
     dlg->m_btnOK.Enable(true);
     dlg->m_btnOK.Focus();
     if (dlg->m_bAutoClose) {
+        // The run is over: the main window, which the job disabled, takes
+        // input again first, so that the system gives it the activation
+        // when this window goes instead of passing it to another program.
+        if (HWND owner = GetWindow(dlg->GetSafeHwnd(), GW_OWNER)) EnableWindow(owner, TRUE);
         dlg->DestroyWindow();
         g_pProgressDlg = nullptr;
     }

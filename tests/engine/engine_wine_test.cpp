@@ -135,18 +135,30 @@ bool WriteFromUnix(const std::wstring& folder, const std::string& name, const st
     return true;
 }
 
-// Windows takes names regardless of case: a file whose name differs from an
-// entry's only in case replaces the entry instead of joining it as a second
-// one that extracting would lay over the first.
+// Windows takes names regardless of case, full-width letters too: a file
+// whose name differs from an entry's only in case replaces the entry instead
+// of joining it as a second one that extracting would lay over the first,
+// and a name in the request finds it in whichever case it is written.
 TEST_F(WineEngineTest, NameDifferingOnlyInCaseReplacesTheEntry) {
-    MakeDir(tree + L"\\t");
-    WriteW(tree + L"\\t\\ReadMe.TXT", "old");
-    ASSERT_EQ(Archive(tree, {"t\\ReadMe.TXT"}, "case.zip", {{"t/ReadMe.TXT", Expected::File("old")}}).status, ZIP_OK);
-    DeleteFileW((tree + L"\\t\\ReadMe.TXT").c_str());
-    WriteW(tree + L"\\t\\readme.txt", "new");
-    Outcome out = Archive(tree, {"t\\readme.txt"}, "case.zip", {{"t/readme.txt", Expected::File("new")}});
-    EXPECT_EQ(out.status, ZIP_OK) << out.log;
-    EXPECT_NE(out.log.find("置換: t/readme.txt"), std::string::npos) << out.log;
+    const struct {
+        std::wstring old, now;
+    } names[] = {{L"資料Ａ.txt", L"資料ａ.txt"}, {L"ДАННЫЕ.txt", L"данные.txt"}, {L"ReadMe.TXT", L"readme.txt"}};
+    Outcome out;
+    for (const auto& name : names) {
+        const std::string old = "t/" + Utf8(name.old), now = "t/" + Utf8(name.now);
+        SCOPED_TRACE(now);
+        MakeDir(tree + L"\\t");
+        WriteW(tree + L"\\t\\" + name.old, "old");
+        DeleteFileA((std::string(ENGINE_WINE_OUT) + "/case.zip").c_str());
+        ASSERT_EQ(Archive(tree, {"t\\" + Utf8(name.old)}, "case.zip", {{old, Expected::File("old")}}).status, ZIP_OK);
+        DeleteFileW((tree + L"\\t\\" + name.old).c_str());
+        WriteW(tree + L"\\t\\" + name.now, "new");
+        out = Archive(tree, {"t\\" + Utf8(name.old)}, "case.zip", {{now, Expected::File("new")}});
+        EXPECT_EQ(out.status, ZIP_OK) << out.log;
+        EXPECT_NE(out.log.find("置換: " + now), std::string::npos) << out.log;
+    }
+    for (const auto& name : names)
+        if (name.now != L"readme.txt") DeleteFileW((tree + L"\\t\\" + name.now).c_str());
 
     // On a case-sensitive disk (Wine's) two files may differ in case only:
     // both are stored, one in the old entry's place.

@@ -66,6 +66,8 @@ TEST(PlanDrop, RootIsTheDeepestCommonFolderOrTheLastPathIsRefused) {
          {"deep\\c.txt", "b.txt"}},
         {"folders differing only in case", {L"C:\\Work\\a.txt", L"c:\\WORK\\b.txt"}, "C:\\Work\\",
          {"a.txt", "b.txt"}},
+        {"folders differing only in full-width case", {L"C:\\資料Ａ\\a.txt", L"C:\\資料ａ\\b.txt"},
+         "C:\\\x8e\x91\x97\xbf\x82\x60\\", {"a.txt", "b.txt"}},
         {"nothing shared below the drive", {L"C:\\a\\x.txt", L"C:\\b\\y.txt"}, "C:\\", {"a\\x.txt", "b\\y.txt"}},
         {"a folder at the drive's top", {L"D:\\photos"}, "D:\\", {"photos"}},
         {"a folder with its trailing separator", {L"C:\\work\\docs\\"}, "C:\\work\\", {"docs"}},

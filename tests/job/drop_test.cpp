@@ -167,6 +167,8 @@ TEST(DropArchive, CancelLeavesTheOldArchiveAndTheBoxTickedBeforeTheEndClosesTheW
         gui::Click(closing, IDC_AUTOCLOSE);
         EXPECT_TRUE(gui::WaitUntil([] { return g_pProgressDlg == nullptr; }, std::chrono::minutes(2)));
         EXPECT_FALSE(IsWindow(closing));
+        // The activation goes back to the main window, not to another window.
+        EXPECT_TRUE(gui::WaitUntil([&] { return GetForegroundWindow() == main; }));
         EXPECT_EQ(Summarize(archive).names.size(), 3002u);  // first.txt, the folder and its files
     });
 }

@@ -9,9 +9,16 @@ namespace {
 
 using namespace job_test;
 
+// The program's folder, where the engine is loaded from and nowhere else.
+fs::path ProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return fs::path(path).parent_path();
+}
+
 TEST(DropFailures, AreReportedAndReleaseEverything) {
     const struct {
-        const wchar_t* library;  // copied as ZIP32.DLL into the search path; nullptr: none
+        const wchar_t* library;  // copied as ZIP32.DLL into the program's folder; nullptr: none
         std::wstring refused;    // dropped after a.txt, relative to its folder; the message names it
         const wchar_t* message;  // the message, or with a refused path a part of it; nullptr: none
         const wchar_t* shown = nullptr;  // how the message names the refused path, when not as it is
@@ -25,16 +32,24 @@ TEST(DropFailures, AreReportedAndReleaseEverything) {
         {L"zip32_version24.dll", L"", L"未対応のバージョンのZIP32.DLLです。"},
         {L"zip32_init_fails.dll", L"", L"ZIP32.DLLの初期化に失敗しました。"},
     };
-    // This program's own folder holds no ZIP32.DLL; the search path's next
-    // stop is the DLL directory, which each case fills.
+    const fs::path fakes = fs::path(TIRVO_FAKE_ENGINE_DIR).make_preferred();
+    const fs::path ownEngine = ProgramFolder() / L"ZIP32.DLL";
     ASSERT_EQ(GetModuleHandleW(L"ZIP32.DLL"), nullptr);
+    ASSERT_FALSE(fs::exists(ownEngine));
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
-        TempFolder dlls;
         TempFolder files;
-        if (c.library)
-            fs::copy_file(fs::path(TIRVO_FAKE_ENGINE_DIR).make_preferred() / c.library, dlls.Path() / L"ZIP32.DLL");
+        TempFolder dlls;
+        if (c.library) fs::copy_file(fakes / c.library, ownEngine);
+        // Another ZIP32.DLL in the current folder and in the DLL directory,
+        // which the default search would take: it must never be loaded.
+        const wchar_t* decoy = c.library && std::wstring(c.library) == L"zip32_init_fails.dll"
+                                   ? L"zip32_version24.dll" : L"zip32_init_fails.dll";
+        fs::copy_file(fakes / decoy, files.Path() / L"ZIP32.DLL");
+        fs::copy_file(fakes / decoy, dlls.Path() / L"ZIP32.DLL");
         SetDllDirectoryW(dlls.Path().c_str());
+        const fs::path before = fs::current_path();
+        fs::current_path(files.Path());
         WriteFile(files.Path() / L"a.txt", "a");
         std::vector<std::wstring> dropped{files / L"a.txt"};
         if (!c.refused.empty()) dropped.push_back(files / c.refused);
@@ -54,9 +69,13 @@ TEST(DropFailures, AreReportedAndReleaseEverything) {
             gui::PressKey(box, VK_RETURN);
             ASSERT_TRUE(gui::WaitForWindowGone(box));
             EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
+            // The message's owner gets the activation back, not another program.
+            EXPECT_TRUE(gui::WaitUntil([&] { return GetForegroundWindow() == main; }));
             EXPECT_EQ(GetModuleHandleW(L"ZIP32.DLL"), nullptr);
         });
+        fs::current_path(before);
         SetDllDirectoryW(nullptr);
+        fs::remove(ownEngine);
         EXPECT_FALSE(fs::exists(archive));
     }
 }

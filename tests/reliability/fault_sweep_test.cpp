@@ -1,5 +1,5 @@
 // Every file operation of a representative run in each mode made to fail in
-// turn (the n-th read, write, flush, rename or delete, for every n the run
+// turn (the n-th read, write, flush, rename, delete or thread start, for every n the run
 // reaches, scratch files included), and a cancel at every entry: each run must keep the promises
 // that ScenarioRun::Check tests.
 #include "run_scenario.h"
@@ -11,8 +11,8 @@
 
 namespace {
 
-enum FaultOp { kRead, kWrite, kFlush, kRename, kDelete, kOpCount };
-const char* const kOpNames[] = {"read", "write", "flush", "rename", "delete"};
+enum FaultOp { kRead, kWrite, kFlush, kRename, kDelete, kThread, kOpCount };
+const char* const kOpNames[] = {"read", "write", "flush", "rename", "delete", "thread start"};
 constexpr int kCounting = 1 << 30;
 
 class FaultSweepTest : public ::testing::TestWithParam<Scenario> {
