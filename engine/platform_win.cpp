@@ -7,6 +7,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace platform {
 namespace {
 
@@ -90,12 +93,50 @@ struct FindHandle {
     FindHandle& operator=(const FindHandle&) = delete;
 };
 
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
+
+// The components of rest, each behind a separator, with "." and empty ones
+// dropped and ".." taking the one before it away; names stay exactly as
+// written (the \\?\ form keeps trailing dots and spaces).
+std::wstring Collapse(const std::wstring& rest) {
+    std::vector<std::wstring> parts;
+    for (std::size_t at = 0; at <= rest.size();) {
+        std::size_t end = std::min(rest.find(L'\\', at), rest.size());
+        std::wstring part = rest.substr(at, end - at);
+        if (part == L"..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != L".") {
+            parts.push_back(part);
+        }
+        at = end + 1;
+    }
+    std::wstring out;
+    for (const std::wstring& part : parts) out += L'\\' + part;
+    return out.empty() ? L"\\" : out;
+}
+
+// A path in the \\?\ or device (\\.\) form: on a drive or a share it is
+// normalised as the path it names; on a volume or device named otherwise it
+// stays as it is.
+std::wstring FromPrefixed(const std::wstring& path) {
+    std::wstring body = path.substr(4);
+    std::size_t rootEnd = std::wstring::npos;
+    if (StartsWith(body, L"UNC\\")) {
+        std::size_t server = body.find(L'\\', 4);
+        rootEnd = server == std::wstring::npos ? body.size() : std::min(body.find(L'\\', server + 1), body.size());
+    } else if (body.size() >= 2 && body[1] == L':') {
+        rootEnd = 2;
+    }
+    if (rootEnd == std::wstring::npos) return L"\\\\?\\" + body;
+    return L"\\\\?\\" + body.substr(0, rootEnd) + Collapse(body.substr(rootEnd));
+}
+
 // Absolute \\?\ form of any path the system accepts.
 bool Absolute(const std::wstring& input, std::wstring& out) {
     std::wstring path = input;
     for (auto& c : path) if (c == L'/') c = L'\\';
-    if (path.rfind(L"\\\\?\\", 0) == 0) {
-        out = path;
+    if (StartsWith(path, L"\\\\?\\") || StartsWith(path, L"\\\\.\\")) {
+        out = FromPrefixed(path);
         return true;
     }
     DWORD need = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -288,9 +329,34 @@ bool ListDirectory(const Path& dir, const std::function<void(FileInfo&&)>& onEnt
     return code == ERROR_NO_MORE_FILES || Fail(error, code);
 }
 
+namespace {
+
+// Puts from in the place of an existing file to as the system replaces a
+// file, so that to keeps what belongs to it rather than to its content:
+// hidden and system attributes, ACL, creation time, alternate data streams
+// (the download mark among them). The old file goes through a backup name,
+// so that where the replacement stops half-way (the old file renamed, the
+// new one not) the old file is put back; false then, and whenever nothing
+// was replaced, with both files under their own names.
+bool ReplaceKeepingIdentity(const Path& from, const Path& to) {
+    if (GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES) return false;  // nothing to keep
+    const Path backup = from + L".old";
+    if (ReplaceFileW(to.c_str(), from.c_str(), backup.c_str(),
+                     REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr)) {
+        DeleteFileW(backup.c_str());
+        return true;
+    }
+    if (GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES)
+        MoveFileExW(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+    return false;
+}
+
+}  // namespace
+
 bool MoveReplacing(const Path& from, const Path& to, Error& error) {
     if (FaultNow(FaultOp::Rename)) return Fail(error, ERROR_WRITE_FAULT);
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+    return ReplaceKeepingIdentity(from, to) ||
+           MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
            FailLast(error);
 }
 

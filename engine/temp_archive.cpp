@@ -12,7 +12,9 @@ bool CreateUnique(const platform::Path& folder, platform::File& file, platform::
     for (int attempt = 0; attempt < 100; ++attempt) {
         path = platform::Join(folder, platform::FromUtf8("~tirvo" + std::to_string(random() % 1000000) + ".tmp"));
         if (scratch ? file.CreateScratch(path, error) : file.CreateNew(path, error)) return true;
-        if (error.kind == platform::ErrorKind::NotFound || error.kind == platform::ErrorKind::AccessDenied) break;
+        // Access denied may concern this name alone (Windows answers so for a
+        // file pending deletion); a folder that refuses every name fails them all.
+        if (error.kind == platform::ErrorKind::NotFound) break;
     }
     path.clear();
     return false;

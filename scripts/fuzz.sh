@@ -12,7 +12,7 @@ seconds=${3:-60}
 case $target in
   reader) name=archive_reader_fuzzer; sources=(engine/archive_reader.cpp); libs=(-lz)
           corpus=fuzz/corpus; max_len=8192 ;;
-  pattern) name=name_pattern_fuzzer; sources=(engine/name_pattern.cpp); libs=()
+  pattern) name=name_pattern_fuzzer; sources=(engine/name_pattern.cpp engine/case_fold.cpp); libs=()
            corpus=fuzz/pattern-corpus; max_len=512 ;;
   *) echo "usage: fuzz.sh reader|pattern OUTDIR [SECONDS]" >&2; exit 2 ;;
 esac

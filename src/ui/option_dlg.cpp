@@ -37,11 +37,14 @@ private:
     PIDLIST_ABSOLUTE m_ids;
 };
 
-SYSTEMTIME FirstMoment(int year, int month, int day) {
+SYSTEMTIME Moment(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
     SYSTEMTIME time{};
     time.wYear = static_cast<WORD>(year);
     time.wMonth = static_cast<WORD>(month);
     time.wDay = static_cast<WORD>(day);
+    time.wHour = static_cast<WORD>(hour);
+    time.wMinute = static_cast<WORD>(minute);
+    time.wSecond = static_cast<WORD>(second);
     return time;
 }
 
@@ -84,7 +87,8 @@ BOOL COptionDlg::OnInitDialog() {
 // Only days that the settings store can keep as Year, Month and Day, and
 // turn back into a date at start-up, can be picked.
 void COptionDlg::LimitDateToSupportedYears() {
-    SYSTEMTIME range[2] = {FirstMoment(kFirstYear, 1, 1), FirstMoment(kLastYear, 12, 31)};
+    // The picker holds a time of day too: the last day ends at its last second.
+    SYSTEMTIME range[2] = {Moment(kFirstYear, 1, 1), Moment(kLastYear, 12, 31, 23, 59, 59)};
     SendMessageW(GetDlgItem(IDC_DATE), DTM_SETRANGE, GDTR_MIN | GDTR_MAX, reinterpret_cast<LPARAM>(range));
 }
 

@@ -152,11 +152,13 @@ TEST(OptionsDate, OnlyDaysTheSettingsStoreKeepsReachSettings) {
     struct Case {
         int year, month, day;
         bool supported;
+        int hour = 0;  // of the picked moment
     };
-    const Case cases[] = {{kFirstYear, 1, 1, true}, {kLastYear, 12, 31, true},
-                          {kFirstYear - 1, 12, 31, false}, {kLastYear + 1, 1, 1, false}};
+    const Case cases[] = {{kFirstYear, 1, 1, true},          {kLastYear, 12, 31, true},
+                          {kLastYear, 12, 31, true, 23},     {kFirstYear - 1, 12, 31, false},
+                          {kLastYear + 1, 1, 1, false}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.year << "-" << c.month << "-" << c.day);
+        SCOPED_TRACE(testing::Message() << c.year << "-" << c.month << "-" << c.day << " " << c.hour << ":00");
         Settings before = SampleSettings();
         Settings after = RunMainWindowWith(before, [&](HWND main) {
             HWND options = OpenOptions(main);
@@ -165,7 +167,7 @@ TEST(OptionsDate, OnlyDaysTheSettingsStoreKeepsReachSettings) {
             EXPECT_EQ(SendMessageW(gui::Item(options, IDC_DATE), DTM_GETRANGE, 0, reinterpret_cast<LPARAM>(range)),
                       GDTR_MIN | GDTR_MAX);
             EXPECT_EQ(std::tie(range[0].wYear, range[1].wYear), std::make_tuple(kFirstYear, kLastYear));
-            bool picked = PickDate(options, c.year, c.month, c.day);
+            bool picked = PickDate(options, c.year, c.month, c.day, c.hour);
             EXPECT_TRUE(picked || !c.supported);
             EndDialog(options, [](HWND dialog) { gui::Click(dialog, IDOK); });
         });

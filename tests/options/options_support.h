@@ -88,11 +88,12 @@ inline void EndDialog(HWND dialog, const std::function<void(HWND)>& way) {
 }
 
 // Picks a day as the drop-down calendar does; false when the picker refuses it.
-inline bool PickDate(HWND options, int year, int month, int day) {
+inline bool PickDate(HWND options, int year, int month, int day, int hour = 0) {
     SYSTEMTIME picked{};
     picked.wYear = static_cast<WORD>(year);
     picked.wMonth = static_cast<WORD>(month);
     picked.wDay = static_cast<WORD>(day);
+    picked.wHour = static_cast<WORD>(hour);
     return SendMessageW(gui::Item(options, IDC_DATE), DTM_SETSYSTEMTIME, GDT_VALID,
                         reinterpret_cast<LPARAM>(&picked)) != 0;
 }
