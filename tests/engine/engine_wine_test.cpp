@@ -184,7 +184,7 @@ TEST_F(WineEngineTest, LockedFileIsReportedKeptAndTheRestArchived) {
     HANDLE lock = CreateFileW((tree + L"\\t\\locked.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    HANDLE log = CreateFileW((tree + L"\\t\\log.txt").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    HANDLE log = CreateFileW((tree + L"\\t\\log.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(log, INVALID_HANDLE_VALUE);
     Outcome out = Archive(tree, {"t"}, "locked.zip",
