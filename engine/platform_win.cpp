@@ -338,8 +338,8 @@ namespace {
 // so that where the replacement stops half-way (the old file renamed, the
 // new one not) the old file is put back; false then, and whenever nothing
 // was replaced, with both files under their own names.
-bool ReplaceKeepingIdentity(const Path& from, const Path& to) {
-    if (GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES) return false;  // nothing to keep
+bool ReplaceKeepingIdentity(const Path& from, const Path& to, DWORD before) {
+    if (before == INVALID_FILE_ATTRIBUTES) return false;  // nothing to keep
     const Path backup = from + L".old";
     if (ReplaceFileW(to.c_str(), from.c_str(), backup.c_str(),
                      REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr)) {
@@ -351,13 +351,26 @@ bool ReplaceKeepingIdentity(const Path& from, const Path& to) {
     return false;
 }
 
+// The hidden and system attributes the replaced file had, where the
+// replacement did not carry them over (a rename does not).
+void KeepHiddenAndSystem(const Path& to, DWORD before) {
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (before == INVALID_FILE_ATTRIBUTES || !(before & kKept)) return;
+    DWORD now = GetFileAttributesW(to.c_str());
+    if (now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (before & kKept))
+        SetFileAttributesW(to.c_str(), (now & ~FILE_ATTRIBUTE_NORMAL) | (before & kKept));
+}
+
 }  // namespace
 
 bool MoveReplacing(const Path& from, const Path& to, Error& error) {
     if (FaultNow(FaultOp::Rename)) return Fail(error, ERROR_WRITE_FAULT);
-    return ReplaceKeepingIdentity(from, to) ||
-           MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
-           FailLast(error);
+    const DWORD before = GetFileAttributesW(to.c_str());
+    if (!ReplaceKeepingIdentity(from, to, before) &&
+        !MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return FailLast(error);
+    KeepHiddenAndSystem(to, before);
+    return true;
 }
 
 bool RemoveFile(const Path& path, Error& error) {

@@ -98,6 +98,26 @@ TEST_F(WineEngineTest, HiddenAndSystemFilesOnlyWhenAsked) {
     EXPECT_EQ(Archive(tree, {"t"}, "hidden-system.zip", all, [](ZipOptions& o) { o.systemFiles = 1; }).status, ZIP_OK);
 }
 
+// The new archive takes the old one's place as itself: hidden and system
+// attributes stay.
+TEST_F(WineEngineTest, ReplacedArchiveKeepsItsAttributes) {
+    MakeDir(tree + L"\\t");
+    WriteW(tree + L"\\t\\a.txt", "a");
+    const std::wstring archive = tree + L"\\kept.zip";
+    Request r;
+    r.root = Utf8(tree) + "\\";
+    r.archive = Utf8(archive);
+    r.names = {"t\\a.txt"};
+    ASSERT_EQ(RunRequest(engine, r, Answers()).status, ZIP_OK);
+    ASSERT_TRUE(SetFileAttributesW(archive.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    WriteW(tree + L"\\t\\b.txt", "b");
+    r.names = {"t\\b.txt"};
+    Outcome out = RunRequest(engine, r, Answers());
+    EXPECT_EQ(out.status, ZIP_OK) << out.log;
+    EXPECT_EQ(GetFileAttributesW(archive.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+}
+
 // A volume without 8.3 names (NTFS may have them turned off) gives the long
 // names back, and the archive holds those.
 TEST_F(WineEngineTest, ShortNamesAsTheFileSystemGivesThem) {
