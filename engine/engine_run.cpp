@@ -762,9 +762,10 @@ int RunArchive(const ZipCallbacks& callbacks, const RequestOptions& options, con
         Reporter(callbacks.print, false).Problem(msg::CannotWriteTemp(msg::Reason(e.error)));
         return ZIP_WRITE_FAILED;
     } catch (...) {
-        // Anything else the library may throw (a thread or lock the system
-        // cannot give) ends the run as a failure before the archive is
-        // replaced: after that, DeleteOriginals catches everything itself.
+        // Anything else the library may throw (a lock the system cannot
+        // give, a length it cannot hold) ends the run as a failure. The
+        // archive is not replaced yet: the deletes after that catch
+        // everything themselves.
         Reporter(callbacks.print, false).Problem(msg::NoResources());
         return ZIP_NO_MEMORY;
     }

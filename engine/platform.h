@@ -102,7 +102,10 @@ bool SamePath(const Path& a, const Path& b);
 bool Stat(const Path& path, FileInfo& info, Error& error);
 // Hands each entry of dir to onEntry, in the order the system gives them.
 bool ListDirectory(const Path& dir, const std::function<void(FileInfo&&)>& onEntry, Error& error);
-bool MoveReplacing(const Path& from, const Path& to, Error& error);  // atomic where the system allows
+// Atomic where the system allows; an existing file at to keeps what belongs
+// to it rather than to its content (on Windows: attributes, ACL, creation
+// time, alternate data streams).
+bool MoveReplacing(const Path& from, const Path& to, Error& error);
 bool RemoveFile(const Path& path, Error& error);
 bool RemoveEmptyDirectory(const Path& path);
 bool SetModified(const Path& path, std::int64_t modified, Error& error);

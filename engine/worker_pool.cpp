@@ -1,14 +1,11 @@
 #include "worker_pool.h"
 
-#include "fault_injection.h"
-
 #include <system_error>
 #include <thread>
 
 WorkerPool::WorkerPool(unsigned threads) {
     try {
-        for (unsigned i = 0; i < threads && !platform::FaultNow(platform::FaultOp::Thread); ++i)
-            threads_.emplace_back([this]() { Work(); });
+        for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this]() { Work(); });
     } catch (const std::system_error&) {
         // Fewer threads than asked (possibly none): the pool works with what it got.
     }
