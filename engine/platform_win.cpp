@@ -296,15 +296,15 @@ bool SamePath(const Path& a, const Path& b) {
 }
 
 bool Stat(const Path& path, FileInfo& info, Error& error) {
-    HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-        bool ok = FromHandle(h, info, error);
-        CloseHandle(h);
+    // From the file itself (one call, no handle kept), not from its folder's
+    // listing; a reparse point's tag only the listing gives.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
+        !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        info = MakeInfo(data.dwFileAttributes, 0, data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime);
         info.name = path.substr(path.find_last_of(L'\\') + 1);
-        return ok;
+        return true;
     }
-    // Not even its attributes may be read: the folder's listing tells what it can.
     WIN32_FIND_DATAW fd;
     FindHandle find(FindFirstFileExW(path.c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch, nullptr, 0));
     if (find.h == INVALID_HANDLE_VALUE) return FailLast(error);
