@@ -73,16 +73,6 @@ FileInfo FromFindData(const WIN32_FIND_DATAW& fd) {
     return info;
 }
 
-bool FromHandle(HANDLE h, FileInfo& info, Error& error) {
-    BY_HANDLE_FILE_INFORMATION by;
-    if (!GetFileInformationByHandle(h, &by)) return FailLast(error);
-    FILE_ATTRIBUTE_TAG_INFO tag{};
-    if (by.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag);
-    info = MakeInfo(by.dwFileAttributes, tag.ReparseTag, by.nFileSizeHigh, by.nFileSizeLow, by.ftLastWriteTime);
-    return true;
-}
-
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 struct FindHandle {
@@ -256,7 +246,14 @@ bool File::Size(std::uint64_t& size, Error& error) {
     return true;
 }
 
-bool File::Status(FileInfo& info, Error& error) { return FromHandle(handle_, info, error); }
+bool File::Status(FileInfo& info, Error& error) {
+    LARGE_INTEGER size;
+    FILETIME modified;
+    if (!GetFileSizeEx(handle_, &size) || !GetFileTime(handle_, nullptr, nullptr, &modified)) return FailLast(error);
+    info.size = static_cast<std::uint64_t>(size.QuadPart);
+    info.modified = ToUnix(modified);
+    return true;
+}
 
 void File::Close() {
     if (handle_) CloseHandle(handle_);
