@@ -98,7 +98,7 @@ Path Join(const Path& dir, const Path& name);
 Path Parent(const Path& path);
 bool SamePath(const Path& a, const Path& b);
 
-// The status of the file itself (through a handle where the system has one).
+// The status of the file itself, not as its folder lists it.
 bool Stat(const Path& path, FileInfo& info, Error& error);
 // Hands each entry of dir to onEntry, in the order the system gives them.
 bool ListDirectory(const Path& dir, const std::function<void(FileInfo&&)>& onEntry, Error& error);
