@@ -185,7 +185,7 @@ private:
 
     // A folder's listing may show a file of several names (hard links) with
     // the time it had before its last change through another name, so a file
-    // that looks no newer than its entry is asked again, itself.
+    // that looks no newer than its entry is asked again, the file itself this time.
     static bool Newer(FoundItem& item, std::uint32_t entryTime) {
         if (ToDosTime(item.info.modified).Packed() > entryTime) return true;
         platform::FileInfo now;
