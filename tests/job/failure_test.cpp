@@ -35,7 +35,7 @@ TEST(DropFailures, AreReportedAndReleaseEverything) {
     const fs::path fakes = fs::path(TIRVO_FAKE_ENGINE_DIR).make_preferred();
     const fs::path ownEngine = ProgramFolder() / L"ZIP32.DLL";
     ASSERT_EQ(GetModuleHandleW(L"ZIP32.DLL"), nullptr);
-    ASSERT_FALSE(fs::exists(ownEngine));
+    fs::remove(ownEngine);  // left behind by a run that was stopped
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
         TempFolder files;
