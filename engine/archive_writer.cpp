@@ -176,18 +176,7 @@ bool ArchiveWriter::BeginEntry(EntryRecord& record) {
 }
 
 bool ArchiveWriter::CompleteEntry(const EntryRecord& record) {
-    Bytes fields;
-    fields.U32(record.crc);
-    if (!record.localZip64) {
-        fields.U32(static_cast<std::uint32_t>(record.compressedSize));
-        fields.U32(static_cast<std::uint32_t>(record.size));
-        return out_.PatchAt(record.localOffset + kLocCrc, fields.Data());
-    }
-    Bytes sizes;
-    sizes.U64(record.size);
-    sizes.U64(record.compressedSize);
-    return out_.PatchAt(record.localOffset + kLocCrc, fields.Data()) &&
-           out_.PatchAt(record.localOffset + kLocHeaderSize + record.storedName.size() + 4, sizes.Data());
+    return out_.PatchAt(record.localOffset, LocalHeader(record));
 }
 
 ArchiveWriter::CopyResult ArchiveWriter::CopyEntry(ByteSource& source, const ExistingEntry& entry, EntryRecord& record) {

@@ -65,8 +65,8 @@ class ArchiveWriter {
 public:
     ArchiveWriter(ArchiveOutput& out, const platform::Path& scratch) : out_(out), directory_(scratch) {}
 
-    // Writes the local header of a new entry; sizes and CRC are filled in by
-    // CompleteEntry once the data is written behind it.
+    // Writes the local header of a new entry; CompleteEntry writes it again
+    // (method, CRC and sizes) once the data is written behind it.
     bool BeginEntry(EntryRecord& record);
     bool CompleteEntry(const EntryRecord& record);
     // Copies an entry's local record from the old archive unchanged.

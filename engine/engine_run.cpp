@@ -69,19 +69,26 @@ private:
     platform::Error error_;
 };
 
+// The archive from its position when made: the entry's data.
 class OutputSink : public ByteSink {
 public:
-    explicit OutputSink(ArchiveOutput& out) : out_(out) {}
+    explicit OutputSink(ArchiveOutput& out) : out_(out), start_(out.Position()) {}
     bool Write(std::string_view bytes) override { return out_.Write(bytes); }
+    bool Discard() override { return out_.Rewind(start_); }
 
 private:
     ArchiveOutput& out_;
+    std::uint64_t start_;
 };
 
 class StringSink : public ByteSink {
 public:
     bool Write(std::string_view bytes) override {
         data.append(bytes);
+        return true;
+    }
+    bool Discard() override {
+        data.clear();
         return true;
     }
     std::string data;
@@ -521,13 +528,24 @@ private:
         return record;
     }
 
-    // The header fields of a file entry that depend on how it is compressed.
+    // The header fields of a file entry that depend on how it is compressed:
+    // as far as they are known before (deflated is a guess until then) and
+    // once the data is written.
     void Describe(EntryRecord& record, const CompressSettings& settings, std::uint64_t inputSize) const {
-        record.method = settings.deflate ? kMethodDeflate : kMethodStore;
-        record.versionNeeded = settings.deflate || settings.encrypt ? kVersionDeflate : kVersionStore;
         if (settings.encrypt) record.flags |= kFlagEncrypted;
         record.localZip64 = MayNeedZip64(inputSize, settings.lineEnds == LineEnds::ToCrLf);
+        DescribeData(record, settings.deflate);
+    }
+    void DescribeData(EntryRecord& record, bool deflated) const {
+        record.method = deflated ? kMethodDeflate : kMethodStore;
+        record.versionNeeded = deflated || (record.flags & kFlagEncrypted) ? kVersionDeflate : kVersionStore;
         if (record.localZip64) record.versionNeeded = kVersionZip64;
+    }
+    void DescribeData(EntryRecord& record, const CompressedEntry& result) const {
+        DescribeData(record, result.deflated);
+        record.crc = result.crc;
+        record.size = result.size;
+        record.compressedSize = result.compressedSize;
     }
 
     // Puts the entry into the central directory.
@@ -542,7 +560,7 @@ private:
         Record(record);
         ++(entry.replaces ? replaced_ : added_);
         stored_->Add(EncodeFoundItem(opened));
-        report_.Progress(msg::Added(entry.name, entry.replaces, settings.deflate, result.size,
+        report_.Progress(msg::Added(entry.name, entry.replaces, result.deflated, result.size,
                                     result.compressedSize, result.converted, settings.encrypt));
     }
 
@@ -560,15 +578,13 @@ private:
         CompressSettings settings = SettingsFor(opened);
         EntryRecord record = NewRecord(name, opened.info.modified, opened.info.attributes);
         Describe(record, settings, opened.info.size);
-        record.crc = prepared.result.crc;
-        record.size = prepared.result.size;
-        record.compressedSize = prepared.result.compressedSize;
+        DescribeData(record, prepared.result);
         if (!writer_->BeginEntry(record) || !output_->Write(prepared.data)) return WriteFailed();
         Stored(entry, opened, record, settings, prepared.result);
         return ZIP_OK;
     }
 
-    // Larger files stream into the archive, deflated in blocks on the pool.
+    // Larger files stream into the archive, deflated in pieces on the pool.
     int AddFile(const PlannedEntry& entry, WorkerPool& pool) {
         const std::string& name = entry.name;
         const FoundItem& item = entry.item;
@@ -607,9 +623,7 @@ private:
             if (!writer_->AbandonEntry(record)) return WriteFailed();
             return Unreadable(entry, problem);
         }
-        record.crc = result.crc;
-        record.size = result.size;
-        record.compressedSize = result.compressedSize;
+        DescribeData(record, result);
         if (!writer_->CompleteEntry(record)) return WriteFailed();
         Stored(entry, opened, record, settings, result);
         return ZIP_OK;

@@ -2,6 +2,8 @@
 // (stored or raw deflate, optionally line-end converted and encrypted), with
 // CRC and sizes. Knows nothing of headers or of the archive around it, so
 // entries can be compressed apart from the writer that places them.
+// Whether the data is deflated or stored is decided as store_or_deflate.h
+// says, and told in the result.
 #pragma once
 
 #include "line_ends.h"
@@ -12,22 +14,23 @@
 #include <string_view>
 
 class WorkerPool;
-class Deflater;
+class EntryDeflater;
 
-// A deflater kept from one entry to the next by one thread: zlib's state (some
-// 300 KiB) is reset between small files instead of allocated and cleared anew.
+// The compressors kept from one entry to the next by one thread.
 struct DeflaterCache {
     DeflaterCache();
     ~DeflaterCache();
     DeflaterCache(const DeflaterCache&) = delete;
     DeflaterCache& operator=(const DeflaterCache&) = delete;
-    std::unique_ptr<Deflater> deflater;
+    std::unique_ptr<EntryDeflater> deflater;
 };
 
 class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual bool Write(std::string_view bytes) = 0;
+    // Drops everything written so far, to write the entry again.
+    virtual bool Discard() = 0;
 };
 
 struct CompressSettings {
@@ -37,12 +40,12 @@ struct CompressSettings {
     bool encrypt = false;
     std::string_view password;    // code page 932 bytes, when encrypting
     std::uint64_t sizeLimit = UINT64_MAX;  // more input than this: the file grew while being read
-    // With a pool, deflate works in 1 MiB blocks on its threads, each block
-    // primed with the 32 KiB of input before it, and the blocks joined in
-    // order into one stream. The result depends on the block size only, not
-    // on the number of threads.
+    // Without a pool the file is read whole into memory and compressed on
+    // the calling thread, with the cache's compressors when there is one.
+    // With a pool it streams: 1 MiB pieces are deflated apart on the pool's
+    // threads and joined in order into one stream, so the result does not
+    // depend on the number of threads.
     WorkerPool* pool = nullptr;
-    // Without a pool: the deflater to reuse, when the caller keeps one.
     DeflaterCache* cache = nullptr;
 };
 
@@ -50,14 +53,17 @@ struct CompressedEntry {
     std::uint32_t crc = 0;
     std::uint64_t size = 0;            // after line-end conversion
     std::uint64_t compressedSize = 0;  // encryption header included
+    bool deflated = false;             // else stored
     bool converted = false;            // text file whose line ends were converted
 };
 
 enum class CompressResult { Ok, ReadFailed, WriteFailed, Changed };
 
-// Reads input from its start. With conversion or encryption the file is read
-// twice (to tell text from binary and to know the CRC first, which the
-// encryption header needs); Changed says it differed between the two reads
-// or grew beyond sizeLimit.
+// Reads input from its start. A streamed file is read twice with conversion
+// or encryption (to tell text from binary and to know the CRC first, which
+// the encryption header needs), and again from the start when it is to be
+// written another way than it began (stored after all, or deflated from a
+// later piece on): the sink is then told to discard what it has. Changed
+// says the file differed between two reads or grew beyond sizeLimit.
 CompressResult CompressEntry(platform::File& input, const CompressSettings& settings, ByteSink& sink,
                              CompressedEntry& result, platform::Error& error);

@@ -18,11 +18,18 @@
 #include <functional>
 #include <iomanip>
 #include <iostream>
+#include <random>
 #include <sstream>
 
 namespace {
 
-const std::string kText = "alpha\r\nbeta\n";
+std::string Repeat(const std::string& s, int times) {
+    std::string out;
+    while (times-- > 0) out += s;
+    return out;
+}
+
+const std::string kText = Repeat("alpha\r\nbeta\n", 8);
 const std::string kBinary("\x00\x01\r\n\x02\n", 6);
 
 // lineEnds 1: CR/LF to LF, 2: LF to CR/LF, otherwise unchanged.
@@ -120,8 +127,8 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
         {"level 0", [](ZipOptions& o) { o.level = '0'; },
          "{i.compress_type for i in z.infolist() if i.file_size and \"gone\" not in i.filename}", "{0}"},
         {"level 9", [](ZipOptions& o) { o.level = '9'; }},
-        {"level x", [](ZipOptions& o) { o.level = 'x'; },
-         "{i.compress_type for i in z.infolist() if i.file_size and \"gone\" not in i.filename}", "{8}"},
+        {"level x", [](ZipOptions& o) { o.level = 'x'; },  // level 6: a.txt deflated, the tiny files stored
+         "{i.filename: i.compress_type for i in z.infolist() if i.compress_type}", "{\'docs/a.txt\': 8}"},
         {"encrypt", [](ZipOptions& o) { o.encrypt = -1; },  // all written now; the old entry copied as it was
          "\" \".join(i.filename for i in z.infolist() if not i.flag_bits & 1 and not i.is_dir())", "docs/gone.txt"},
         {"no extra", [](ZipOptions& o) { o.noExtraFields = INT_MIN; },
@@ -472,16 +479,31 @@ TEST_F(EngineTest, UpdatesArchivesFromOtherWriters) {
 }
 
 // Files larger than what is compressed ahead in memory stream through
-// deflate in blocks on worker threads; the archive is the same byte for byte
+// deflate in pieces on worker threads; the archive is the same byte for byte
 // without threads. Read in 1 MiB chunks, a CR/LF split between two chunks is
-// still one line end, and a NUL far into a file still makes it binary.
+// still one line end, and a NUL far into a file still makes it binary. Data
+// that does not compress is stored, in memory and streamed; a streamed file
+// that begins so is deflated from where it compresses on. No entry is larger
+// than its data (plus the encryption header).
 TEST_F(EngineTest, LargeFilesInBlocksAndChunks) {
     std::string text = std::string((1 << 20) - 1, 'x') + "\r\nnext\n";
     for (int i = 0; text.size() < (9u << 20); ++i) text += "line " + std::to_string(i * 7919 % 100000) + ": a quick fox\n";
     text += "last\r";
     const std::string binary = std::string(3 << 20, 'y') + "\r\n" + std::string(1, '\0');
-    WriteFile(src / "large.txt", text);
-    WriteFile(src / "late.bin", binary);
+    std::mt19937 random(13);
+    std::string noise(6 << 20, '\0');
+    for (char& c : noise) c = static_cast<char>(random());
+    const ExpectedArchive files{
+        {"large.txt", Expected::File(text)},
+        {"late.bin", Expected::File(binary)},
+        {"video.bin", Expected::File(noise)},                                  // streamed, stored
+        {"mixed.bin", Expected::File(noise.substr(0, 3 << 20) + text)},        // streamed, deflated from its 4th MiB on
+        {"photo.jpg", Expected::File(noise.substr(0, 300 << 10))},             // in memory, stored
+        {"one.txt", Expected::File("1")},                                      // deflate would add two bytes
+    };
+    for (const auto& [name, e] : files) WriteFile(src / name, e.content);
+    const std::string methods = "{\'large.txt\': 8, \'late.bin\': 8, \'mixed.bin\': 8, \'one.txt\': 0, "
+                                "\'photo.jpg\': 0, \'video.bin\': 0}";
     const struct {
         char level;
         int lineEnds;
@@ -490,7 +512,7 @@ TEST_F(EngineTest, LargeFilesInBlocksAndChunks) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.level);
         fs::remove(archive);
-        Request r = NewRequest({"large.txt", "late.bin"});
+        Request r = NewRequest({"*"});
         r.options.level = c.level;
         r.options.crlfToLf = c.lineEnds == 1;
         r.options.lfToCrlf = c.lineEnds == 2;
@@ -498,9 +520,15 @@ TEST_F(EngineTest, LargeFilesInBlocksAndChunks) {
         Answers answers;
         answers.passwords = {"block", "block"};
         ASSERT_EQ(Run(r, answers).status, ZIP_OK);
-        Check({{"large.txt", Expected::File(LineEnds(text, c.lineEnds))}, {"late.bin", Expected::File(binary)}},
-              c.encrypt ? "block" : "");
-        EXPECT_LT(fs::file_size(archive), text.size() / 4);
+        ExpectedArchive want = files;
+        want["large.txt"] = Expected::File(LineEnds(text, c.lineEnds));
+        Check(want, c.encrypt ? "block" : "");
+        EXPECT_EQ(Python("{i.filename: i.compress_type for i in sorted(z.infolist(), key=lambda i: i.filename)}", archive),
+                  methods);
+        EXPECT_EQ(Python("[i.filename for i in z.infolist() if i.compress_size > i.file_size + 12 * (i.flag_bits & 1)]",
+                         archive), "[]");
+        EXPECT_EQ(Python("sorted({i.compress_size - i.file_size for i in z.infolist() if i.compress_type == 0})", archive),
+                  c.encrypt ? "[12]" : "[0]");
         if (c.encrypt) continue;
         const std::string threaded = ReadFile(archive);
         fs::remove(archive);
