@@ -10,6 +10,11 @@ DEST gets three folders, each archived on its own by every tool:
           records and random bytes, 64 B to 16 KiB, in folders of 1,000
   big/    one file of 2 GiB (64 MiB with --small) of mixed compressibility:
           runs of 64 KiB to 2 MiB of text, records, random bytes and zeros
+  office/ what people archive most, about 650 MiB (65 MiB with --small),
+          three quarters of it compressed already: three video-like files
+          (random bytes), photo-like files of 0.1 to 1.5 MiB (random bytes),
+          Office-like files (ZIP files holding deflated XML text and a
+          stored image) and CSV files of records
 Everything generated comes from a fixed seed, and every file and folder gets
 a fixed modification time, so two builds give byte-identical corpora (the
 tree part as far as the machine's trees are the same). DEST/MANIFEST lists
@@ -17,10 +22,12 @@ each part's file count, bytes and a SHA-256 of its contents; a DEST whose
 MANIFEST is complete is left as it is.
 """
 import hashlib
+import io
 import os
 import random
 import shutil
 import sys
+import zipfile
 
 SOURCE_TREES = ("/usr/include", "/usr/lib/gcc")
 FIXED_TIME = 1767225600  # 2026-01-01 00:00:00 UTC
@@ -29,8 +36,8 @@ MIB = 1 << 20
 
 def sizes(small):
     if small:
-        return {"tree_files": 1000, "small_files": 2000, "big_bytes": 64 * MIB}
-    return {"tree_files": 10000, "small_files": 100000, "big_bytes": 2048 * MIB}
+        return {"tree_files": 1000, "small_files": 2000, "big_bytes": 64 * MIB, "office_scale": 10}
+    return {"tree_files": 10000, "small_files": 100000, "big_bytes": 2048 * MIB, "office_scale": 1}
 
 
 class Pools:
@@ -146,6 +153,56 @@ def build_big(dest, size, rng, pools):
     return 1, written, digest.hexdigest()
 
 
+def office_document(rng, pools, extension):
+    """A ZIP file as Office writes one: XML parts deflated, an image stored."""
+    body = []
+    length = rng.randint(100, 400) * 1024
+    while sum(len(p) for p in body) < length:
+        words = pools.piece(rng, "text", rng.randint(200, 1200)).decode("ascii").replace("\n", " ")
+        body.append('<w:p><w:r><w:t xml:space="preserve">%s</w:t></w:r></w:p>' % words)
+    main = "word/document.xml" if extension == ".docx" else "xl/worksheets/sheet1.xml"
+    parts = [
+        ("[Content_Types].xml", b'<?xml version="1.0" encoding="UTF-8"?><Types/>'),
+        (main, ('<?xml version="1.0" encoding="UTF-8"?><w:document><w:body>%s</w:body></w:document>' %
+                "".join(body)).encode()),
+        ("docProps/core.xml", b'<?xml version="1.0" encoding="UTF-8"?><cp:coreProperties/>'),
+    ]
+    image = ("word/media/image1.jpeg", rng.randbytes(rng.randint(50, 500) * 1024))
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w") as document:
+        for name, data in parts:
+            document.writestr(zipfile.ZipInfo(name, (2026, 1, 1, 0, 0, 0)), data, zipfile.ZIP_DEFLATED, 6)
+        document.writestr(zipfile.ZipInfo(image[0], (2026, 1, 1, 0, 0, 0)), image[1], zipfile.ZIP_STORED)
+    return buffer.getvalue()
+
+
+def build_office(dest, scale, rng, pools):
+    digest = hashlib.sha256()
+    count = total = 0
+
+    def put(relative, data):
+        nonlocal count, total
+        path = os.path.join(dest, relative)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as out:
+            out.write(data)
+        digest.update(data)
+        count += 1
+        total += len(data)
+
+    for index in range(3):
+        put("video/clip%02d.mp4" % index, rng.randbytes(90 * MIB // scale))
+    for index in range(220 // scale):
+        put("photos/2025-%02d/IMG_%04d.jpg" % (index % 12 + 1, index), rng.randbytes(rng.randint(100, 1500) * 1024))
+    for index in range(120 // scale):
+        extension = rng.choice([".docx", ".xlsx"])
+        put("documents/report%03d%s" % (index, extension), office_document(rng, pools, extension))
+    for index in range(25):
+        put("data/records%02d.csv" % index, pools.piece(rng, "records", rng.randint(4 * MIB, 8 * MIB) // scale))
+    fix_times(dest)
+    return count, total, digest.hexdigest()
+
+
 def main():
     args = [a for a in sys.argv[1:] if a != "--small"]
     if len(args) != 1:
@@ -153,25 +210,34 @@ def main():
     dest = args[0]
     want = sizes("--small" in sys.argv)
     manifest = os.path.join(dest, "MANIFEST")
-    if os.path.exists(manifest):
-        print("corpus already built: " + dest)
-        return
-    if os.path.exists(dest):
-        shutil.rmtree(dest)
-    os.makedirs(dest)
     rng = random.Random(20261206)
     pools = Pools(rng, 16 * MIB)
-    parts = [
-        ("tree", build_tree(os.path.join(dest, "tree"), want["tree_files"])),
-        ("small", build_small(os.path.join(dest, "small"), want["small_files"], rng, pools)),
-        ("big", build_big(os.path.join(dest, "big"), want["big_bytes"], rng, pools)),
-    ]
+    office = lambda: build_office(os.path.join(dest, "office"), want["office_scale"], random.Random(20261207), pools)
+    built = []
+    if os.path.exists(manifest):
+        with open(manifest) as listed:
+            built = [line.split() for line in listed]
+    if [row[0] for row in built] == ["tree", "small", "big", "office"]:
+        print("corpus already built: " + dest)
+        return
+    if [row[0] for row in built] == ["tree", "small", "big"]:  # made before the office part was
+        shutil.rmtree(os.path.join(dest, "office"), ignore_errors=True)
+        parts = [(row[0], (int(row[1]), int(row[2]), row[3])) for row in built] + [("office", office())]
+    else:
+        shutil.rmtree(dest, ignore_errors=True)
+        os.makedirs(dest)
+        parts = [
+            ("tree", build_tree(os.path.join(dest, "tree"), want["tree_files"])),
+            ("small", build_small(os.path.join(dest, "small"), want["small_files"], rng, pools)),
+            ("big", build_big(os.path.join(dest, "big"), want["big_bytes"], rng, pools)),
+            ("office", office()),
+        ]
     with open(manifest + ".tmp", "w") as out:
         for name, (files, total, digest) in parts:
             out.write("%s %d %d %s\n" % (name, files, total, digest))
     os.rename(manifest + ".tmp", manifest)
     for name, (files, total, _) in parts:
-        print("%-5s %7d files %12d bytes" % (name, files, total))
+        print("%-6s %7d files %12d bytes" % (name, files, total))
 
 
 if __name__ == "__main__":

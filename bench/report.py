@@ -10,7 +10,7 @@ import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 
-PARTS = ("tree", "small", "big")
+PARTS = ("tree", "small", "big", "office")
 LEVEL6_TOOLS = ("ours", "ours-wine", "7zz", "bsdtar", "python", "pigz")
 LABELS = {
     "ours": "ours, native (libzip32.so)",
@@ -105,6 +105,18 @@ def goals(data, whole):
             wine["wall"] <= 1.3 * ours["wall"]))
     else:
         rows.append(("Level 6 goals (pigz, bsdtar, 7zz, Wine)", "not measured: no part finished", None))
+    for part, pigz_share in (("office", 0.33), ("tree", 0.6)):
+        tools = {t: one(data, "level6", t, part) for t in ("ours", "pigz", "bsdtar")}
+        if not all(tools.values()):
+            rows.append(("Level 6, %s part" % part, "not measured", None))
+            continue
+        mine, reference, other = tools["ours"], tools["pigz"], tools["bsdtar"]
+        rows.append(("Level 6, %s part: wall time ≤ %.2f × pigz -6" % (part, pigz_share), "%.2f × (%.2f s vs %.2f s)" % (
+            mine["wall"] / reference["wall"], mine["wall"], reference["wall"]), mine["wall"] <= pigz_share * reference["wall"]))
+        rows.append(("Level 6, %s part: size %s bsdtar's" % (part, "≤" if part == "office" else "within 1 % of"),
+                     "%+.2f %% (%.1f vs %.1f MiB)" % (100.0 * (mine["size"] / other["size"] - 1), mine["size"] / MIB,
+                                                      other["size"] / MIB),
+                     mine["size"] <= other["size"] if part == "office" else abs(mine["size"] / other["size"] - 1) <= 0.01))
     update_goal = "Update of one file in a %d-file archive ≤ 5 %% of creating it" % entries
     pairs = [(name, one(data, "level6", tool, "tree"), one(data, "update", tool, "tree"))
              for name, tool in (("native", "ours"), ("Wine", "ours-wine"))]
@@ -215,7 +227,7 @@ def write_table(data, path):
 
 def write_chart(data, path):
     tools = list(reversed(LEVEL6_TOOLS))
-    colours = {"tree": "#4878a8", "small": "#e0a030", "big": "#6aa060"}
+    colours = {"tree": "#4878a8", "small": "#e0a030", "big": "#6aa060", "office": "#b05a78"}
     figure, (time_axis, size_axis) = plt.subplots(1, 2, figsize=(13, 5.2), sharey=True)
     finished = complete_parts(data)
     for axis, key, scale, title in ((time_axis, "wall", 1, "Wall time, s (shorter is better)"),

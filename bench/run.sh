@@ -61,10 +61,12 @@ cmake -S "$src" -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64
 cmake --build "$build/windows" -j2 --target zip32 >/dev/null
 x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -Wall -Wextra -Werror -I"$src/engine" \
   "$src/bench/zip32_bench.cpp" -o "$build/windows/bin/zip32_bench.exe"
-# zlib alone, as each build links it.
-g++ -std=c++20 -O2 -Wall -Wextra -Werror "$src/bench/zlib_speed.cpp" -o "$build/linux/bin/zlib_speed" -lz
-x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -Wall -Wextra -Werror "$src/bench/zlib_speed.cpp" \
-  -o "$build/windows/bin/zlib_speed.exe" -lz
+# zlib alone, as each build links it (built from Debian's source by both).
+zlib_source=$(sed -n 's/^TIRVO_DEPS_SOURCES:PATH=//p' "$build/linux/CMakeCache.txt")/zlib
+g++ -std=c++20 -O2 -Wall -Wextra -Werror -I"$zlib_source" "$src/bench/zlib_speed.cpp" -o "$build/linux/bin/zlib_speed" \
+  "$build/linux/libtirvo_zlib.a"
+x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -Wall -Wextra -Werror -I"$zlib_source" "$src/bench/zlib_speed.cpp" \
+  -o "$build/windows/bin/zlib_speed.exe" "$build/windows/libtirvo_zlib.a"
 
 if [ -n "$small" ]; then
   corpus=$base/corpus-small results=$base/small
