@@ -48,17 +48,13 @@ bool BeginData(const CompressSettings& settings, std::uint32_t crc, ByteSink& si
     return sink.Write(header);
 }
 
-// Reads up to capacity bytes; fewer only at the end of the file.
+// Reads up to capacity bytes with one read: fewer only at the end of the
+// file (a small file is read whole with one system call).
 bool ReadUpTo(platform::File& input, std::string& data, std::size_t capacity, platform::Error& error) {
     data.resize(capacity);
-    std::size_t have = 0;
-    while (have < capacity) {
-        std::size_t got = 0;
-        if (!input.Read(data.data() + have, capacity - have, got, error)) return false;
-        if (got == 0) break;
-        have += got;
-    }
-    data.resize(have);
+    std::size_t got = 0;
+    if (!input.Read(data.data(), capacity, got, error)) return false;
+    data.resize(got);
     return true;
 }
 
