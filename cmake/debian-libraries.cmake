@@ -11,7 +11,7 @@ if(NOT EXISTS ${TIRVO_ZLIB_SOURCE}/zlib.h OR NOT EXISTS ${TIRVO_LIBDEFLATE_SOURC
 endif()
 
 add_library(tirvo_zlib STATIC
-  ${TIRVO_ZLIB_SOURCE}/adler32.c ${TIRVO_ZLIB_SOURCE}/crc32.c ${TIRVO_ZLIB_SOURCE}/deflate.c
+  ${TIRVO_ZLIB_SOURCE}/adler32.c ${TIRVO_ZLIB_SOURCE}/compress.c ${TIRVO_ZLIB_SOURCE}/crc32.c ${TIRVO_ZLIB_SOURCE}/deflate.c
   ${TIRVO_ZLIB_SOURCE}/inffast.c ${TIRVO_ZLIB_SOURCE}/inflate.c ${TIRVO_ZLIB_SOURCE}/inftrees.c
   ${TIRVO_ZLIB_SOURCE}/trees.c ${TIRVO_ZLIB_SOURCE}/zutil.c)
 target_include_directories(tirvo_zlib SYSTEM PUBLIC ${TIRVO_ZLIB_SOURCE})
