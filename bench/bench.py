@@ -5,7 +5,7 @@
            --native-lib SO --wine-driver EXE --wine-lib DLL --native-zlib EXE
            --wine-zlib EXE [--small] [--until SECONDS_SINCE_1970]
 
-The corpus (make_corpus.py) has four parts, tree, small, big and office; each tool
+The corpus (make_corpus.py) has four parts, tree, office, small and big; each tool
 archives each part on its own, from the same warm page cache, one run at a
 time. A run's wall time is measured around the process; its CPU time (user +
 system) and peak memory (largest resident set) come from GNU time, that is
@@ -29,7 +29,7 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-PARTS = ("tree", "small", "big", "office")
+PARTS = ("tree", "office", "small", "big")
 LEVEL6_TOOLS = ("ours", "ours-wine", "7zz", "bsdtar", "python", "pigz")
 CHANGE = b"\n/* changed by the update benchmark */\n"
 

@@ -10,7 +10,7 @@ import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 
-PARTS = ("tree", "small", "big", "office")
+PARTS = ("tree", "office", "small", "big")
 LEVEL6_TOOLS = ("ours", "ours-wine", "7zz", "bsdtar", "python", "pigz")
 LABELS = {
     "ours": "ours, native (libzip32.so)",
