@@ -63,15 +63,4 @@ void Deflater::Piece(std::string_view data, std::string& out) {
     out += stream;
 }
 
-void StoredPiece(std::string_view data, std::string& out) {
-    constexpr std::size_t kMaxStored = 65535;
-    for (std::size_t at = 0; at < data.size(); at += kMaxStored) {
-        std::size_t n = std::min(kMaxStored, data.size() - at);
-        char header[5] = {0, static_cast<char>(n & 0xFF), static_cast<char>(n >> 8), static_cast<char>(~n & 0xFF),
-                          static_cast<char>((~n >> 8) & 0xFF)};
-        out.append(header, sizeof header);
-        out.append(data.substr(at, n));
-    }
-}
-
 std::string_view EndOfStream() { return std::string_view("\x03\x00", 2); }

@@ -5,9 +5,8 @@
 // last block's final bit is cleared and an empty stored block brings it to a
 // byte boundary (zlib's inflate walks the blocks to find the last one), so
 // pieces deflated apart, in any order and on any thread, are concatenated
-// and closed with EndOfStream(). Data that does not compress becomes stored
-// blocks, copied as it is. Pieces start with no history: the result depends
-// on where the input is cut, never on timing.
+// and closed with EndOfStream(). Pieces start with no history: the result
+// depends on where the input is cut, never on timing.
 #pragma once
 
 #include <cstddef>
@@ -35,9 +34,6 @@ private:
     int level_;
     libdeflate_compressor* compressor_;
 };
-
-// Data as stored blocks that more blocks may follow, appended to out.
-void StoredPiece(std::string_view data, std::string& out);
 
 // Ends a stream of pieces: an empty final block.
 std::string_view EndOfStream();

@@ -123,7 +123,7 @@ bool Survey(platform::File& input, LineEnds& lineEnds, std::uint32_t& crc, platf
 // How a streamed entry's data is written in one pass over the file.
 enum class Mode {
     Undecided,      // until the first piece is seen
-    Deflate,        // pieces that compress deflated, the others as stored blocks
+    Deflate,        // every piece deflated
     StoreForNow,    // stored, until a piece compresses
     Store,          // stored, whatever comes
 };
@@ -184,8 +184,9 @@ private:
         result_.crc = crc_;
         if (mode_ == Mode::Store) return out_.Write(data);
         int level = settings_.level;
-        pending_.push_back(settings_.pool->Submit([data = std::move(data), level]() mutable {
-            return MakeStreamPiece(std::move(data), level);
+        bool probe = mode_ != Mode::Deflate;
+        pending_.push_back(settings_.pool->Submit([data = std::move(data), level, probe]() mutable {
+            return MakeStreamPiece(std::move(data), level, probe);
         }));
         std::size_t limit = 2 * static_cast<std::size_t>(settings_.pool->Threads()) + 1;
         while (pending_.size() > limit && !again_)
@@ -202,10 +203,10 @@ private:
             return true;
         }
         if (mode_ != Mode::Deflate) return out_.Write(piece.data);
-        if (piece.compresses) return out_.Write(piece.deflated);
-        std::string stored;
-        StoredPiece(piece.data, stored);
-        return out_.Write(stored);
+        // A piece probed before the entry was found to compress is deflated
+        // all the same: the stream does not depend on how far ahead it was.
+        if (!piece.compresses) EntryDeflater(settings_.level).Piece(piece.data, piece.deflated);
+        return out_.Write(piece.deflated);
     }
 
     platform::File& input_;

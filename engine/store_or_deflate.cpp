@@ -13,7 +13,13 @@ Deflater& EntryDeflater::Full() {
 }
 
 bool EntryDeflater::Compresses(std::string_view piece) {
-    std::string_view probe = piece.substr(0, kProbeBytes);
+    std::string_view probe = piece;
+    if (piece.size() > kProbeBytes) {  // four slices spread over the piece
+        constexpr std::size_t kSlice = kProbeBytes / 4;
+        sample_.clear();
+        for (std::size_t i = 0; i < 4; ++i) sample_.append(piece.substr((piece.size() - kSlice) * i / 3, kSlice));
+        probe = sample_;
+    }
     return Probe().Whole(probe, probe.size() - probe.size() / 32, scratch_);
 }
 
@@ -26,11 +32,11 @@ bool EntryDeflater::DeflateWhole(std::string_view data, std::string& out) {
 
 void EntryDeflater::Piece(std::string_view piece, std::string& out) { Full().Piece(piece, out); }
 
-StreamPiece MakeStreamPiece(std::string data, int level) {
+StreamPiece MakeStreamPiece(std::string data, int level, bool probe) {
     StreamPiece piece;
     piece.data = std::move(data);
     EntryDeflater deflater(level);
-    piece.compresses = deflater.Compresses(piece.data);
+    piece.compresses = !probe || deflater.Compresses(piece.data);
     if (piece.compresses) deflater.Piece(piece.data, piece.deflated);
     return piece;
 }

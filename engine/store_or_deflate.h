@@ -4,11 +4,13 @@
 // Office documents, other archives): deflating them costs the most CPU time
 // of anything and gains nothing. So the data is looked at piece by piece
 // (kPieceBytes, cut at the same places in memory and when streaming): a
-// piece compresses when its first kProbeBytes, deflated apart at level 1,
-// shrink by at least 1/32. An entry is deflated from the first piece that
-// compresses; when none does, it is stored without deflating any of it. A
-// deflated entry that would not be smaller than its data is stored too. The
-// choice depends on the data alone, never on threads or timing.
+// piece compresses when a sample of kProbeBytes (four slices spread over
+// it), deflated apart at level 1, shrinks by at least 1/32. An entry is
+// deflated from the first piece that compresses on, every piece after it
+// deflated whatever it holds; when none does, it is stored without
+// deflating any of it. A deflated entry that would not be smaller than its
+// data is stored too. The choice depends on the data alone, never on
+// threads or timing.
 #pragma once
 
 #include "deflate_pieces.h"
@@ -41,14 +43,14 @@ private:
 
     int level_;
     std::unique_ptr<Deflater> probe_, full_;
-    std::string scratch_;
+    std::string sample_, scratch_;
 };
 
 // A piece of a streamed entry, made on a worker thread: its data, whether it
-// compresses, and then its deflated form.
+// compresses (always, without probe), and then its deflated form.
 struct StreamPiece {
     std::string data;
     bool compresses = false;
     std::string deflated;
 };
-StreamPiece MakeStreamPiece(std::string data, int level);
+StreamPiece MakeStreamPiece(std::string data, int level, bool probe);
