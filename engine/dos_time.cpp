@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+static_assert(sizeof(std::time_t) == 8, "dates up to 2999 need a 64-bit time_t");
+
 namespace {
 
 bool ToLocal(std::int64_t unixTime, std::tm& out) {

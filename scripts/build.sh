@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 presets=("$@")
-((${#presets[@]})) || presets=(linux windows i686-check)
+((${#presets[@]})) || presets=(linux windows windows32)
 for p in "${presets[@]}"; do
   cmake --preset "$p" >/dev/null
   cmake --build --preset "$p"

@@ -6,11 +6,14 @@ set -euo pipefail
 packages=(
   cmake make g++ googletest clang libclang-rt-14-dev python3 dpkg-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth x11-utils imagemagick
+  wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick
   locales fonts-ipafont-gothic
   fonts-wine  # Marlett (see wine-prefix.sh)
   7zip libarchive-tools pigz
 )
+
+# The 32-bit build runs under wine32, which comes through Debian's i386 multiarch.
+dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 
 missing=()
 for p in "${packages[@]}"; do

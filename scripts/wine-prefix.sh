@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Creates a Wine prefix set up as a Japanese Windows: usage wine-prefix.sh DIR.
+# Creates a Wine prefix set up as a Japanese Windows: usage wine-prefix.sh DIR
+# [win64|win32]. A 64-bit prefix (the default) runs both builds; a 32-bit one
+# is a 32-bit Windows.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
-export WINEPREFIX=$1
+export WINEPREFIX=$1 WINEARCH=${2:-win64}
 if [ -f "$WINEPREFIX/system.reg" ]; then exit 0; fi
 mkdir -p "$WINEPREFIX"
 wineboot -i >/dev/null 2>&1

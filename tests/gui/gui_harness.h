@@ -78,16 +78,18 @@ inline std::wstring Text(HWND hwnd) {
     return text;
 }
 
+// Adds hwnd to the vector at param when it is this process's and visible.
+inline BOOL CALLBACK CollectOwnWindow(HWND hwnd, LPARAM param) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+}
+
 // This process's visible top-level windows.
 inline std::vector<HWND> OwnTopWindows() {
     std::vector<HWND> windows;
-    auto own = [](HWND hwnd, LPARAM param) -> BOOL {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-        return TRUE;
-    };
-    EnumWindows(own, reinterpret_cast<LPARAM>(&windows));
+    EnumWindows(CollectOwnWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
@@ -289,6 +291,10 @@ private:
     std::wstring m_path;
 };
 
+// The start of every test's application name: the 32-bit and the 64-bit
+// tests run at the same time in one Wine prefix, whose HKCU they share.
+constexpr const wchar_t* kTestAppPrefix = sizeof(void*) == 4 ? L"TirvoTest32_" : L"TirvoTest_";
+
 // The profile of one test: the application name "TirvoTest_<suite>_<test>"
 // keeps tests that run at the same time apart. The key is empty at start
 // and removed at the end.
@@ -303,10 +309,10 @@ public:
 private:
     static std::wstring MakeAppName() {
         const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("TirvoTest_") + test->test_suite_name() + "_" + test->name();
+        std::string name = std::string(test->test_suite_name()) + "_" + test->name();
         for (char& c : name)
             if (c == '/' || c == '\\') c = '_';
-        return std::wstring(name.begin(), name.end());
+        return kTestAppPrefix + std::wstring(name.begin(), name.end());
     }
     std::wstring m_appName;
 };

@@ -59,7 +59,7 @@ inline Settings RunMainWindowWith(Settings settings, const std::function<void(HW
             INITCOMMONCONTROLSEX controls{sizeof(controls),
                                           ICC_STANDARD_CLASSES | ICC_DATE_CLASSES | ICC_BAR_CLASSES};
             InitCommonControlsEx(&controls);
-            CArchiverApp app(L"TirvoTest_options");
+            CArchiverApp app((gui::kTestAppPrefix + std::wstring(L"options")).c_str());
             CArchiverDlg main;
             main.m_settings = settings;
             app.m_pMainWnd = &main;

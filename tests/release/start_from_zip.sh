@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Packs the release zip from the built programs, checks what it holds, unpacks
 # it into a Wine prefix of its own (as a user's fresh Windows would be) and
-# lets release_probe start Tirvo from there.
-# Usage: start_from_zip.sh PROBE_EXE BIN_DIR WORK_DIR
+# lets release_probe start Tirvo from there: the 32-bit build in a 32-bit
+# Windows, the 64-bit build in a 64-bit one.
+# Usage: start_from_zip.sh PROBE_EXE BIN_DIR WORK_DIR win64|win32
 set -euo pipefail
-probe=$1 bin=$2 work=$3
+probe=$1 bin=$2 work=$3 arch=$4
 source "$(dirname "$0")/../../scripts/env.sh"
 
 zip=$work/Tirvo-release.zip
@@ -25,7 +26,8 @@ export WINEPREFIX=$work/clean-prefix
 rm -rf "$WINEPREFIX"
 cleanup() { wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"; }
 trap cleanup EXIT
-"$TIRVO_ROOT/scripts/wine-prefix.sh" "$WINEPREFIX"
+"$TIRVO_ROOT/scripts/wine-prefix.sh" "$WINEPREFIX" "$arch"
+export WINEARCH=$arch
 mkdir -p "$WINEPREFIX/drive_c/Tirvo"
 bsdtar -xf "$zip" -C "$WINEPREFIX/drive_c/Tirvo"
 wine "$probe" 'C:\Tirvo\Tirvo.exe'
