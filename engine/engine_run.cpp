@@ -6,6 +6,7 @@
 #include "entry_compressor.h"
 #include "entry_name.h"
 #include "file_walker.h"
+#include "lock_wait.h"
 #include "messages.h"
 #include "platform.h"
 #include "record_store.h"
@@ -251,7 +252,9 @@ private:
             return ZIP_NOT_A_ZIP;
         }
         std::uint64_t size = 0;
-        if (!oldFile_.OpenRead(archivePath_, error) || !oldFile_.Size(size, error)) {
+        auto open = [&](platform::Error& e) { return oldFile_.OpenRead(archivePath_, e); };
+        if (RetryWhileLocked(open, error, WaitingFor(archiveName_)) == LockWaitResult::Stopped) return Stopped();
+        if (!oldFile_.IsOpen() || !oldFile_.Size(size, error)) {
             report_.Problem(msg::CannotReadArchive(archiveName_, msg::Reason(error)));
             return ZIP_READ_FAILED;
         }
@@ -349,7 +352,7 @@ private:
 
     int WriteTemporary() {
         platform::Error error;
-        if (!temp_.Create(scratch_, error)) {
+        if (!temp_.Create(scratch_, WaitingFor(archiveName_), error)) {
             report_.Problem(msg::CannotCreateTemp(msg::Reason(error)));
             return ZIP_OPEN_FAILED;
         }
@@ -384,7 +387,7 @@ private:
             if (!ahead.empty() && ahead.front().first <= i) {
                 Batch& batch = ahead.front();
                 if (ready.empty()) ready = batch.results.get();
-                status = AddPrepared(entry, ready[i - batch.first]);
+                status = AddPrepared(entry, ready[i - batch.first], pool);
                 if (i + 1 == batch.first + batch.count) {
                     bytesAhead -= batch.bytes;
                     ahead.pop_front();
@@ -512,6 +515,27 @@ private:
         return callbacks_.service(cp932.c_str(), Clamp32(size)) != 0;
     }
 
+    int Stopped() {
+        report_.Problem(msg::Cancelled());
+        return ZIP_CANCELLED;
+    }
+
+    // The one place that calls back while an operation on name waits for
+    // another program's lock to go: keeps the program's window alive, and
+    // tells whether its user stopped the run.
+    StopWaiting WaitingFor(const std::string& name) {
+        return [this, name] {
+            if (callbacks_.print) callbacks_.print("", 0);
+            return Cancelled(name, 0);
+        };
+    }
+
+    // Why a file could not be read; one that another program holds is named as such.
+    std::string ReadProblem(const std::string& name, const platform::Error& error) const {
+        if (error.kind == platform::ErrorKind::SharingViolation) return msg::InUse(name, options_.move != 0);
+        return msg::CannotRead(name, msg::Reason(error));
+    }
+
     EntryRecord NewRecord(const std::string& name, std::int64_t modified, std::uint32_t attributes) {
         StoredName stored = MakeStoredName(name);
         EntryRecord record;
@@ -564,15 +588,14 @@ private:
                                     result.compressedSize, result.converted, settings.encrypt));
     }
 
-    int AddPrepared(const PlannedEntry& entry, const Prepared& prepared) {
+    int AddPrepared(const PlannedEntry& entry, const Prepared& prepared, WorkerPool& pool) {
         const std::string& name = entry.name;
         const FoundItem& item = entry.item;
-        if (Cancelled(name, item.info.size)) {
-            report_.Problem(msg::Cancelled());
-            return ZIP_CANCELLED;
-        }
+        if (Cancelled(name, item.info.size)) return Stopped();
+        // A worker cannot wait for a lock (it must not call back); this thread can.
+        if (!prepared.opened && MayBeTransientLock(prepared.error)) return StreamFile(entry, pool);
         if (!prepared.opened || prepared.outcome == CompressResult::ReadFailed)
-            return Unreadable(entry, msg::CannotRead(name, msg::Reason(prepared.error)));
+            return Unreadable(entry, ReadProblem(name, prepared.error));
         if (prepared.outcome == CompressResult::Changed) return Unreadable(entry, msg::ChangedWhileReading(name));
         const FoundItem& opened = prepared.item;
         CompressSettings settings = SettingsFor(opened);
@@ -584,14 +607,10 @@ private:
         return ZIP_OK;
     }
 
-    // Larger files stream into the archive, deflated in pieces on the pool.
     int AddFile(const PlannedEntry& entry, WorkerPool& pool) {
         const std::string& name = entry.name;
         const FoundItem& item = entry.item;
-        if (Cancelled(name, item.info.size)) {
-            report_.Problem(msg::Cancelled());
-            return ZIP_CANCELLED;
-        }
+        if (Cancelled(name, item.info.size)) return Stopped();
         if (item.info.isDirectory) {
             EntryRecord record = NewRecord(name, item.info.modified, item.info.attributes);
             if (!writer_->BeginEntry(record)) return WriteFailed();
@@ -600,10 +619,22 @@ private:
             report_.Progress(msg::AddedFolder(name));
             return ZIP_OK;
         }
+        return StreamFile(entry, pool);
+    }
+
+    // Larger files stream into the archive, deflated in pieces on the pool.
+    int StreamFile(const PlannedEntry& entry, WorkerPool& pool) {
+        const std::string& name = entry.name;
+        const FoundItem& item = entry.item;
         platform::File input;
         platform::Error error;
         FoundItem opened;
-        if (!OpenInput(item, input, opened, error)) return Unreadable(entry, msg::CannotRead(name, msg::Reason(error)));
+        auto open = [&](platform::Error& e) { return OpenInput(item, input, opened, e); };
+        switch (RetryWhileLocked(open, error, WaitingFor(name))) {
+        case LockWaitResult::Stopped: return Stopped();
+        case LockWaitResult::Failed: return Unreadable(entry, ReadProblem(name, error));
+        default: break;
+        }
 
         EntryRecord record = NewRecord(name, opened.info.modified, opened.info.attributes);
         CompressSettings settings = SettingsFor(opened);
@@ -615,7 +646,7 @@ private:
         CompressResult outcome = Checked(CompressEntry(input, settings, sink, result, error), input, opened);
         if (outcome == CompressResult::WriteFailed) return WriteFailed();
         std::string problem;
-        if (outcome == CompressResult::ReadFailed) problem = msg::CannotRead(name, msg::Reason(error));
+        if (outcome == CompressResult::ReadFailed) problem = ReadProblem(name, error);
         else if (outcome == CompressResult::Changed) problem = msg::ChangedWhileReading(name);
         else if (!record.localZip64 && (result.size >= kMax32 || result.compressedSize >= kMax32))
             problem = msg::TooLarge(name);
@@ -672,6 +703,8 @@ private:
         case TempArchive::CommitResult::LeftBehind:
             report_.Problem(msg::TempLeftBehind(msg::Reason(error)));
             return ZIP_OK;
+        case TempArchive::CommitResult::Stopped:
+            return Stopped();
         case TempArchive::CommitResult::CreateFailed:
             report_.Problem(msg::CannotCreateTemp(msg::Reason(error)));
             return ZIP_OPEN_FAILED;
@@ -709,12 +742,20 @@ private:
                 (now.size != item.info.size || now.modified != item.info.modified)) {
                 ++undeleted_;
                 report_.Problem(msg::ChangedSinceStored(item.relative));
-            } else if (platform::RemoveFile(item.path, error)) {
-                ++deleted;
-            } else {
-                ++undeleted_;
-                report_.Problem(msg::CannotDelete(item.relative, msg::Reason(error)));
+                continue;
             }
+            auto remove = [&](platform::Error& e) { return platform::RemoveFile(item.path, e); };
+            LockWaitResult removed = RetryWhileLocked(remove, error, WaitingFor(item.relative));
+            if (removed == LockWaitResult::Done) {
+                ++deleted;
+                continue;
+            }
+            ++undeleted_;
+            if (removed == LockWaitResult::Stopped) {
+                report_.Problem(msg::DeletingCancelled());
+                return;
+            }
+            report_.Problem(msg::CannotDelete(item.relative, msg::Reason(error)));
         }
     }
 

@@ -6,7 +6,7 @@
 
 namespace platform {
 
-enum class FaultOp { Read, Write, Flush, Rename, Delete, Thread, Count };
+enum class FaultOp { Read, Write, Flush, Rename, Delete, Thread, Open, Count };
 
 #if defined(TIRVO_FAULT_INJECTION)
 // Arms op to fail on its n-th call from now (1 = the next one); 0 disarms.
@@ -17,8 +17,15 @@ bool FaultNow(FaultOp op);
 // it has failed or when none is armed. Arming a large n and reading this
 // after a run tells how many calls the run made.
 int FaultPending(FaultOp op);
+// Makes the next n calls of op fail as if another program held the file
+// (a sharing violation), and the calls after them succeed again. Returns
+// how many locks of the last arming were left.
+int ArmLocks(FaultOp op, int n);
+// Counts one call of op; true when it is to fail with a lock.
+bool LockedNow(FaultOp op);
 #else
 constexpr bool FaultNow(FaultOp) { return false; }
+constexpr bool LockedNow(FaultOp) { return false; }
 #endif
 
 }  // namespace platform

@@ -34,6 +34,10 @@ std::string AddedVolumeLabel(const std::string& label) { return "  追加: " + l
 std::string CannotRead(const std::string& name, const std::string& reason) {
     return "  エラー: " + name + " を読み込めません (" + reason + ")。書庫には入れませんでした。";
 }
+std::string InUse(const std::string& name, bool moving) {
+    return "  エラー: " + name + " は他のプログラムが開いているため読み込めません。書庫には入れませんでした" +
+           (moving ? "(元のファイルは残しています)" : "") + "。そのプログラムで閉じてから、もう一度ドロップしてください。";
+}
 std::string ChangedWhileReading(const std::string& name) {
     return "  エラー: " + name + " は読み込み中に変更されました。書庫には入れませんでした。";
 }
@@ -62,6 +66,9 @@ std::string CannotDelete(const std::string& name, const std::string& reason) {
 }
 std::string DeletingStopped(const std::string& reason) {
     return "エラー: 作業ファイルを読めないため、残りの元のファイルは削除しませんでした (" + reason + ")。";
+}
+std::string DeletingCancelled() {
+    return "中止したため、残りの元のファイルは削除しませんでした。書庫は置き換えました。";
 }
 std::string ChangedSinceStored(const std::string& name) {
     return "  エラー: " + name + " は書庫に入れた後に変更されたので、削除しませんでした。";

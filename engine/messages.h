@@ -20,6 +20,8 @@ std::string Added(const std::string& name, bool replaced, bool deflated, std::ui
 std::string AddedFolder(const std::string& name);
 std::string AddedVolumeLabel(const std::string& label);
 std::string CannotRead(const std::string& name, const std::string& reason);
+// A file another program holds open without sharing; in move mode it is kept.
+std::string InUse(const std::string& name, bool moving);
 std::string ChangedWhileReading(const std::string& name);
 std::string TooLarge(const std::string& name);
 std::string KeptOldEntry(const std::string& name);
@@ -32,6 +34,7 @@ std::string ArchiveItself(const std::string& pattern);
 std::string CannotDelete(const std::string& name, const std::string& reason);
 std::string ChangedSinceStored(const std::string& name);
 std::string DeletingStopped(const std::string& reason);
+std::string DeletingCancelled();
 std::string TempLeftBehind(const std::string& reason);
 
 std::string BadRequest(const std::string& what);

@@ -65,6 +65,7 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::OpenRead(const Path& path, Error& error) {
     Close();
+    if (LockedNow(FaultOp::Open)) return Fail(error, EBUSY);
     fd_ = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     return fd_ >= 0 || Fail(error, errno);
 }
@@ -211,11 +212,13 @@ bool ListDirectory(const Path& dir, const std::function<void(FileInfo&&)>& onEnt
 
 bool MoveReplacing(const Path& from, const Path& to, Error& error) {
     if (FaultNow(FaultOp::Rename)) return Fail(error, EIO);
+    if (LockedNow(FaultOp::Rename)) return Fail(error, EBUSY);
     return std::rename(from.c_str(), to.c_str()) == 0 || Fail(error, errno);
 }
 
 bool RemoveFile(const Path& path, Error& error) {
     if (FaultNow(FaultOp::Delete)) return Fail(error, EIO);
+    if (LockedNow(FaultOp::Delete)) return Fail(error, EBUSY);
     return unlink(path.c_str()) == 0 || Fail(error, errno);
 }
 

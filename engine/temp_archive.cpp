@@ -20,9 +20,11 @@ bool CreateUnique(const platform::Path& folder, platform::File& file, platform::
     return false;
 }
 
-bool CopyContents(const platform::Path& from, platform::File& to, platform::Error& error) {
+bool CopyContents(const platform::Path& from, platform::File& to, const StopWaiting& stop, platform::Error& error) {
     platform::File source;
-    if (!source.OpenRead(from, error)) return false;
+    if (RetryWhileLocked([&](platform::Error& e) { return source.OpenRead(from, e); }, error, stop) !=
+        LockWaitResult::Done)
+        return false;
     std::vector<char> chunk(1 << 20);
     for (;;) {
         std::size_t got = 0;
@@ -44,14 +46,21 @@ TempArchive::~TempArchive() {
     Remove(ignored);
 }
 
-bool TempArchive::Create(const platform::Path& folder, platform::Error& error) {
+bool TempArchive::Create(const platform::Path& folder, const StopWaiting& stop, platform::Error& error) {
+    stop_ = stop;
     return CreateUnique(folder, file_, path_, error);
 }
 
+// Waits out a lock whatever the answer: a stop must not leave the file behind.
 bool TempArchive::Remove(platform::Error& error) {
     file_.Close();
     if (path_.empty()) return true;
-    bool removed = platform::RemoveFile(path_, error);
+    StopWaiting keepAlive = [this] {
+        if (stop_) stop_();
+        return false;
+    };
+    bool removed = RetryWhileLocked([&](platform::Error& e) { return platform::RemoveFile(path_, e); }, error,
+                                    keepAlive) == LockWaitResult::Done;
     path_.clear();
     return removed;
 }
@@ -60,16 +69,19 @@ TempArchive::CommitResult TempArchive::Commit(const platform::Path& target, std:
                                               platform::Error& error) {
     file_.Close();
     platform::Error ignored;
-    if (modified) platform::SetModified(path_, *modified, ignored);
-    if (platform::MoveReplacing(path_, target, error)) {
-        path_.clear();
-        return CommitResult::Ok;
+    auto setModified = [&](platform::Error& e) { return platform::SetModified(path_, *modified, e); };
+    if (modified && RetryWhileLocked(setModified, ignored, stop_) == LockWaitResult::Stopped)
+        return CommitResult::Stopped;
+    auto replace = [&](platform::Error& e) { return platform::MoveReplacing(path_, target, e); };
+    switch (RetryWhileLocked(replace, error, stop_)) {
+    case LockWaitResult::Done: path_.clear(); return CommitResult::Ok;
+    case LockWaitResult::Stopped: return CommitResult::Stopped;
+    default: if (error.kind != platform::ErrorKind::CrossDevice) return CommitResult::ReplaceFailed;
     }
-    if (error.kind != platform::ErrorKind::CrossDevice) return CommitResult::ReplaceFailed;
 
     TempArchive beside;
-    if (!beside.Create(platform::Parent(target), error)) return CommitResult::CreateFailed;
-    if (!CopyContents(path_, beside.file_, error)) return CommitResult::ReplaceFailed;
+    if (!beside.Create(platform::Parent(target), stop_, error)) return CommitResult::CreateFailed;
+    if (!CopyContents(path_, beside.file_, stop_, error)) return CommitResult::ReplaceFailed;
     CommitResult result = beside.Commit(target, modified, error);
     if (result == CommitResult::Ok && !Remove(error)) return CommitResult::LeftBehind;
     return result;

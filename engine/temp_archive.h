@@ -3,6 +3,7 @@
 // whatever happens, the temporary file does not outlive this object.
 #pragma once
 
+#include "lock_wait.h"
 #include "platform.h"
 
 #include <cstdint>
@@ -19,13 +20,15 @@ public:
     TempArchive(const TempArchive&) = delete;
     TempArchive& operator=(const TempArchive&) = delete;
 
-    // A new file with a name of its own in folder.
-    bool Create(const platform::Path& folder, platform::Error& error);
+    // A new file with a name of its own in folder. stop is asked while an
+    // operation on the file waits for another program's lock to go.
+    bool Create(const platform::Path& folder, const StopWaiting& stop, platform::Error& error);
     platform::File& File() { return file_; }
 
     // LeftBehind: the archive is in place, but the copy in the work
-    // directory could not be deleted.
-    enum class CommitResult { Ok, CreateFailed, ReplaceFailed, LeftBehind };
+    // directory could not be deleted. Stopped: asked to stop while waiting
+    // for a lock; the archive is untouched.
+    enum class CommitResult { Ok, CreateFailed, ReplaceFailed, LeftBehind, Stopped };
     // Closes the file, gives it the modification time when asked, and
     // renames it over target in one step. From another drive (the work
     // directory) it is first copied beside target, so the last step is
@@ -37,4 +40,5 @@ private:
 
     platform::File file_;
     platform::Path path_;
+    StopWaiting stop_;
 };

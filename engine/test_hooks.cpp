@@ -1,6 +1,7 @@
 // Built only into the fault-injection test library, never into ZIP32.DLL:
 // lets a test make the n-th read, write, flush, rename, delete or thread
-// start fail, and count the calls of each.
+// start fail, and count the calls of each, or make opens, renames and deletes
+// meet a lock.
 #include "fault_injection.h"
 #include "record_store.h"
 
@@ -11,6 +12,11 @@ extern "C" __attribute__((visibility("default"))) void ZpTestArmFault(int op, in
 extern "C" __attribute__((visibility("default"))) int ZpTestFaultPending(int op) {
     if (op < 0 || op >= static_cast<int>(platform::FaultOp::Count)) return 0;
     return platform::FaultPending(static_cast<platform::FaultOp>(op));
+}
+
+extern "C" __attribute__((visibility("default"))) int ZpTestArmLocks(int op, int n) {
+    if (op < 0 || op >= static_cast<int>(platform::FaultOp::Count)) return 0;
+    return platform::ArmLocks(static_cast<platform::FaultOp>(op), n);
 }
 
 // Bytes of records each of the run's stores keeps in memory before it
