@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds all three builds and runs every test, the
-# native ones and the Windows ones under Wine, through one ctest run.
+# native ones and the Windows ones of both Windows builds under Wine, through
+# one ctest run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -27,5 +28,6 @@ wine cmd /c exit >/dev/null 2>&1 </dev/null
 cat > build/CTestTestfile.cmake <<'CT'
 subdirs("linux")
 subdirs("windows")
+subdirs("windows32")
 CT
 ctest --test-dir build --output-on-failure -j2 "${CTEST_ARGS[@]+"${CTEST_ARGS[@]}"}"
