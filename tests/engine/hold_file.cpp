@@ -3,7 +3,7 @@
 // the file cannot be opened.
 #include <windows.h>
 
-#include <cstdlib>
+#include <cwchar>
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) return 2;
