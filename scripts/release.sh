@@ -20,7 +20,7 @@ while (($#)); do
     *) echo "usage: $0 [--from DIR --out FILE]" >&2; exit 2 ;;
   esac
 done
-if [ -n "$from" ] && [ -z "$out" ] || [ -z "$from" ] && [ -n "$out" ]; then
+if [[ -n $from && -z $out || -z $from && -n $out ]]; then
   echo "usage: $0 [--from DIR --out FILE]" >&2
   exit 2
 fi
