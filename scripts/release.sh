@@ -48,7 +48,7 @@ pack() {
   cp "$bin/Tirvo.exe" "$bin/ZIP32.DLL" "$stage/"
   # UTF-8 with a byte-order mark and CR/LF line ends, so Notepad shows it
   # right on any Windows.
-  { printf '\xef\xbb\xbf'; sed 's/\r$//; s/$/\r/' dist/readme-ja.txt; } > "$stage/README-ja.txt"
+  { printf '\xef\xbb\xbf'; sed 's/\r$//; s/$/\r/' "$root/dist/readme-ja.txt"; } > "$stage/README-ja.txt"
   # Every entry carries the build's own time.
   touch -r "$bin/Tirvo.exe" "$stage"/*
   mkdir -p "$(dirname "$zip")"
