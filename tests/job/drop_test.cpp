@@ -211,7 +211,8 @@ TEST(DropArchive, QuietEncryptedDropFromSeveralFoldersOpensNoProgressWindow) {
 // Tirvo stays open all day and loads and frees the engine on every drop:
 // 200 drops, each with its progress window opened, run to the end and
 // closed. From the 20th drop on, kernel handles, GDI and USER objects may
-// not grow at all, private bytes by at most 1 KiB a drop.
+// not grow at all (a cache the system lets go may shrink them), private
+// bytes by at most 1 KiB a drop.
 TEST(DropArchive, TwoHundredDropsWithProgressWindowsLeaveNothingBehind) {
 #ifndef _WIN64
     // The 32-bit build gains two kernel handles between drop 20 and drop 200
@@ -248,9 +249,9 @@ TEST(DropArchive, TwoHundredDropsWithProgressWindowsLeaveNothingBehind) {
     std::printf("From drop %d to %d: private bytes %+.2f KiB a drop; handles %u -> %u, GDI %u -> %u, USER %u -> %u\n",
                 kSettled, kDrops, growth, settled.handles, last.handles, settled.gdi, last.gdi, settled.user, last.user);
     EXPECT_LE(growth, 1.0);
-    EXPECT_EQ(last.handles, settled.handles);
-    EXPECT_EQ(last.gdi, settled.gdi);
-    EXPECT_EQ(last.user, settled.user);
+    EXPECT_LE(last.handles, settled.handles);
+    EXPECT_LE(last.gdi, settled.gdi);
+    EXPECT_LE(last.user, settled.user);
 }
 
 // Not a check but a measurement for the record: the same drop of 10,000
