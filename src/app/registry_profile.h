@@ -4,7 +4,7 @@
 // are ignored.
 #pragma once
 
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 #include "framework/app.h"
 
 class RegistryProfile : public SettingsProfile {

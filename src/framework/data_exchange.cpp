@@ -1,6 +1,6 @@
 #include "framework/data_exchange.h"
 
-#include "app/local_date.h"
+#include "base/local_date.h"
 #include "framework/dialog.h"
 
 #include <commctrl.h>

@@ -8,6 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 std::wstring ArchivePaths(const Settings& settings, const std::vector<std::wstring>& paths);

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "job/codepage932.h"
+#include "base/codepage932.h"
 #include "ui/comment_dlg.h"
 #include "ui/password_dlg.h"
 #include "ui/progress_dlg.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "job/drop_plan.h"
 #include "job/request_problem.h"
 #include "zip32.h"

@@ -1,6 +1,6 @@
 #include "job/request_string.h"
 
-#include "job/codepage932.h"
+#include "base/codepage932.h"
 #include "zip32.h"
 
 namespace {

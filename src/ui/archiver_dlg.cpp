@@ -1,12 +1,36 @@
 #include "ui/archiver_dlg.h"
 
+#include "framework/message_box.h"
+#include "framework/unique_handle.h"
+#include "job/archive_job.h"
 #include "resource.h"
+#include "ui/about_dlg.h"
+#include "ui/option_dlg.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
 
 #include <ctime>
 #include <string>
+#include <vector>
+
+namespace {
+
+using UniqueDrop = UniqueHandle<HDROP, &DragFinish>;
+
+std::vector<std::wstring> DroppedPaths(HDROP drop) {
+    std::vector<std::wstring> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+        paths.push_back(std::move(path));
+    }
+    return paths;
+}
+
+}  // namespace
 
 CArchiverDlg::CArchiverDlg()
     : CDialogBase(IDD_MAIN),
@@ -58,6 +82,16 @@ void CArchiverDlg::AddAboutItem() {
     AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, item.c_str());
 }
 
+void CArchiverDlg::OnSysCommand(UINT id, LPARAM) {
+    // The platform uses the low four bits of a command id for itself.
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal();
+        return;
+    }
+    Default();
+}
+
 void CArchiverDlg::AcceptDrops(bool accept) { DragAcceptFiles(m_hWnd, accept ? TRUE : FALSE); }
 
 void CArchiverDlg::OnChangeFileName() {
@@ -96,6 +130,65 @@ void CArchiverDlg::OnBrowse() {
     }
 
     UpdateData(false);
+}
+
+// The options dialog edits a copy of fourteen settings, which come back only
+// when it ends with OK.
+void CArchiverDlg::OnOptions() {
+    COptionDlg dlg;
+    dlg.tDate = m_settings.tDate;
+    dlg.stTempDir = m_settings.stTempDir;
+    dlg.bTemp = m_settings.bTemp;
+    dlg.bSystem = m_settings.bSystem;
+    dlg.bVolume = m_settings.bVolume;
+    dlg.bExtra = m_settings.bExtra;
+    dlg.bNoDirEntries = m_settings.bNoDirEntries;
+    dlg.bExcludeDate = m_settings.bExcludeDate;
+    dlg.bIncludeDate = m_settings.bIncludeDate;
+    dlg.bQuiet = m_settings.bQuiet;
+    dlg.bCRLF_LF = m_settings.bCRLF_LF;
+    dlg.bLF_CRLF = m_settings.bLF_CRLF;
+    dlg.bLatestTime = m_settings.bLatestTime;
+    dlg.nLevel = m_settings.nLevel;
+
+    if (dlg.DoModal() != IDOK) return;
+
+    m_settings.tDate = dlg.tDate;
+    m_settings.stTempDir = dlg.stTempDir;
+    m_settings.bTemp = dlg.bTemp;
+    m_settings.bSystem = dlg.bSystem;
+    m_settings.bVolume = dlg.bVolume;
+    m_settings.bExtra = dlg.bExtra;
+    m_settings.bNoDirEntries = dlg.bNoDirEntries;
+    m_settings.bExcludeDate = dlg.bExcludeDate;
+    m_settings.bIncludeDate = dlg.bIncludeDate;
+    m_settings.bQuiet = dlg.bQuiet;
+    m_settings.bCRLF_LF = dlg.bCRLF_LF;
+    m_settings.bLF_CRLF = dlg.bLF_CRLF;
+    m_settings.bLatestTime = dlg.bLatestTime;
+    m_settings.nLevel = dlg.nLevel;
+}
+
+// Takes the controls into the settings, releases the drop before the engine
+// runs, and archives what it held. Returns the message about the job, if any.
+std::wstring CArchiverDlg::ArchiveDroppedFiles(HDROP drop) {
+    UniqueDrop ownedDrop(drop);
+    UpdateData(true);
+    const std::vector<std::wstring> paths = DroppedPaths(drop);
+    ownedDrop.Reset();
+    return ArchivePaths(m_settings, paths);
+}
+
+// The window takes no input for the whole job, so no second drop can start
+// a run inside this one. It takes input again before the message about the
+// job, which it owns: a disabled owner would leave the activation to
+// another program when the message goes.
+void CArchiverDlg::OnDropFiles(HDROP drop) {
+    EnableWindow(m_hWnd, FALSE);
+    const std::wstring message = ArchiveDroppedFiles(drop);
+    EnableWindow(m_hWnd, TRUE);
+    if (!message.empty()) ShowMessage(message, m_hWnd);
+    Default();
 }
 
 void CArchiverDlg::OnPaint() {

@@ -1,9 +1,9 @@
 // The main window: archive name, operation mode, common options, always on
 // top; the drop target for files to archive. It holds the program's Settings
-// for the whole run.
+// for the whole run. Every drop is one archive request.
 #pragma once
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "framework/dialog.h"
 
 class CArchiverDlg : public CDialogBase {
@@ -19,15 +19,15 @@ protected:
     std::span<const MessageEntry> MessageTable() const override;
 
 private:
-    void OnSysCommand(UINT id, LPARAM lParam);   // main_sysmenu.cpp
+    void OnSysCommand(UINT id, LPARAM lParam);
     void OnPaint();
     HCURSOR OnQueryDragIcon();
     void OnTopMost();
     void OnBrowse();
     void OnChangeFileName();
-    void OnOptions();                            // main_options.cpp
-    void OnDropFiles(HDROP drop);                // main_drop.cpp
-    std::wstring ArchiveDroppedFiles(HDROP drop);  // main_drop.cpp
+    void OnOptions();
+    void OnDropFiles(HDROP drop);
+    std::wstring ArchiveDroppedFiles(HDROP drop);
 
     void AddAboutItem();
     void AcceptDrops(bool accept);

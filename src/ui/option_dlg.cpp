@@ -1,6 +1,6 @@
 #include "ui/option_dlg.h"
 
-#include "app/local_date.h"
+#include "base/local_date.h"
 #include "resource.h"
 
 #include <commctrl.h>

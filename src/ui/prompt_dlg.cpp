@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "job/codepage932.h"
+#include "base/codepage932.h"
 #include "resource.h"
 
 void CPromptDlg::DoDataExchange(CDataExchange& dx) {

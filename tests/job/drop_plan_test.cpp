@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "job/codepage932.h"
+#include "base/codepage932.h"
 #include "job/request_string.h"
 
 namespace {

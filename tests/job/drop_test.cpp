@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "expected_archive.h"
-#include "job/codepage932.h"
+#include "base/codepage932.h"
 #include "job_test_support.h"
 #include "process_counts.h"
 #include "ui/progress_dlg.h"

@@ -1,6 +1,6 @@
 // The local date conversion where the system's time zone matters; valid and
 // invalid days and the supported years are in the settings store's tests.
-#include "app/local_date.h"
+#include "base/local_date.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Every field of Settings as one comparable (and printable) tuple.
 #pragma once
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <tuple>
 

@@ -1,8 +1,8 @@
 // Loading and saving the 23 values through a profile in memory. What the
 // real registry makes of them is in tests/windows.
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 
-#include "app/local_date.h"
+#include "base/local_date.h"
 #include "settings_fields.h"
 
 #include <gtest/gtest.h>

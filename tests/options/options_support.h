@@ -5,7 +5,7 @@
 #include "gui_harness.h"
 #include "settings_fields.h"
 
-#include "app/local_date.h"
+#include "base/local_date.h"
 #include "resource.h"
 #include "ui/archiver_dlg.h"
 

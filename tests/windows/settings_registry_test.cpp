@@ -2,7 +2,7 @@
 // stored. Values of the wrong type or length fall back to the default in
 // the profile (registry_profile_test.cpp), dates that name no day in the
 // settings store (tests/native).
-#include "app/local_date.h"
+#include "base/local_date.h"
 #include "app/registry_profile.h"
 
 #include "gui_harness.h"

@@ -3,7 +3,7 @@
 // in tests). Names, defaults and the order of reads and writes are fixed.
 #pragma once
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "job/codepage932.h"
+#include "base/codepage932.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "app/local_date.h"
+#include "base/local_date.h"
 
 #include <ctime>
 

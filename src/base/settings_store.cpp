@@ -1,6 +1,6 @@
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 
-#include "app/local_date.h"
+#include "base/local_date.h"
 
 void LoadSettings(SettingsProfile& profile, Settings& settings) {
     int day = profile.ReadInt(L"Day", kDefaultDay);
