@@ -91,9 +91,9 @@ def goals(data, whole):
     if ours:
         rows.append(("Level 6, wall time ≤ 1.10 × pigz -6", "%.2f × (%.1f s vs %.1f s)" % (
             ours["wall"] / pigz["wall"], ours["wall"], pigz["wall"]), ours["wall"] <= 1.10 * pigz["wall"]))
-        rows.append(("Level 6, size within 1 % of bsdtar", "%+.2f %% (%.1f vs %.1f MiB)" % (
+        rows.append(("Level 6, size at most 1 % above bsdtar's", "%+.2f %% (%.1f vs %.1f MiB)" % (
             100.0 * (ours["size"] / bsdtar["size"] - 1), ours["size"] / MIB, bsdtar["size"] / MIB),
-            abs(ours["size"] / bsdtar["size"] - 1) <= 0.01))
+            ours["size"] <= 1.01 * bsdtar["size"]))
         rows.append(("Level 6, ≥ 2.5 × faster than 7zz -mx=5 -mmt=2", "%.2f × faster (%.1f s vs %.1f s)" % (
             sevenzip["wall"] / ours["wall"], ours["wall"], sevenzip["wall"]), sevenzip["wall"] / ours["wall"] >= 2.5))
         native_zlib, wine_zlib = one(data, "zlib", "zlib, native", "big"), one(data, "zlib", "zlib, Wine", "big")
@@ -113,10 +113,11 @@ def goals(data, whole):
         mine, reference, other = tools["ours"], tools["pigz"], tools["bsdtar"]
         rows.append(("Level 6, %s part: wall time ≤ %.2f × pigz -6" % (part, pigz_share), "%.2f × (%.2f s vs %.2f s)" % (
             mine["wall"] / reference["wall"], mine["wall"], reference["wall"]), mine["wall"] <= pigz_share * reference["wall"]))
-        rows.append(("Level 6, %s part: size %s bsdtar's" % (part, "≤" if part == "office" else "within 1 % of"),
+        allowance = 1.0 if part == "office" else 1.01  # a smaller archive is never a fault
+        rows.append(("Level 6, %s part: size %s bsdtar's" % (part, "≤" if part == "office" else "at most 1 % above"),
                      "%+.2f %% (%.1f vs %.1f MiB)" % (100.0 * (mine["size"] / other["size"] - 1), mine["size"] / MIB,
                                                       other["size"] / MIB),
-                     mine["size"] <= other["size"] if part == "office" else abs(mine["size"] / other["size"] - 1) <= 0.01))
+                     mine["size"] <= allowance * other["size"]))
     update_goal = "Update of one file in a %d-file archive ≤ 5 %% of creating it" % entries
     pairs = [(name, one(data, "level6", tool, "tree"), one(data, "update", tool, "tree"))
              for name, tool in (("native", "ours"), ("Wine", "ours-wine"))]
@@ -129,7 +130,7 @@ def goals(data, whole):
         rows.append((update_goal, "not measured", None))
     peak, peak_wine = peak_mib(data, "ours"), peak_mib(data, "ours-wine")
     rows.append(("Peak memory ≤ 64 MiB + 8 MiB × %d workers = %d MiB, every corpus" % (WORKERS, MEMORY_CAP_MIB),
-                 "native %.1f MiB; Wine %.1f MiB (whole Wine process)" % (peak, peak_wine),
+                 "native %.1f MiB; Wine %.1f MiB" % (peak, peak_wine),
                  {"native": peak <= MEMORY_CAP_MIB, "Wine": peak_wine <= MEMORY_CAP_MIB}))
     store_parts = [p for p in PARTS if one(data, "store", "cp -r", p)]
     if store_parts:
@@ -179,8 +180,9 @@ def write_table(data, path):
             v["engine"], v.get("engine_commit", "?"), v["7zz"], v["bsdtar"], v["python"], v["pigz"], v["wine"]),
         "",
         "Wall time is around the whole process (Wine's start included), CPU time is user + system of the "
-        "process and everything it waited for (plus the wineserver's for Wine), peak memory the largest "
-        "resident set of any one of those processes. CPU ÷ wall is how many cores the run really had; load is "
+        "process and everything it waited for, peak memory the largest resident set of any one of those "
+        "processes; under Wine, where the program is no child of the command that starts it, our driver's own "
+        "CPU time and peak memory count too, and the wineserver's CPU time. CPU ÷ wall is how many cores the run really had; load is "
         "the 1-minute load average as it started (the largest of the parts, for the whole corpus). Ratios below "
         "1 favour our engine.",
         "",

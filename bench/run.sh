@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The benchmark, one command: bench/run.sh [--small] [--until HH:MM]
+# The benchmark, one command: bench/run.sh [--small] [--until HH:MM] [--parts LIST]
 #
 # Builds the committed engine natively (libzip32.so, as in the linux preset)
 # and for Windows (ZIP32.DLL, as in the windows preset), with the driver
@@ -9,11 +9,12 @@
 # The full run writes bench/results.{md,png,json}; --small (a corpus of
 # about 130 MiB, for trying changes) writes them under $TIRVO_BENCH_DIR/small.
 # --until HH:MM (UTC) starts no measurement after that time; the table then
-# says what was not measured. Takes the machine's two cores: run it on a
+# says what was not measured. --parts tree,office measures only those parts
+# (of tree, office, small, big). Takes the machine's two cores: run it on a
 # quiet machine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-small="" until=()
+small="" until=() parts=()
 while (($#)); do
   case $1 in
     --small) small=--small ;;
@@ -22,7 +23,8 @@ while (($#)); do
       if ((stop < $(date +%s))); then stop=$((stop + 86400)); fi
       until=(--until "$stop")
       shift ;;
-    *) echo "usage: bench/run.sh [--small] [--until HH:MM]" >&2; exit 2 ;;
+    --parts) parts=(--parts "$2"); shift ;;
+    *) echo "usage: bench/run.sh [--small] [--until HH:MM] [--parts tree,office,small,big]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -80,7 +82,7 @@ source "$root/scripts/env.sh"
 export WINEPREFIX=$base/wineprefix
 "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
 
-/usr/bin/python3 "$root/bench/bench.py" $small "${until[@]}" --engine-commit "$engine_commit" --corpus "$corpus" --work "$base/work" --json "$results/results.json" \
+/usr/bin/python3 "$root/bench/bench.py" $small "${until[@]}" "${parts[@]}" --engine-commit "$engine_commit" --corpus "$corpus" --work "$base/work" --json "$results/results.json" \
   --native-driver "$build/linux/bin/zip32_bench" --native-lib "$build/linux/bin/libzip32.so" \
   --wine-driver "$build/windows/bin/zip32_bench.exe" --wine-lib "$build/windows/bin/ZIP32.DLL" \
   --native-zlib "$build/linux/bin/zlib_speed" --wine-zlib "$build/windows/bin/zlib_speed.exe"
