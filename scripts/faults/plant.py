@@ -18,7 +18,6 @@ longer occurs exactly once) or NOBUILD (the planted tree does not compile).
 """
 import argparse
 import importlib
-import os
 import re
 import subprocess
 import sys
@@ -128,6 +127,11 @@ def plant_one(scratch, fault, presets, log, args):
         path.write_bytes(original)
 
 
+def branch():
+    name = subprocess.run(["git", "rev-parse", "--abbrev-ref", "HEAD"], cwd=ROOT, capture_output=True, text=True)
+    return name.stdout.strip().replace("/", "-") or ROOT.name
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("lists", nargs="+", help="fault lists in scripts/faults (engine_faults, program_faults)")
@@ -135,8 +139,7 @@ def main():
     parser.add_argument("--list", action="store_true", help="print the faults and whether each applies")
     parser.add_argument("--out", type=Path, help="result file (default: print only)")
     parser.add_argument("--presets", default="linux,windows")
-    parser.add_argument("--scratch", type=Path,
-                        default=Path(f"/tmp/faults-{os.environ.get('USER', 'tirvo')}-{ROOT.name}"))
+    parser.add_argument("--scratch", type=Path, default=Path(f"/tmp/faults-{branch()}"))
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--timeout", type=int, default=900, help="per test without a timeout of its own, s")
     parser.add_argument("--suite-timeout", type=int, default=3600, help="per preset's ctest run, s")
@@ -165,6 +168,11 @@ def main():
     log.unlink(missing_ok=True)
     if not build(scratch, presets, log):
         sys.exit(f"the unplanted tree does not build; see {log}")
+    if any(p.startswith("windows") for p in presets):
+        # One wineserver for every run, its services started outside ctest
+        # (started by a test they would hold its output open), as test.sh does.
+        subprocess.run(["wineserver", "-p"], check=True)
+        subprocess.run(["wine", "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, capture_output=True)
     results = []
     out = open(args.out, "w") if args.out else None
     head = subprocess.run(["git", "rev-parse", "--short", "HEAD"], cwd=ROOT, capture_output=True, text=True).stdout
