@@ -8,8 +8,8 @@ tests against each, to learn which faults the suite catches.
 
 Run it from a shell that has sourced scripts/env.sh, with WINEPREFIX set to a
 prepared prefix and DISPLAY to a running X server when the windows preset is
-among --presets. The scratch tree (an rsync of this tree without build/ and
-.git) and its build folders are kept between runs under --scratch, so each
+among --presets. The scratch tree (a copy of this tree's files, tracked or not
+ignored) and its build folders are kept between runs under --scratch, so each
 fault costs an incremental build. For each fault the presets run in order,
 ctest stopping at the first failure; the first failing test names the kill.
 
@@ -19,6 +19,7 @@ longer occurs exactly once) or NOBUILD (the planted tree does not compile).
 import argparse
 import importlib
 import re
+import shutil
 import subprocess
 import sys
 import time
@@ -59,9 +60,23 @@ def find_anchor(tree, anchor):
 
 
 def sync_scratch(scratch):
-    scratch.mkdir(parents=True, exist_ok=True)
-    subprocess.run(["rsync", "-a", "--delete", "--exclude=/build", "--exclude=/.git",
-                    f"{ROOT}/", f"{scratch}/"], check=True)
+    """Copies the tree's files (tracked or not ignored) into scratch. A file
+    is written only when its content differs, so that builds there stay
+    incremental; one gone from the tree goes from scratch too."""
+    listed = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=ROOT, check=True,
+                            capture_output=True).stdout.decode().split("\0")
+    wanted = {name for name in listed if name and (ROOT / name).is_file()}
+    for name in wanted:
+        source, target = ROOT / name, scratch / name
+        if target.is_file() and target.read_bytes() == source.read_bytes():
+            continue
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(source, target)
+        shutil.copymode(source, target)
+    for path in scratch.rglob("*"):
+        name = path.relative_to(scratch).as_posix()
+        if path.is_file() and not name.startswith("build/") and name != "plant.log" and name not in wanted:
+            path.unlink()
 
 
 def run(cmd, cwd, log, timeout=None):
