@@ -1,0 +1,271 @@
+// The engine's parts on their own, case by case: ZIP times and filter days,
+// line ends across chunk edges, the encryption's key stream, stored names,
+// name patterns and the update plan. Runs with TZ=UTC.
+#include "dos_time.h"
+#include "entry_name.h"
+#include "line_ends.h"
+#include "name_pattern.h"
+#include "pkware_crypt.h"
+#include "text_codec.h"
+#include "update_plan.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(DosTime, RoundsOddSecondsUpAndClampsToWhatMsDosHolds) {
+    const struct {
+        std::int64_t unix;
+        int year, month, day, hour, minute, second;
+    } cases[] = {
+        {315532800, 1980, 1, 1, 0, 0, 0},        // the first time MS-DOS holds
+        {315532801, 1980, 1, 1, 0, 0, 2},        // odd seconds round up
+        {951868799, 2000, 3, 1, 0, 0, 0},        // ... carrying into the next day, past 29 February
+        {0, 1980, 1, 1, 0, 0, 0},                // before 1980
+        {4354819198, 2107, 12, 31, 23, 59, 58},  // the last time MS-DOS holds
+        {4354819200, 2107, 12, 31, 23, 59, 58},  // and after it
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.unix);
+        DosTime dos = ToDosTime(c.unix);
+        EXPECT_EQ(dos.date, ((c.year - 1980) << 9) | (c.month << 5) | c.day);
+        EXPECT_EQ(dos.time, (c.hour << 11) | (c.minute << 5) | (c.second / 2));
+        if (c.unix >= 315532800 && c.unix < 4354819200) {
+            EXPECT_EQ(FromDosTime(dos), c.unix + (c.unix & 1));
+        }
+    }
+}
+
+TEST(DosTime, FilterDaysAreMonthDayYearAndNameRealDays) {
+    const std::pair<const char*, std::int64_t> cases[] = {
+        {"01011980", 315532800}, {"02292000", 951782400}, {"02312000", -1}, {"13452000", -1},
+        {"00012000", -1},        {"1231197", -1},         {"12a11980", -1}, {"12311969", -1},
+    };
+    for (const auto& [text, midnight] : cases) {
+        std::int64_t parsed = -1;
+        EXPECT_EQ(ParseFilterDate(text, parsed), midnight >= 0) << text;
+        EXPECT_EQ(parsed, midnight) << text;
+    }
+}
+
+// Every way of cutting the input into two chunks, and byte by byte, gives
+// what the whole input gives: a CR/LF pair split between chunks stays one
+// line end.
+TEST(LineEnds, ConversionDoesNotDependOnWhereChunksEnd) {
+    const struct {
+        LineEnds mode;
+        std::string in, out;
+    } cases[] = {
+        {LineEnds::ToLf, "a\r\nb\rc\r\n\r\n\r", "a\nb\rc\n\n\r"},
+        {LineEnds::ToCrLf, "a\nb\r\nc\r\n\n\r", "a\r\nb\r\nc\r\n\r\n\r"},
+        {LineEnds::Keep, "a\r\nb\n\r", "a\r\nb\n\r"},
+    };
+    for (const auto& c : cases) {
+        auto bytes = [&](std::size_t at) { return reinterpret_cast<const unsigned char*>(c.in.data()) + at; };
+        for (std::size_t cut = 0; cut <= c.in.size(); ++cut) {
+            LineEndConverter converter(c.mode);
+            std::string out;
+            converter.Convert(bytes(0), cut, out);
+            converter.Convert(bytes(cut), c.in.size() - cut, out);
+            converter.Finish(out);
+            EXPECT_EQ(out, c.out) << "cut at " << cut;
+        }
+        LineEndConverter converter(c.mode);
+        std::string out;
+        for (std::size_t i = 0; i < c.in.size(); ++i) converter.Convert(bytes(i), 1, out);
+        converter.Finish(out);
+        EXPECT_EQ(out, c.out) << "byte by byte";
+    }
+    EXPECT_EQ(ChooseLineEnds(true, true), LineEnds::Keep);  // the two cancel out
+    EXPECT_EQ(ChooseLineEnds(true, false), LineEnds::ToLf);
+    EXPECT_EQ(ChooseLineEnds(false, true), LineEnds::ToCrLf);
+}
+
+TEST(LineEnds, TextIsWhatHoldsNoControlCharacterButTabToCrCtrlZAndEsc) {
+    const std::pair<std::string, bool> cases[] = {
+        {"plain\t\v\f\r\n\x1A\x1B", true}, {std::string("nul\0", 4), false}, {"bell\x07", false},
+        {"delete\x7F", false},              {"日本語", true},
+    };
+    for (const auto& [text, isText] : cases) {
+        TextDetector detector;
+        detector.Feed(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+        EXPECT_EQ(detector.IsText(), isText) << text;
+    }
+}
+
+// The key stream of the traditional encryption, against bytes another
+// implementation encrypted; the header ends with the CRC's high byte.
+TEST(PkwareCrypt, EncryptsAsOtherReadersDecrypt) {
+    std::string data = "Hello, ZIP!";
+    PkwareEncryptor encryptor("secret", 0);
+    encryptor.Encrypt(data.data(), data.size());
+    EXPECT_EQ(data, "\x80\x75\xF6\x32\x20\x4D\xE8\x85\x65\x88\x11");
+
+    // Decrypting is encrypting each byte's plain text into the keys: an
+    // encryptor fed the header's plain text so far gives its next key byte.
+    PkwareEncryptor headerMaker("pw", 0xA1B2C3D4);
+    const std::string header = headerMaker.Header();
+    std::string plain;
+    for (char cipher : header) {
+        std::string next = plain + '\0';
+        PkwareEncryptor keys("pw", 0);
+        keys.Encrypt(next.data(), next.size());
+        plain += static_cast<char>(cipher ^ next.back());
+    }
+    EXPECT_EQ(static_cast<unsigned char>(plain[11]), 0xA1);
+}
+
+TEST(EntryName, AsciiAsItIsCodePage932WithItsUnicodePathOtherwiseUtf8) {
+    StoredName ascii = MakeStoredName("dir/a.txt");
+    EXPECT_EQ(ascii.bytes, "dir/a.txt");
+    EXPECT_EQ(ascii.flags, 0);
+    EXPECT_EQ(ascii.extra, "");
+
+    StoredName japanese = MakeStoredName("日本語.txt");
+    const std::string cp932 = "\x93\xFA\x96\x7B\x8C\xEA.txt";
+    EXPECT_EQ(japanese.bytes, cp932);
+    EXPECT_EQ(japanese.flags, 0);
+    const std::uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(cp932.data()), cp932.size());
+    std::string field = "up";
+    field += static_cast<char>(5 + 13);
+    field += '\0';
+    field += '\1';
+    for (int i = 0; i < 4; ++i) field += static_cast<char>(crc >> (8 * i));
+    EXPECT_EQ(japanese.extra, field + "日本語.txt");
+
+    StoredName korean = MakeStoredName("한국어 \u301C.txt");
+    EXPECT_EQ(korean.bytes, "한국어 \u301C.txt");
+    EXPECT_EQ(korean.flags, 0x0800);
+    EXPECT_EQ(korean.extra, "");
+}
+
+// The program sends '[' and '-' of a name as "[[]" and "[-]".
+TEST(NamePattern, WildcardsClassesAndEscapes) {
+    const struct {
+        const char* pattern;
+        const char* name;
+        bool ignoreCase, matches;
+    } cases[] = {
+        {"a[-]b[[]1].txt", "a-b[1].txt", false, true}, {"[[]x]", "[x]", false, true},
+        {"[[]x]", "x]", false, false},                  {"?.txt", "a.txt", false, true},
+        {"?.txt", "ab.txt", false, false},              {"*.log", "a.b.log", false, true},
+        {"a*b*c", "aXbYbZc", false, true},              {"a*b", "ab c", false, false},
+        {"[ab].txt", "b.txt", false, true},             {"[!ab].txt", "a.txt", false, false},
+        {"[^ab].txt", "c.txt", false, true},            {"[a-c]", "c", false, true},
+        {"[a-c]", "d", false, false},                   {"[]a]", "]", false, true},
+        {"[abc", "[abc", false, true},                  {"README.TXT", "readme.txt", false, false},
+        {"README.TXT", "readme.txt", true, true},       {"資料Ａ*", "資料ａ.txt", true, true},
+        {"[Ａ-Ｃ]", "ｂ", true, true},
+    };
+    for (const auto& c : cases) {
+        std::u32string pattern = text::ToCodePoints(c.pattern), name = text::ToCodePoints(c.name);
+        EXPECT_EQ(MatchName(pattern, name, c.ignoreCase), c.matches) << c.pattern << " " << c.name;
+    }
+    for (const char* plain : {"a.txt", "a-b", "x]", "[abc"}) EXPECT_FALSE(HasWildcards(text::ToCodePoints(plain))) << plain;
+    for (const char* wild : {"*", "a?", "[[]", "[-]"}) EXPECT_TRUE(HasWildcards(text::ToCodePoints(wild))) << wild;
+}
+
+class UpdatePlanTest : public ::testing::Test {
+protected:
+    std::filesystem::path folder = std::filesystem::temp_directory_path() / ("tirvo-plan-" + std::to_string(getpid()));
+    platform::Path scratch;
+    void SetUp() override {
+        std::filesystem::create_directories(folder);
+        scratch = folder.string();
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    static constexpr std::int64_t kEntryTime = 1000000000;
+
+    // Old entries (all of kEntryTime) and found files (name and time, in walk
+    // order) to the plan, as one line: "=" kept, "~" replaced, "+" added.
+    std::string Planned(const std::vector<std::string>& olds, const std::vector<std::pair<std::string, std::int64_t>>& files,
+                     PlanOptions options) {
+        RecordSpool oldEntries(scratch), items(scratch);
+        for (const std::string& name : olds) {
+            ExistingEntry entry;
+            entry.name = entry.storedName = name;
+            DosTime time = ToDosTime(kEntryTime);
+            entry.dosTime = time.time;
+            entry.dosDate = time.date;
+            oldEntries.Add(EncodeExistingEntry(entry));
+        }
+        for (const auto& [relative, modified] : files) {
+            FoundItem item;
+            item.path = scratch + "/absent/" + relative;  // no second look at the file
+            item.relative = relative;
+            item.info.modified = modified;
+            item.info.isDirectory = relative.ends_with("/");
+            if (item.info.isDirectory) item.relative.pop_back();
+            items.Add(EncodeFoundItem(item));
+        }
+        ::Plan plan(scratch);
+        std::string first, second;
+        if (MakePlan(oldEntries, items, options, scratch, plan, first, second) == PlanResult::NameClash)
+            return "clash " + first + " " + second;
+        std::string line;
+        RecordSpool::Reader reader = plan.entries.Read();
+        for (std::string_view record; reader.Next(record);) {
+            PlannedEntry entry = DecodePlannedEntry(record);
+            const char* sign = entry.source == PlannedEntry::Source::Existing ? "=" : entry.replaces ? "~" : "+";
+            line += (line.empty() ? "" : " ") + std::string(sign) +
+                    (entry.source == PlannedEntry::Source::Existing ? entry.old.name : entry.name);
+        }
+        return line + " (" + std::to_string(plan.changes) + ")";
+    }
+};
+
+// Update and freshen compare at the two-second steps of ZIP times; replaced
+// entries keep their places, new files follow in walk order.
+TEST_F(UpdatePlanTest, ModesReplaceOnlyWhatTheyShould) {
+    const std::int64_t older = kEntryTime - 10, same = kEntryTime - 1, newer = kEntryTime + 10;  // same: rounds up
+    const std::vector<std::string> olds{"a", "b", "c", "d"};
+    const std::vector<std::pair<std::string, std::int64_t>> files{
+        {"z", newer}, {"c", newer}, {"b", same}, {"a", older}, {"y", older}};
+    const std::pair<UpdateMode, const char*> cases[] = {
+        {UpdateMode::Add, "~a ~b ~c =d +z +y (5)"},
+        {UpdateMode::Update, "=a =b ~c =d +z +y (3)"},
+        {UpdateMode::Freshen, "=a =b ~c =d (1)"},
+    };
+    for (const auto& [mode, expected] : cases) {
+        PlanOptions options;
+        options.mode = mode;
+        EXPECT_EQ(Planned(olds, files, options), expected);
+    }
+}
+
+// Filters by day, folder entries, names without folders (a clash), and a
+// name differing in case only from an old entry's where case is ignored.
+TEST_F(UpdatePlanTest, FiltersFoldersAndNames) {
+    const std::int64_t day = 86400 * 12000;
+    const std::vector<std::pair<std::string, std::int64_t>> files{
+        {"d/", day}, {"d/x", day - 1}, {"d/y", day}, {"e/y", day + 5}, {"e/y", day + 5}};
+    const struct {
+        const char* what;
+        void (*set)(PlanOptions&);
+        const char* expected;
+    } cases[] = {
+        {"all", [](PlanOptions&) {}, "=D/Y +d/ +d/x +d/y +e/y (4)"},
+        {"no folder entries", [](PlanOptions& o) { o.noDirEntries = true; }, "=D/Y +d/x +d/y +e/y (3)"},
+        {"on or after", [](PlanOptions& o) { o.onOrAfter = true; }, "=D/Y +d/ +d/y +e/y (3)"},
+        {"before", [](PlanOptions& o) { o.before = true; }, "=D/Y +d/x (1)"},
+        {"both", [](PlanOptions& o) { o.onOrAfter = o.before = true; }, "=D/Y (0)"},
+        {"junk folders", [](PlanOptions& o) { o.junkDirs = true; }, "clash d/y e/y"},
+        {"case ignored", [](PlanOptions& o) { o.ignoreCase = true; }, "~d/y +d/ +d/x +e/y (4)"},
+    };
+    for (const auto& c : cases) {
+        PlanOptions options;
+        options.dateLimit = day;
+        c.set(options);
+        EXPECT_EQ(Planned({"D/Y"}, files, options), c.expected) << c.what;
+    }
+}
+
+}  // namespace
