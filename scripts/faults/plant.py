@@ -59,15 +59,29 @@ def find_anchor(tree, anchor):
     return hits[0] if len(hits) == 1 else None
 
 
-def sync_scratch(scratch):
-    """Copies the tree's files (tracked or not ignored) into scratch. A file
-    is written only when its content differs, so that builds there stay
-    incremental; one gone from the tree goes from scratch too."""
-    listed = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=ROOT, check=True,
-                            capture_output=True).stdout.decode().split("\0")
-    wanted = {name for name in listed if name and (ROOT / name).is_file()}
+def tree_files(rev, scratch):
+    """The folder to copy from and its files: this tree's files (tracked or
+    not ignored), or those of commit rev, unpacked beside scratch."""
+    if not rev:
+        listed = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=ROOT, check=True,
+                                capture_output=True).stdout.decode().split("\0")
+        return ROOT, {name for name in listed if name and (ROOT / name).is_file()}
+    source = scratch.parent / (scratch.name + "-rev")
+    shutil.rmtree(source, ignore_errors=True)
+    source.mkdir(parents=True)
+    archive = subprocess.run(["git", "archive", rev], cwd=ROOT, check=True, capture_output=True).stdout
+    subprocess.run(["tar", "-x", "-C", str(source)], input=archive, check=True)
+    return source, {p.relative_to(source).as_posix() for p in source.rglob("*") if p.is_file()}
+
+
+def sync_scratch(scratch, rev):
+    """Copies the files into scratch. A file is written only when its
+    content differs, so that builds there stay incremental; one gone from
+    the tree goes from scratch too."""
+    scratch.mkdir(parents=True, exist_ok=True)
+    source_root, wanted = tree_files(rev, scratch)
     for name in wanted:
-        source, target = ROOT / name, scratch / name
+        source, target = source_root / name, scratch / name
         if target.is_file() and target.read_bytes() == source.read_bytes():
             continue
         target.parent.mkdir(parents=True, exist_ok=True)
@@ -107,6 +121,10 @@ def first_failure(scratch, presets, log, args):
     """The name of the first failing test over the presets, or None."""
     for preset in presets:
         start = log.stat().st_size if log.exists() else 0
+        # Without the costs of earlier runs ctest starts the tests in the
+        # order they are declared, the quick ones of each area first, rather
+        # than the longest first: a fault is found sooner.
+        (scratch / "build" / preset / "Testing" / "Temporary" / "CTestCostData.txt").unlink(missing_ok=True)
         cmd = ["ctest", "--test-dir", f"build/{preset}", "-j", str(args.jobs), "--stop-on-failure",
                "--timeout", str(args.timeout)]
         if args.ctest_regex:
@@ -156,8 +174,9 @@ def main():
     parser.add_argument("--presets", default="linux,windows")
     parser.add_argument("--scratch", type=Path, default=Path(f"/tmp/faults-{branch()}"))
     parser.add_argument("--jobs", type=int, default=2)
-    parser.add_argument("--timeout", type=int, default=900, help="per test without a timeout of its own, s")
+    parser.add_argument("--timeout", type=int, default=300, help="per test without a timeout of its own, s")
     parser.add_argument("--suite-timeout", type=int, default=3600, help="per preset's ctest run, s")
+    parser.add_argument("--rev", help="test the tree of this commit instead of the working tree")
     parser.add_argument("-R", dest="ctest_regex", help="ctest -R: run only these tests")
     parser.add_argument("-E", dest="ctest_exclude", help="ctest -E: leave these tests out")
     args = parser.parse_args()
@@ -178,7 +197,7 @@ def main():
 
     presets = args.presets.split(",")
     scratch = args.scratch
-    sync_scratch(scratch)
+    sync_scratch(scratch, args.rev)
     log = scratch / "plant.log"
     log.unlink(missing_ok=True)
     if not build(scratch, presets, log):
@@ -190,7 +209,8 @@ def main():
         subprocess.run(["wine", "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, capture_output=True)
     results = []
     out = open(args.out, "w") if args.out else None
-    head = subprocess.run(["git", "rev-parse", "--short", "HEAD"], cwd=ROOT, capture_output=True, text=True).stdout
+    head = subprocess.run(["git", "rev-parse", "--short", args.rev or "HEAD"], cwd=ROOT, capture_output=True,
+                          text=True).stdout
     header = f"# tree {head.strip()}, presets {args.presets}, {time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}"
     for stream in filter(None, (sys.stdout, out)):
         print(header, file=stream, flush=True)
