@@ -195,6 +195,9 @@ def main():
             print(f"{fault.name:40} {where}\n    {fault.why}")
         return
 
+    if args.rev:  # a branch may move while the faults run
+        args.rev = subprocess.run(["git", "rev-parse", "--short", args.rev], cwd=ROOT, check=True, capture_output=True,
+                                  text=True).stdout.strip()
     presets = args.presets.split(",")
     scratch = args.scratch
     sync_scratch(scratch, args.rev)
@@ -209,9 +212,9 @@ def main():
         subprocess.run(["wine", "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, capture_output=True)
     results = []
     out = open(args.out, "w") if args.out else None
-    head = subprocess.run(["git", "rev-parse", "--short", args.rev or "HEAD"], cwd=ROOT, capture_output=True,
-                          text=True).stdout
-    header = f"# tree {head.strip()}, presets {args.presets}, {time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}"
+    head = args.rev or subprocess.run(["git", "rev-parse", "--short", "HEAD"], cwd=ROOT, capture_output=True,
+                                      text=True).stdout.strip() + " and the working tree"
+    header = f"# tree {head}, presets {args.presets}, {time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}"
     for stream in filter(None, (sys.stdout, out)):
         print(header, file=stream, flush=True)
     for fault in faults:
