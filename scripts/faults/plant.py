@@ -117,34 +117,34 @@ def build(scratch, presets, log):
 FAILED_LINE = re.compile(r"Test\s+#\d+: (\S+) \.*\s*(\*\*\*|Not Run|Exception)")
 
 
-def first_failure(scratch, presets, log, args):
-    """The name of the first failing test over the presets, or None."""
-    for preset in presets:
-        start = log.stat().st_size if log.exists() else 0
-        # Without the costs of earlier runs ctest starts the tests in the
-        # order they are declared, the quick ones of each area first, rather
-        # than the longest first: a fault is found sooner.
-        (scratch / "build" / preset / "Testing" / "Temporary" / "CTestCostData.txt").unlink(missing_ok=True)
-        cmd = ["ctest", "--test-dir", f"build/{preset}", "-j", str(args.jobs), "--stop-on-failure",
-               "--timeout", str(args.timeout)]
-        if args.ctest_regex:
-            cmd += ["-R", args.ctest_regex]
-        if args.ctest_exclude:
-            cmd += ["-E", args.ctest_exclude]
-        code = run(cmd, scratch, log, timeout=args.suite_timeout)
-        if code == 0:
-            continue
-        with open(log, errors="replace") as f:
-            f.seek(start)
-            text = f.read()
-        match = FAILED_LINE.search(text)
-        if match:
-            return f"{preset}:{match.group(1)}"
-        return f"{preset}:(ctest {'timed out' if code is None else 'exit ' + str(code)})"
-    return None
+def first_failure(scratch, preset, log, args):
+    """The name of the first failing test of the preset, or None."""
+    start = log.stat().st_size if log.exists() else 0
+    # Without the costs of earlier runs ctest starts the tests in the order
+    # they are declared, the quick ones of each area first, rather than the
+    # longest first: a fault is found sooner.
+    (scratch / "build" / preset / "Testing" / "Temporary" / "CTestCostData.txt").unlink(missing_ok=True)
+    cmd = ["ctest", "--test-dir", f"build/{preset}", "-j", str(args.jobs), "--stop-on-failure",
+           "--timeout", str(args.timeout)]
+    if args.ctest_regex:
+        cmd += ["-R", args.ctest_regex]
+    if args.ctest_exclude:
+        cmd += ["-E", args.ctest_exclude]
+    code = run(cmd, scratch, log, timeout=args.suite_timeout)
+    if code == 0:
+        return None
+    with open(log, errors="replace") as f:
+        f.seek(start)
+        text = f.read()
+    match = FAILED_LINE.search(text)
+    if match:
+        return f"{preset}:{match.group(1)}"
+    return f"{preset}:(ctest {'timed out' if code is None else 'exit ' + str(code)})"
 
 
 def plant_one(scratch, fault, presets, log, args):
+    """Plants the fault and runs the presets' tests in turn, each built only
+    when the ones before it missed the fault."""
     path = find_anchor(scratch, fault.anchor)
     if path is None:
         return "STALE"
@@ -152,17 +152,15 @@ def plant_one(scratch, fault, presets, log, args):
     text = original.decode("utf-8", errors="surrogateescape")
     path.write_bytes(text.replace(fault.anchor, fault.replacement).encode("utf-8", errors="surrogateescape"))
     try:
-        if not build(scratch, presets, log):
-            return "NOBUILD"
-        failed = first_failure(scratch, presets, log, args)
-        return f"KILLED by {failed}" if failed else "SURVIVED"
+        for preset in presets:
+            if not build(scratch, [preset], log):
+                return "NOBUILD"
+            failed = first_failure(scratch, preset, log, args)
+            if failed:
+                return f"KILLED by {failed}"
+        return "SURVIVED"
     finally:
         path.write_bytes(original)
-
-
-def branch():
-    name = subprocess.run(["git", "rev-parse", "--abbrev-ref", "HEAD"], cwd=ROOT, capture_output=True, text=True)
-    return name.stdout.strip().replace("/", "-") or ROOT.name
 
 
 def main():
@@ -209,7 +207,8 @@ def main():
         # One wineserver for every run, its services started outside ctest
         # (started by a test they would hold its output open), as test.sh does.
         subprocess.run(["wineserver", "-p"], check=True)
-        subprocess.run(["wine", "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, capture_output=True)
+        subprocess.run(["wine", "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
     results = []
     out = open(args.out, "w") if args.out else None
     head = args.rev or subprocess.run(["git", "rev-parse", "--short", "HEAD"], cwd=ROOT, capture_output=True,
