@@ -163,6 +163,11 @@ def plant_one(scratch, fault, presets, log, args):
         path.write_bytes(original)
 
 
+def branch():
+    name = subprocess.run(["git", "rev-parse", "--abbrev-ref", "HEAD"], cwd=ROOT, capture_output=True, text=True)
+    return name.stdout.strip().replace("/", "-") or ROOT.name
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("lists", nargs="+", help="fault lists in scripts/faults (engine_faults, program_faults)")
