@@ -171,7 +171,7 @@ def branch():
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("lists", nargs="+", help="fault lists in scripts/faults (engine_faults, program_faults)")
-    parser.add_argument("--only", help="comma-separated fault names")
+    parser.add_argument("--only", help="comma-separated fault names, run in that order")
     parser.add_argument("--list", action="store_true", help="print the faults and whether each applies")
     parser.add_argument("--out", type=Path, help="result file (default: print only)")
     parser.add_argument("--presets", default="linux,windows")
@@ -190,7 +190,8 @@ def main():
         unknown = set(wanted) - {f.name for f in faults}
         if unknown:
             sys.exit(f"unknown faults: {', '.join(sorted(unknown))}")
-        faults = [f for f in faults if f.name in wanted]
+        by_name = {f.name: f for f in faults}
+        faults = [by_name[name] for name in wanted]  # in the order given
     if args.list:
         for fault in faults:
             path = find_anchor(ROOT, fault.anchor)
