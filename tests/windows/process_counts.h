@@ -7,7 +7,8 @@
 // - kernel handles: the handle values the system still knows (handle values
 //   are multiples of 4 and handed out from the lowest free one);
 // - GDI objects (link ntdll): the used entries of the process's GDI handle table, which
-//   Wine, like Windows, shares with the process through its PEB;
+//   Wine, like Windows, shares with the process through its PEB (a 32-bit
+//   program's 64-bit PEB under Wine's WOW64);
 // - USER objects: the process's windows, top-level, child and message-only.
 #pragma once
 
@@ -45,14 +46,45 @@ inline unsigned FreeTlsSlots() {
     return static_cast<unsigned>(taken.size());
 }
 
-inline unsigned GdiObjects() {
-    if (DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return count;
-    // Wine's table: 65,536 entries of 24 bytes, the object type in byte 14
-    // (0 for a free entry). The PEB holds its address at 0xF8 (0x94 in 32 bits).
+#ifndef _WIN64
+// A 32-bit program under Wine's WOW64 finds Wine's GDI table in its 64-bit
+// PEB only: its own TEB holds the 64-bit TEB's address in GdiBatchCount
+// (0xF70), that TEB the 64-bit PEB's at 0x60, all below 4 GiB.
+inline const unsigned char* WineGdiTableOfWow64() {
+    struct {
+        NTSTATUS exitStatus;
+        const unsigned char* teb;
+        CLIENT_ID client;
+        KAFFINITY affinity;
+        LONG priority, basePriority;
+    } thread{};  // THREAD_BASIC_INFORMATION
+    NtQueryInformationThread(GetCurrentThread(), ThreadBasicInformation, &thread, sizeof thread, nullptr);
+    const std::uint32_t teb64 = thread.teb ? *reinterpret_cast<const std::uint32_t*>(thread.teb + 0xF70) : 0;
+    if (!teb64) return nullptr;
+    const std::uint64_t peb64 = *reinterpret_cast<const std::uint64_t*>(teb64 + 0x60);
+    if (peb64 >> 32) return nullptr;
+    const std::uint64_t table = *reinterpret_cast<const std::uint64_t*>(static_cast<std::uintptr_t>(peb64) + 0xF8);
+    return table >> 32 ? nullptr : reinterpret_cast<const unsigned char*>(static_cast<std::uintptr_t>(table));
+}
+#endif
+
+// Wine's GDI handle table, whose address the PEB holds at 0xF8 (0x94 in 32 bits).
+inline const unsigned char* WineGdiTable() {
     PROCESS_BASIC_INFORMATION basic{};
     NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr);
     auto* peb = reinterpret_cast<const unsigned char*>(basic.PebBaseAddress);
     const unsigned char* table = *reinterpret_cast<const unsigned char* const*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
+#ifndef _WIN64
+    if (!table) table = WineGdiTableOfWow64();
+#endif
+    return table;
+}
+
+inline unsigned GdiObjects() {
+    if (DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return count;
+    // Wine's table: 65,536 entries of 24 bytes, the object type in byte 14
+    // (0 for a free entry).
+    const unsigned char* table = WineGdiTable();
     unsigned count = 0;
     for (std::size_t entry = 0; table && entry < 0x10000; ++entry) count += table[entry * 24 + 14] != 0;
     return count;
