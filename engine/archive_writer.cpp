@@ -168,7 +168,11 @@ bool ArchiveOutput::Rewind(std::uint64_t offset) {
     return file_.Seek(offset, error_);
 }
 
-bool ArchiveOutput::Finish() { return Drain() && file_.Truncate(error_) && file_.Flush(error_); }
+bool ArchiveOutput::Finish(Heartbeat* heartbeat) {
+    if (!Drain() || !file_.Truncate(error_)) return false;
+    auto flush = [this]() { return file_.Flush(error_); };
+    return heartbeat ? heartbeat->Call(flush) : flush();
+}
 
 bool ArchiveWriter::BeginEntry(EntryRecord& record) {
     record.localOffset = out_.Position();
@@ -184,6 +188,7 @@ ArchiveWriter::CopyResult ArchiveWriter::CopyEntry(ByteSource& source, const Exi
     record.localOffset = out_.Position();
     std::string chunk;
     for (std::uint64_t done = 0; done < entry.recordSize;) {
+        Beat(heartbeat_);
         std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kOutputBuffer, entry.recordSize - done));
         chunk.resize(n);
         if (!source.ReadAt(entry.localOffset + done, chunk.data(), n)) return CopyResult::ReadFailed;
@@ -200,8 +205,10 @@ void ArchiveWriter::AddToDirectory(const EntryRecord& record) { directory_.Add(C
 bool ArchiveWriter::Finish(std::string_view comment) {
     std::uint64_t dirOffset = out_.Position();
     RecordSpool::Reader headers = directory_.Read();
-    for (std::string_view header; headers.Next(header);)
+    for (std::string_view header; headers.Next(header);) {
+        Beat(heartbeat_);
         if (!out_.Write(header)) return false;
+    }
     std::uint64_t dirSize = out_.Position() - dirOffset;
-    return out_.Write(EndRecords(Count(), dirOffset, dirSize, comment)) && out_.Finish();
+    return out_.Write(EndRecords(Count(), dirOffset, dirSize, comment)) && out_.Finish(heartbeat_);
 }

@@ -4,6 +4,7 @@
 
 #include "archive_reader.h"
 #include "dos_time.h"
+#include "heartbeat.h"
 #include "platform.h"
 #include "record_store.h"
 
@@ -48,8 +49,9 @@ public:
     std::uint64_t Position() const { return position_; }
     bool PatchAt(std::uint64_t offset, std::string_view bytes);
     bool Rewind(std::uint64_t offset);
-    // Flushes, cuts the file at the position and forces it to the disk.
-    bool Finish();
+    // Flushes, cuts the file at the position and forces it to the disk
+    // (beating the heartbeat meanwhile, when there is one).
+    bool Finish(Heartbeat* heartbeat);
     const platform::Error& LastError() const { return error_; }
 
 private:
@@ -63,7 +65,9 @@ private:
 
 class ArchiveWriter {
 public:
-    ArchiveWriter(ArchiveOutput& out, const platform::Path& scratch) : out_(out), directory_(scratch) {}
+    // The heartbeat is beaten at every MiB copied and every directory record.
+    ArchiveWriter(ArchiveOutput& out, const platform::Path& scratch, Heartbeat* heartbeat)
+        : out_(out), directory_(scratch), heartbeat_(heartbeat) {}
 
     // Writes the local header of a new entry; CompleteEntry writes it again
     // (method, CRC and sizes) once the data is written behind it.
@@ -83,4 +87,5 @@ public:
 private:
     ArchiveOutput& out_;
     RecordSpool directory_;
+    Heartbeat* heartbeat_;
 };

@@ -7,6 +7,7 @@
 #include "entry_name.h"
 #include "file_walker.h"
 #include "lock_wait.h"
+#include "heartbeat.h"
 #include "messages.h"
 #include "platform.h"
 #include "record_store.h"
@@ -147,8 +148,6 @@ private:
     std::vector<char> bytes_;
 };
 
-std::uint32_t Clamp32(std::uint64_t v) { return v > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v); }
-
 std::string TimestampField(std::int64_t modified) {
     Bytes field;
     field.U16(kExtraTimestamp);
@@ -163,9 +162,25 @@ class ArchiveRun {
 public:
     ArchiveRun(const ZipCallbacks& callbacks, const RequestOptions& options, const ZipFileList& files)
         : callbacks_(callbacks), options_(options.flags), request_(options), files_(files),
-          report_(callbacks.print, options.flags.quiet != 0) {}
+          report_(callbacks.print, options.flags.quiet != 0), beat_(callbacks.print, callbacks.service) {}
 
+    // A stop asked at any poll ends the run as a cancel between entries
+    // does; once the new archive is in place, only the deleting of the
+    // originals can still be stopped.
     int Run() {
+        try {
+            return Steps();
+        } catch (const RunStopped&) {
+            report_.Problem(msg::Cancelled());
+            return ZIP_CANCELLED;
+        }
+    }
+
+    ArchiveRun(const ArchiveRun&) = delete;
+    ArchiveRun& operator=(const ArchiveRun&) = delete;
+
+private:
+    int Steps() {
         int status = Prepare();
         if (status == ZIP_OK) status = ReadOldArchive();
         if (status == ZIP_OK) status = FindAndPlan();
@@ -192,10 +207,6 @@ public:
         return undeleted_ > 0 ? ZIP_DELETE_FAILED : ZIP_OK;
     }
 
-    ArchiveRun(const ArchiveRun&) = delete;
-    ArchiveRun& operator=(const ArchiveRun&) = delete;
-
-private:
     bool Utf8(const char* request, std::string& utf8, const char* what) {
         if (request && text::RequestToUtf8(request, utf8)) return true;
         report_.Problem(msg::BadRequest(what));
@@ -253,13 +264,16 @@ private:
         }
         std::uint64_t size = 0;
         auto open = [&](platform::Error& e) { return oldFile_.OpenRead(archivePath_, e); };
-        if (RetryWhileLocked(open, error, WaitingFor(archiveName_)) == LockWaitResult::Stopped) return Stopped();
+        RetryWhileLocked(open, error, beat_);
         if (!oldFile_.IsOpen() || !oldFile_.Size(size, error)) {
             report_.Problem(msg::CannotReadArchive(archiveName_, msg::Reason(error)));
             return ZIP_READ_FAILED;
         }
         oldSource_ = std::make_unique<FileSource>(oldFile_, size);
-        auto keep = [this](const ExistingEntry& entry) { oldEntries_->Add(EncodeExistingEntry(entry)); };
+        auto keep = [this](const ExistingEntry& entry) {
+            beat_.Beat();
+            oldEntries_->Add(EncodeExistingEntry(entry));
+        };
         switch (ReadArchive(*oldSource_, oldComment_, keep)) {
         case ReadResult::Ok:
             comment_ = oldComment_;
@@ -280,10 +294,12 @@ private:
         walk.ignoreCase = kIgnoreCase;
         walk.exclude = archivePath_;
         walk.scratch = scratch_;
+        walk.heartbeat = &beat_;
         found_ = std::make_unique<WalkResult>(scratch_);
         WalkPatterns(root_, patterns_, walk, *found_);
         RecordSpool::Reader skipped = found_->skipped.Read();
         for (std::string_view record; skipped.Next(record);) {
+            beat_.Beat();
             std::string name(record.substr(1));
             report_.Progress(record[0] == kSkippedLink ? msg::LinkSkipped(name) : msg::DeviceSkipped(name));
         }
@@ -300,6 +316,7 @@ private:
         plan.before = options_.excludeDate != 0;
         plan.dateLimit = dateLimit_;
         plan.ignoreCase = kIgnoreCase;
+        plan.heartbeat = &beat_;
         if (options_.volumeLabel) plan.volumeLabel = platform::VolumeLabel(root_);
         std::string first, second;
         plan_ = std::make_unique<Plan>(scratch_);
@@ -352,12 +369,12 @@ private:
 
     int WriteTemporary() {
         platform::Error error;
-        if (!temp_.Create(scratch_, WaitingFor(archiveName_), error)) {
+        if (!temp_.Create(scratch_, beat_, error)) {
             report_.Problem(msg::CannotCreateTemp(msg::Reason(error)));
             return ZIP_OPEN_FAILED;
         }
         output_ = std::make_unique<ArchiveOutput>(temp_.File());
-        writer_ = std::make_unique<ArchiveWriter>(*output_, scratch_);
+        writer_ = std::make_unique<ArchiveWriter>(*output_, scratch_, &beat_);
         stored_ = std::make_unique<RecordSpool>(scratch_);
         // Small files are compressed ahead on all processors; the archive is
         // still written in plan order, so it does not depend on the timing.
@@ -369,6 +386,7 @@ private:
         std::uint64_t nextAhead = 0;
         std::uint64_t bytesAhead = 0;
         for (std::uint64_t i = 0;; ++i) {
+            beat_.Beat();
             for (std::string_view record; window.size() < kPlanAhead && plan.Next(record);)
                 window.push_back(DecodePlannedEntry(record));
             if (window.empty()) break;
@@ -386,7 +404,7 @@ private:
             int status = ZIP_OK;
             if (!ahead.empty() && ahead.front().first <= i) {
                 Batch& batch = ahead.front();
-                if (ready.empty()) ready = batch.results.get();
+                if (ready.empty()) ready = beat_.Await(batch.results);
                 status = AddPrepared(entry, ready[i - batch.first], pool);
                 if (i + 1 == batch.first + batch.count) {
                     bytesAhead -= batch.bytes;
@@ -422,10 +440,13 @@ private:
             ++next;
         }
         batch.count = items.size();
-        batch.results = pool.Submit([this, items = std::move(items)]() {
+        batch.results = pool.Submit([this, items = std::move(items), &pool]() {
             DeflaterCache cache;
             std::vector<Prepared> results;
-            for (const FoundItem& item : items) results.push_back(Prepare(item, cache));
+            for (const FoundItem& item : items) {
+                if (pool.Stopping()) break;  // the run ends: nobody reads the results
+                results.push_back(Prepare(item, cache));
+            }
             return results;
         });
         return batch;
@@ -509,27 +530,6 @@ private:
         }
     }
 
-    bool Cancelled(const std::string& name, std::uint64_t size) {
-        if (!callbacks_.service) return false;
-        std::string cp932 = codec_.Readable(name);
-        return callbacks_.service(cp932.c_str(), Clamp32(size)) != 0;
-    }
-
-    int Stopped() {
-        report_.Problem(msg::Cancelled());
-        return ZIP_CANCELLED;
-    }
-
-    // The one place that calls back while an operation on name waits for
-    // another program's lock to go: keeps the program's window alive, and
-    // tells whether its user stopped the run.
-    StopWaiting WaitingFor(const std::string& name) {
-        return [this, name] {
-            if (callbacks_.print) callbacks_.print("", 0);
-            return Cancelled(name, 0);
-        };
-    }
-
     // Why a file could not be read; one that another program holds is named as such.
     std::string ReadProblem(const std::string& name, const platform::Error& error) const {
         if (error.kind == platform::ErrorKind::SharingViolation) return msg::InUse(name, options_.move != 0);
@@ -584,14 +584,15 @@ private:
         Record(record);
         ++(entry.replaces ? replaced_ : added_);
         stored_->Add(EncodeFoundItem(opened));
-        report_.Progress(msg::Added(entry.name, entry.replaces, result.deflated, result.size,
-                                    result.compressedSize, result.converted, settings.encrypt));
+        report_.End(msg::AddedHead(entry.name, entry.replaces),
+                    msg::AddedResult(result.deflated, result.size, result.compressedSize, result.converted,
+                                     settings.encrypt));
     }
 
     int AddPrepared(const PlannedEntry& entry, const Prepared& prepared, WorkerPool& pool) {
         const std::string& name = entry.name;
         const FoundItem& item = entry.item;
-        if (Cancelled(name, item.info.size)) return Stopped();
+        beat_.Entry(name, item.info.size);
         // A worker cannot wait for a lock (it must not call back); this thread can.
         if (!prepared.opened && MayBeTransientLock(prepared.error)) return StreamFile(entry, pool);
         if (!prepared.opened || prepared.outcome == CompressResult::ReadFailed)
@@ -610,7 +611,7 @@ private:
     int AddFile(const PlannedEntry& entry, WorkerPool& pool) {
         const std::string& name = entry.name;
         const FoundItem& item = entry.item;
-        if (Cancelled(name, item.info.size)) return Stopped();
+        beat_.Entry(name, item.info.size);
         if (item.info.isDirectory) {
             EntryRecord record = NewRecord(name, item.info.modified, item.info.attributes);
             if (!writer_->BeginEntry(record)) return WriteFailed();
@@ -630,15 +631,18 @@ private:
         platform::Error error;
         FoundItem opened;
         auto open = [&](platform::Error& e) { return OpenInput(item, input, opened, e); };
-        switch (RetryWhileLocked(open, error, WaitingFor(name))) {
-        case LockWaitResult::Stopped: return Stopped();
-        case LockWaitResult::Failed: return Unreadable(entry, ReadProblem(name, error));
-        default: break;
-        }
+        if (!RetryWhileLocked(open, error, beat_)) return Unreadable(entry, ReadProblem(name, error));
 
         EntryRecord record = NewRecord(name, opened.info.modified, opened.info.attributes);
         CompressSettings settings = SettingsFor(opened);
         settings.pool = &pool;
+        settings.heartbeat = &beat_;
+        // The line shows the entry from its start: a mark at every tenth.
+        report_.Begin(msg::AddedHead(name, entry.replaces));
+        int marks = 0;
+        settings.progress = [&](double done) {
+            for (; marks < static_cast<int>(done * 10); ++marks) report_.Mark();
+        };
         Describe(record, settings, opened.info.size);
         if (!writer_->BeginEntry(record)) return WriteFailed();
         OutputSink sink(*output_);
@@ -672,10 +676,7 @@ private:
 
     int AddLabel(const PlannedEntry& entry) {
         const std::string& name = entry.name;
-        if (Cancelled(name, 0)) {
-            report_.Problem(msg::Cancelled());
-            return ZIP_CANCELLED;
-        }
+        beat_.Entry(name, 0);
         StoredName stored = MakeStoredName(name);
         EntryRecord record;
         record.storedName = stored.bytes;
@@ -703,8 +704,6 @@ private:
         case TempArchive::CommitResult::LeftBehind:
             report_.Problem(msg::TempLeftBehind(msg::Reason(error)));
             return ZIP_OK;
-        case TempArchive::CommitResult::Stopped:
-            return Stopped();
         case TempArchive::CommitResult::CreateFailed:
             report_.Problem(msg::CannotCreateTemp(msg::Reason(error)));
             return ZIP_OPEN_FAILED;
@@ -725,6 +724,9 @@ private:
             // The new archive is in place: what was not deleted stays.
             ++undeleted_;
             report_.Problem(msg::DeletingStopped(msg::Reason(e.error)));
+        } catch (const RunStopped&) {
+            ++undeleted_;
+            report_.Problem(msg::DeletingCancelled());
         } catch (...) {
             ++undeleted_;
             report_.Problem(msg::DeletingStopped(msg::NoResourcesReason()));
@@ -735,6 +737,7 @@ private:
     void DeleteStoredFiles(std::size_t& deleted) {
         RecordSpool::Reader stored = stored_->Read();
         for (std::string_view record; stored.Next(record);) {
+            beat_.Beat();
             FoundItem item = DecodeFoundItem(record);
             platform::FileInfo now;
             platform::Error error;
@@ -745,16 +748,11 @@ private:
                 continue;
             }
             auto remove = [&](platform::Error& e) { return platform::RemoveFile(item.path, e); };
-            LockWaitResult removed = RetryWhileLocked(remove, error, WaitingFor(item.relative));
-            if (removed == LockWaitResult::Done) {
+            if (RetryWhileLocked(remove, error, beat_)) {
                 ++deleted;
                 continue;
             }
             ++undeleted_;
-            if (removed == LockWaitResult::Stopped) {
-                report_.Problem(msg::DeletingCancelled());
-                return;
-            }
             report_.Problem(msg::CannotDelete(item.relative, msg::Reason(error)));
         }
     }
@@ -764,12 +762,16 @@ private:
         RecordSorter folders(scratch_);
         RecordSpool::Reader found = found_->items.Read();
         for (std::string_view record; found.Next(record);) {
+            beat_.Beat();
             FoundItem item = DecodeFoundItem(record);
             if (item.info.isDirectory)
                 folders.Add(NumberKey(UINT64_MAX - item.path.size()), RecordOut().Path(item.path).Data());
         }
-        folders.Sort();
-        for (std::string_view key, path; folders.Next(key, path);) platform::RemoveEmptyDirectory(RecordIn(path).Path());
+        folders.Sort(&beat_);
+        for (std::string_view key, path; folders.Next(key, path);) {
+            beat_.Beat();
+            platform::RemoveEmptyDirectory(RecordIn(path).Path());
+        }
     }
 
     const ZipCallbacks& callbacks_;
@@ -777,6 +779,7 @@ private:
     const RequestOptions& request_;
     const ZipFileList& files_;
     Reporter report_;
+    Heartbeat beat_;
 
     std::string archiveName_;
     text::Cp932Codec codec_;  // the names and prompts handed to the callbacks

@@ -95,15 +95,37 @@ CompressResult CompressWhole(platform::File& input, const CompressSettings& sett
     return CompressResult::Ok;
 }
 
+// How far a streamed entry is, told at every piece read; beats the
+// heartbeat too. A file surveyed first is read twice, and both reads count.
+class Progress {
+public:
+    Progress(const CompressSettings& settings, bool surveyed)
+        : settings_(settings), reads_(surveyed ? 2.0 : 1.0), size_(static_cast<double>(settings.sizeLimit)) {}
+    // At bytes into the file, in its read number read (0 or 1).
+    void Read(int read, std::uint64_t at) const {
+        Beat(settings_.heartbeat);
+        if (settings_.progress && settings_.sizeLimit > 0 && settings_.sizeLimit != UINT64_MAX)
+            settings_.progress(std::min(1.0, (read * size_ + static_cast<double>(at)) / (reads_ * size_)));
+    }
+
+private:
+    const CompressSettings& settings_;
+    double reads_;
+    double size_;
+};
+
 // First read of a streamed file: is it text, and what CRC will the stored
 // data have?
-bool Survey(platform::File& input, LineEnds& lineEnds, std::uint32_t& crc, platform::Error& error) {
+bool Survey(platform::File& input, LineEnds& lineEnds, std::uint32_t& crc, const Progress& progress,
+            platform::Error& error) {
     TextDetector detector;
     LineEndConverter converter(lineEnds);
     std::uint32_t rawCrc = 0, convertedCrc = 0;
     std::string chunk, converted;
+    std::uint64_t at = 0;
     do {
         if (!ReadUpTo(input, chunk, kPieceBytes, error)) return false;
+        progress.Read(0, at += chunk.size());
         detector.Feed(reinterpret_cast<const unsigned char*>(chunk.data()), chunk.size());
         rawCrc = Crc(rawCrc, chunk.data(), chunk.size());
         if (lineEnds != LineEnds::Keep && detector.IsText()) {
@@ -137,7 +159,8 @@ public:
         : input_(input), settings_(settings), lineEnds_(lineEnds), sink_(sink), result_(result), error_(error),
           out_(sink, encryptor_) {}
 
-    CompressResult Run(Mode mode, std::uint32_t crcForHeader) {
+    // read: the file's read number this pass is, for progress.
+    CompressResult Run(Mode mode, std::uint32_t crcForHeader, const Progress& progress, int read) {
         mode_ = mode;
         result_ = CompressedEntry();
         result_.converted = lineEnds_ != LineEnds::Keep;
@@ -150,6 +173,7 @@ public:
             if (!ReadUpTo(input_, chunk, kPieceBytes, error_)) return CompressResult::ReadFailed;
             inputSize += chunk.size();
             if (inputSize > settings_.sizeLimit) return CompressResult::Changed;
+            progress.Read(read, inputSize);
             last = chunk.size() < kPieceBytes;
             std::string data;
             if (lineEnds_ == LineEnds::Keep) {
@@ -194,8 +218,12 @@ private:
         return true;
     }
 
+    StreamPiece Await(JobResult<StreamPiece>& result) {
+        return settings_.heartbeat ? settings_.heartbeat->Await(result) : result.get();
+    }
+
     bool WriteOldest() {
-        StreamPiece piece = pending_.front().get();
+        StreamPiece piece = Await(pending_.front());
         pending_.pop_front();
         if (mode_ == Mode::Undecided) mode_ = piece.compresses ? Mode::Deflate : Mode::StoreForNow;
         if (mode_ == Mode::StoreForNow && piece.compresses) {
@@ -205,7 +233,14 @@ private:
         if (mode_ != Mode::Deflate) return out_.Write(piece.data);
         // A piece probed before the entry was found to compress is deflated
         // all the same: the stream does not depend on how far ahead it was.
-        if (!piece.compresses) EntryDeflater(settings_.level).Piece(piece.data, piece.deflated);
+        // On a worker too, so that this thread keeps beating meanwhile.
+        if (!piece.compresses) {
+            JobResult<StreamPiece> deflated = settings_.pool->Submit(
+                [data = std::move(piece.data), level = settings_.level]() mutable {
+                    return MakeStreamPiece(std::move(data), level, false);
+                });
+            piece = Await(deflated);
+        }
         return out_.Write(piece.deflated);
     }
 
@@ -230,11 +265,12 @@ CompressResult CompressStream(platform::File& input, const CompressSettings& set
     LineEnds lineEnds = settings.lineEnds;
     std::uint32_t expectedCrc = 0;
     bool surveyed = lineEnds != LineEnds::Keep || settings.encrypt;
-    if (surveyed && !Survey(input, lineEnds, expectedCrc, error)) return CompressResult::ReadFailed;
+    Progress progress(settings, surveyed);
+    if (surveyed && !Survey(input, lineEnds, expectedCrc, progress, error)) return CompressResult::ReadFailed;
     Mode mode = settings.deflate ? Mode::Undecided : Mode::Store;
     for (;;) {
         StreamPass pass(input, settings, lineEnds, sink, result, error);
-        CompressResult outcome = pass.Run(mode, expectedCrc);
+        CompressResult outcome = pass.Run(mode, expectedCrc, progress, surveyed ? 1 : 0);
         if (outcome != CompressResult::Ok) return outcome;
         if (surveyed && pass.Crc32() != expectedCrc && !pass.Again()) return CompressResult::Changed;
         if (!pass.Again()) return CompressResult::Ok;

@@ -6,10 +6,12 @@
 // says, and told in the result.
 #pragma once
 
+#include "heartbeat.h"
 #include "line_ends.h"
 #include "platform.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -47,6 +49,12 @@ struct CompressSettings {
     // depend on the number of threads.
     WorkerPool* pool = nullptr;
     DeflaterCache* cache = nullptr;
+    // Only on the thread that runs the request, when streaming: beaten at
+    // every piece and while pieces are awaited, and told after every piece
+    // read how much of the work is done, from 0 to 1 (a file read twice
+    // counts both reads).
+    Heartbeat* heartbeat = nullptr;
+    std::function<void(double done)> progress;
 };
 
 struct CompressedEntry {

@@ -7,6 +7,7 @@
 #include "threads.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <functional>
 #include <map>
@@ -49,11 +50,14 @@ public:
     platform::Error error;
     std::exception_ptr failure;  // a scratch file failed while listing
 
-    static FolderListing Of(const platform::Path& dir, const platform::Path& scratch) {
+    // eachEntry runs before each entry is taken; it may throw to give up.
+    static FolderListing Of(const platform::Path& dir, const platform::Path& scratch,
+                            const std::function<void()>& eachEntry) {
         FolderListing listing;
         std::size_t bytes = 0;
         try {
             listing.listed = platform::ListDirectory(dir, [&](platform::FileInfo&& entry) {
+                eachEntry();
                 if (listing.spilled_) {
                     listing.spilled_->Add(NameKey(entry.name), Encode(entry));
                     return;
@@ -75,13 +79,13 @@ public:
     const std::vector<platform::FileInfo>& InMemory() const { return entries_; }
 
     // The next entry in name order; false after the last.
-    bool Next(platform::FileInfo& entry) {
+    bool Next(platform::FileInfo& entry, Heartbeat* heartbeat) {
         if (!spilled_) {
             if (next_ >= entries_.size()) return false;
             entry = std::move(entries_[next_++]);
             return true;
         }
-        if (!sorted_) spilled_->Sort();
+        if (!sorted_) spilled_->Sort(heartbeat);
         sorted_ = true;
         std::string_view key, record;
         if (!spilled_->Next(key, record)) return false;
@@ -128,11 +132,13 @@ private:
 // compared component by component (folders sorted by name, each followed by
 // its tree), so that is the order the listers take them in; a listed
 // folder's subfolders join them at once. At most kAhead listings are made
-// or held ahead of the walk; what the walk has gone past is dropped.
+// or held ahead of the walk; what the walk has gone past is dropped. When
+// the walk ends early, listings under way are given up.
 class ListingAhead {
 public:
     using Enters = std::function<bool(const platform::FileInfo&)>;
-    ListingAhead(Enters enters, const platform::Path& scratch) : enters_(std::move(enters)), scratch_(scratch) {}
+    ListingAhead(Enters enters, const platform::Path& scratch, Heartbeat* heartbeat)
+        : enters_(std::move(enters)), scratch_(scratch), heartbeat_(heartbeat) {}
     ~ListingAhead() {
         {
             std::lock_guard<threads::Mutex> lock(mutex_);
@@ -161,7 +167,9 @@ public:
             wake_.notify_all();
         }
         upcoming_.erase(upcoming_.begin(), upcoming_.lower_bound(dir));
-        done_.wait(lock, [&]() { return !beingListed_.count(dir); });
+        auto listed = [&]() { return !beingListed_.count(dir); };
+        if (heartbeat_) heartbeat_->Wait(lock, done_, listed);
+        else done_.wait(lock, listed);
         FolderListing listing;
         auto held = held_.find(dir);
         if (held != held_.end()) {
@@ -173,7 +181,7 @@ public:
         }
         bool inTree = upcoming_.erase(dir) > 0;  // not a folder a pattern names on its way
         lock.unlock();
-        listing = FolderListing::Of(dir, scratch_);
+        listing = FolderListing::Of(dir, scratch_, [this]() { Beat(heartbeat_); });
         if (inTree) Found(dir, listing);
         return listing;
     }
@@ -225,7 +233,14 @@ private:
             beingListed_.insert(dir);
             ++ahead_;
             lock.unlock();
-            FolderListing listing = FolderListing::Of(dir, scratch_);
+            FolderListing listing;
+            try {
+                listing = FolderListing::Of(dir, scratch_, [this]() {
+                    if (stopping_) throw Abandoned();
+                });
+            } catch (const Abandoned&) {
+                return;
+            }
             Found(dir, listing);
             lock.lock();
             beingListed_.erase(dir);
@@ -234,9 +249,11 @@ private:
         }
     }
 
+    struct Abandoned {};
     static constexpr std::size_t kAhead = 32;
     Enters enters_;
     const platform::Path& scratch_;
+    Heartbeat* heartbeat_;
     threads::Mutex mutex_;
     threads::Condition wake_;  // for the listers
     threads::Condition done_;  // for the walk
@@ -244,7 +261,7 @@ private:
     std::set<platform::Path, Before> beingListed_;
     std::map<platform::Path, FolderListing, Before> held_;
     std::size_t ahead_ = 0;  // listings being made or held
-    bool stopping_ = false;
+    std::atomic<bool> stopping_ = false;
     std::vector<threads::Thread> listers_;
 };
 
@@ -252,7 +269,8 @@ class Walker {
 public:
     Walker(const WalkOptions& options, WalkResult& result)
         : options_(options), result_(result),
-          ahead_([this](const platform::FileInfo& entry) { return Enters(entry); }, options.scratch) {}
+          ahead_([this](const platform::FileInfo& entry) { return Enters(entry); }, options.scratch,
+                 options.heartbeat) {}
 
     // Matches components[index] in dir and goes on with the rest.
     void Match(const platform::Path& dir, const std::string& relative, const std::vector<std::u32string>& components,
@@ -261,6 +279,7 @@ public:
         if (!listing) return;
         bool last = index + 1 == components.size();
         for (std::size_t i : Candidates(*listing, components[index])) {
+            Beat(options_.heartbeat);
             const platform::FileInfo& entry = listing->entries[i];
             platform::Path path = platform::Join(dir, entry.name);
             std::string child = Child(relative, path, entry);
@@ -321,7 +340,8 @@ private:
         FolderListing folder;
         if (!Open(dir, relative, folder)) return nullptr;
         Listing listing;
-        for (platform::FileInfo entry; folder.Next(entry);) {
+        for (platform::FileInfo entry; folder.Next(entry, options_.heartbeat);) {
+            Beat(options_.heartbeat);
             listing.names.push_back(Folded(text::ToCodePoints(platform::ToUtf8(entry.name))));
             listing.entries.push_back(std::move(entry));
         }
@@ -371,7 +391,8 @@ private:
     void Tree(const platform::Path& dir, const std::string& relative) {
         FolderListing listing;
         if (!Open(dir, relative, listing)) return;
-        for (platform::FileInfo entry; listing.Next(entry);) {
+        for (platform::FileInfo entry; listing.Next(entry, options_.heartbeat);) {
+            Beat(options_.heartbeat);
             platform::Path path = platform::Join(dir, entry.name);
             std::string child = Child(relative, path, entry);
             if (!Admit(path, child, entry)) continue;

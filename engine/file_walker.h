@@ -4,6 +4,7 @@
 // sockets are reported and never read.
 #pragma once
 
+#include "heartbeat.h"
 #include "platform.h"
 #include "record_store.h"
 
@@ -25,6 +26,7 @@ struct WalkOptions {
     bool ignoreCase = false;    // patterns match regardless of case, as Windows compares names
     platform::Path exclude;     // the archive itself
     platform::Path scratch;     // where a folder of very many entries is sorted
+    Heartbeat* heartbeat = nullptr;  // beaten by the walk at every entry and while it waits
 };
 
 struct WalkProblem {

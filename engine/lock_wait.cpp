@@ -1,7 +1,6 @@
 #include "lock_wait.h"
 
 #include <algorithm>
-#include <thread>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -10,7 +9,6 @@
 namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kFirstPause{10};
-constexpr std::chrono::milliseconds kSlice{50};
 }  // namespace
 
 bool MayBeTransientLock(const platform::Error& error) {
@@ -22,18 +20,16 @@ bool MayBeTransientLock(const platform::Error& error) {
 #endif
 }
 
-LockWaitResult RetryWhileLocked(const std::function<bool(platform::Error&)>& attempt, platform::Error& error,
-                                const StopWaiting& stop) {
+bool RetryWhileLocked(const std::function<bool(platform::Error&)>& attempt, platform::Error& error,
+                      Heartbeat& heartbeat, Stops stops) {
     const Clock::time_point deadline = Clock::now() + kLockWait;
     Clock::duration pause = kFirstPause;
     for (;;) {
-        if (attempt(error)) return LockWaitResult::Done;
-        if (!MayBeTransientLock(error) || Clock::now() >= deadline) return LockWaitResult::Failed;
-        const Clock::time_point until = std::min(Clock::now() + pause, deadline);
-        for (Clock::time_point now = Clock::now(); now < until; now = Clock::now()) {
-            if (stop && stop()) return LockWaitResult::Stopped;
-            std::this_thread::sleep_for(std::min<Clock::duration>(kSlice, until - now));
-        }
+        if (attempt(error)) return true;
+        if (!MayBeTransientLock(error) || Clock::now() >= deadline) return false;
+        Clock::duration wait = std::min(pause, deadline - Clock::now());
+        if (stops == Stops::End) heartbeat.Sleep(wait);
+        else heartbeat.SleepRegardless(wait);
         pause *= 2;
     }
 }

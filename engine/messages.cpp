@@ -15,9 +15,10 @@ std::string Reason(const platform::Error& error) {
     }
 }
 
-std::string Added(const std::string& name, bool replaced, bool deflated, std::uint64_t size,
-                  std::uint64_t compressed, bool converted, bool encrypted) {
-    std::string line = (replaced ? "  置換: " : "  追加: ") + name;
+std::string AddedHead(const std::string& name, bool replaced) { return (replaced ? "  置換: " : "  追加: ") + name; }
+
+std::string AddedResult(bool deflated, std::uint64_t size, std::uint64_t compressed, bool converted, bool encrypted) {
+    std::string line;
     if (deflated) {
         int percent = size == 0 ? 0 : static_cast<int>(100 - (compressed * 100) / size);
         line += " (圧縮 " + std::to_string(percent < 0 ? 0 : percent) + "%)";
@@ -128,7 +129,51 @@ void Reporter::Progress(const std::string& utf8Line) {
 
 void Reporter::Problem(const std::string& utf8Line) { Send(utf8Line); }
 
+void Reporter::Begin(const std::string& utf8Head) {
+    if (quiet_) return;
+    if (open_) Print("\r\n");
+    Print(utf8Head);
+    open_ = true;
+    marked_ = false;
+}
+
+void Reporter::Mark() {
+    if (!open_) return;
+    Print(marked_ ? "." : " .");
+    marked_ = true;
+}
+
+void Reporter::End(const std::string& utf8Head, const std::string& utf8Result) {
+    if (!open_) return Progress(utf8Head + utf8Result);
+    open_ = false;
+    Print(utf8Result + "\r\n");
+}
+
 void Reporter::Send(const std::string& utf8Line) {
-    std::string line = codec_.Readable(utf8Line) + "\r\n";
-    if (print_) print_(line.c_str(), static_cast<std::uint32_t>(line.size()));
+    if (open_) {
+        open_ = false;
+        Print("\r\n");
+    }
+    // No static std::string: its guarded start-up would go through the
+    // threads library on Windows (see threads.h).
+    constexpr std::string_view kStop = "。";
+    std::string text;
+    if (codec_.Readable(utf8Line).size() <= kLogColumns) {
+        text = utf8Line;
+    } else {
+        std::string indent = utf8Line.substr(0, utf8Line.find_first_not_of(' ')) + "  ";
+        for (std::size_t at = 0; at < utf8Line.size();) {
+            std::size_t stop = utf8Line.find(kStop, at);
+            std::size_t end = stop == std::string::npos ? utf8Line.size() : stop + kStop.size();
+            if (at > 0) text += "\r\n" + indent;
+            text += utf8Line.substr(at, end - at);
+            at = end;
+        }
+    }
+    Print(text + "\r\n");
+}
+
+void Reporter::Print(const std::string& utf8Text) {
+    std::string text = codec_.Readable(utf8Text);
+    if (print_) print_(text.c_str(), static_cast<std::uint32_t>(text.size()));
 }

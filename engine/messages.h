@@ -15,8 +15,9 @@ namespace msg {
 
 std::string Reason(const platform::Error& error);
 
-std::string Added(const std::string& name, bool replaced, bool deflated, std::uint64_t size,
-                  std::uint64_t compressed, bool converted, bool encrypted);
+// A file's line in two parts, so that a large file's can be shown as it goes.
+std::string AddedHead(const std::string& name, bool replaced);
+std::string AddedResult(bool deflated, std::uint64_t size, std::uint64_t compressed, bool converted, bool encrypted);
 std::string AddedFolder(const std::string& name);
 std::string AddedVolumeLabel(const std::string& label);
 std::string CannotRead(const std::string& name, const std::string& reason);
@@ -61,16 +62,33 @@ std::string Deleted(std::size_t files);
 }  // namespace msg
 
 // Sends lines to ZipPrint. Progress lines (one per entry, skipped items, the
-// summary) are dropped when the run is quiet; failures always go out.
+// summary) are dropped when the run is quiet; failures always go out. A line
+// wider than the progress log is broken after its sentences, so that its
+// conclusion shows at the log's left edge.
+//
+// A large entry's line is shown as the entry goes: Begin with its head,
+// Mark as it progresses, End with its result (all three progress lines).
+// End without Begin sends head and result as one line. Any other line sent
+// while one is open ends it first.
 class Reporter {
 public:
     Reporter(ZipPrintFn print, bool quiet) : print_(print), quiet_(quiet) {}
     void Progress(const std::string& utf8Line);
     void Problem(const std::string& utf8Line);
+    void Begin(const std::string& utf8Head);
+    void Mark();
+    void End(const std::string& utf8Head, const std::string& utf8Result);
+
+    // Columns (half-width characters) the progress log shows without
+    // scrolling sideways.
+    static constexpr std::size_t kLogColumns = 48;
 
 private:
     void Send(const std::string& utf8Line);
+    void Print(const std::string& utf8Text);
     text::Cp932Codec codec_;
     ZipPrintFn print_;
     bool quiet_;
+    bool open_ = false;  // a line was begun and not ended
+    bool marked_ = false;  // the open line has marks
 };

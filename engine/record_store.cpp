@@ -254,7 +254,7 @@ void RecordSorter::SpillRun() {
     order_.shrink_to_fit();
 }
 
-RecordSorter::Run RecordSorter::MergeRuns(std::vector<Run> runs, bool toFile) {
+RecordSorter::Run RecordSorter::MergeRuns(std::vector<Run> runs, bool toFile, Heartbeat* heartbeat) {
     auto merge = std::make_unique<Merge>();
     merge->current.resize(runs.size());
     for (std::size_t i = 0; i < runs.size(); ++i) {
@@ -269,6 +269,7 @@ RecordSorter::Run RecordSorter::MergeRuns(std::vector<Run> runs, bool toFile) {
     std::string out;
     std::string_view record;
     while (merge->Pop(record)) {
+        Beat(heartbeat);
         Frame(out, record);
         merge->Advance();
         if (out.size() >= ChunkSize()) {
@@ -281,7 +282,7 @@ RecordSorter::Run RecordSorter::MergeRuns(std::vector<Run> runs, bool toFile) {
     return merged;
 }
 
-void RecordSorter::Sort() {
+void RecordSorter::Sort(Heartbeat* heartbeat) {
     if (runs_.empty()) {
         SortMemory();
         return;
@@ -293,11 +294,11 @@ void RecordSorter::Sort() {
         std::vector<Run> merged;
         for (std::size_t at = 0; at < runs_.size(); at += kFanIn) {
             std::vector<Run> group(runs_.begin() + at, runs_.begin() + std::min(runs_.size(), at + kFanIn));
-            merged.push_back(group.size() == 1 ? group.front() : MergeRuns(group, true));
+            merged.push_back(group.size() == 1 ? group.front() : MergeRuns(group, true, heartbeat));
         }
         runs_ = std::move(merged);
     }
-    MergeRuns(runs_, false);
+    MergeRuns(runs_, false, heartbeat);
 }
 
 bool RecordSorter::Next(std::string_view& key, std::string_view& payload) {

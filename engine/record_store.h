@@ -4,6 +4,7 @@
 // records back in the order they came; RecordSorter in the order of a key.
 #pragma once
 
+#include "heartbeat.h"
 #include "platform.h"
 
 #include <cstddef>
@@ -132,8 +133,9 @@ public:
     // that a sorter waiting to be read holds no memory.
     void Seal();
 
-    // Ends adding; then Next gives the records in key order, once.
-    void Sort();
+    // Ends adding; then Next gives the records in key order, once. Merging
+    // many runs beats the heartbeat, when there is one.
+    void Sort(Heartbeat* heartbeat = nullptr);
     bool Next(std::string_view& key, std::string_view& payload);
 
 private:
@@ -143,7 +145,7 @@ private:
     struct Merge;
     void SortMemory();
     void SpillRun();
-    Run MergeRuns(std::vector<Run> runs, bool toFile);
+    Run MergeRuns(std::vector<Run> runs, bool toFile, Heartbeat* heartbeat);
 
     ScratchFile file_;
     std::string memory_;                 // framed records

@@ -20,16 +20,15 @@ bool CreateUnique(const platform::Path& folder, platform::File& file, platform::
     return false;
 }
 
-bool CopyContents(const platform::Path& from, platform::File& to, const StopWaiting& stop, platform::Error& error) {
+bool CopyContents(const platform::Path& from, platform::File& to, Heartbeat& heartbeat, platform::Error& error) {
     platform::File source;
-    if (RetryWhileLocked([&](platform::Error& e) { return source.OpenRead(from, e); }, error, stop) !=
-        LockWaitResult::Done)
-        return false;
+    if (!RetryWhileLocked([&](platform::Error& e) { return source.OpenRead(from, e); }, error, heartbeat)) return false;
     std::vector<char> chunk(1 << 20);
     for (;;) {
+        heartbeat.Beat();
         std::size_t got = 0;
         if (!source.Read(chunk.data(), chunk.size(), got, error)) return false;
-        if (got == 0) return to.Flush(error);
+        if (got == 0) return heartbeat.Call([&]() { return to.Flush(error); });
         if (!to.Write(chunk.data(), got, error)) return false;
     }
 }
@@ -46,8 +45,8 @@ TempArchive::~TempArchive() {
     Remove(ignored);
 }
 
-bool TempArchive::Create(const platform::Path& folder, const StopWaiting& stop, platform::Error& error) {
-    stop_ = stop;
+bool TempArchive::Create(const platform::Path& folder, Heartbeat& heartbeat, platform::Error& error) {
+    heartbeat_ = &heartbeat;
     return CreateUnique(folder, file_, path_, error);
 }
 
@@ -55,12 +54,8 @@ bool TempArchive::Create(const platform::Path& folder, const StopWaiting& stop, 
 bool TempArchive::Remove(platform::Error& error) {
     file_.Close();
     if (path_.empty()) return true;
-    StopWaiting keepAlive = [this] {
-        if (stop_) stop_();
-        return false;
-    };
-    bool removed = RetryWhileLocked([&](platform::Error& e) { return platform::RemoveFile(path_, e); }, error,
-                                    keepAlive) == LockWaitResult::Done;
+    auto remove = [&](platform::Error& e) { return platform::RemoveFile(path_, e); };
+    bool removed = RetryWhileLocked(remove, error, *heartbeat_, Stops::Ignored);
     path_.clear();
     return removed;
 }
@@ -70,18 +65,17 @@ TempArchive::CommitResult TempArchive::Commit(const platform::Path& target, std:
     file_.Close();
     platform::Error ignored;
     auto setModified = [&](platform::Error& e) { return platform::SetModified(path_, *modified, e); };
-    if (modified && RetryWhileLocked(setModified, ignored, stop_) == LockWaitResult::Stopped)
-        return CommitResult::Stopped;
+    if (modified) RetryWhileLocked(setModified, ignored, *heartbeat_);
     auto replace = [&](platform::Error& e) { return platform::MoveReplacing(path_, target, e); };
-    switch (RetryWhileLocked(replace, error, stop_)) {
-    case LockWaitResult::Done: path_.clear(); return CommitResult::Ok;
-    case LockWaitResult::Stopped: return CommitResult::Stopped;
-    default: if (error.kind != platform::ErrorKind::CrossDevice) return CommitResult::ReplaceFailed;
+    if (RetryWhileLocked(replace, error, *heartbeat_)) {
+        path_.clear();
+        return CommitResult::Ok;
     }
+    if (error.kind != platform::ErrorKind::CrossDevice) return CommitResult::ReplaceFailed;
 
     TempArchive beside;
-    if (!beside.Create(platform::Parent(target), stop_, error)) return CommitResult::CreateFailed;
-    if (!CopyContents(path_, beside.file_, stop_, error)) return CommitResult::ReplaceFailed;
+    if (!beside.Create(platform::Parent(target), *heartbeat_, error)) return CommitResult::CreateFailed;
+    if (!CopyContents(path_, beside.file_, *heartbeat_, error)) return CommitResult::ReplaceFailed;
     CommitResult result = beside.Commit(target, modified, error);
     if (result == CommitResult::Ok && !Remove(error)) return CommitResult::LeftBehind;
     return result;

@@ -3,6 +3,7 @@
 // whatever happens, the temporary file does not outlive this object.
 #pragma once
 
+#include "heartbeat.h"
 #include "lock_wait.h"
 #include "platform.h"
 
@@ -20,19 +21,20 @@ public:
     TempArchive(const TempArchive&) = delete;
     TempArchive& operator=(const TempArchive&) = delete;
 
-    // A new file with a name of its own in folder. stop is asked while an
-    // operation on the file waits for another program's lock to go.
-    bool Create(const platform::Path& folder, const StopWaiting& stop, platform::Error& error);
+    // A new file with a name of its own in folder. The run's heartbeat beats
+    // while an operation on the file waits for another program's lock to go
+    // or a copy is made; a stop then throws RunStopped, the archive untouched.
+    bool Create(const platform::Path& folder, Heartbeat& heartbeat, platform::Error& error);
     platform::File& File() { return file_; }
 
     // LeftBehind: the archive is in place, but the copy in the work
-    // directory could not be deleted. Stopped: asked to stop while waiting
-    // for a lock; the archive is untouched.
-    enum class CommitResult { Ok, CreateFailed, ReplaceFailed, LeftBehind, Stopped };
+    // directory could not be deleted.
+    enum class CommitResult { Ok, CreateFailed, ReplaceFailed, LeftBehind };
     // Closes the file, gives it the modification time when asked, and
     // renames it over target in one step. From another drive (the work
     // directory) it is first copied beside target, so the last step is
-    // still a rename on the target's own drive.
+    // still a rename on the target's own drive; a stop during that copy
+    // leaves no copy behind.
     CommitResult Commit(const platform::Path& target, std::optional<std::int64_t> modified, platform::Error& error);
 
 private:
@@ -40,5 +42,5 @@ private:
 
     platform::File file_;
     platform::Path path_;
-    StopWaiting stop_;
+    Heartbeat* heartbeat_ = nullptr;
 };

@@ -11,6 +11,7 @@
 #pragma once
 
 #if defined(_WIN32)
+#include <chrono>
 #include <functional>
 #include <mutex>  // std::unique_lock only
 #else
@@ -46,10 +47,22 @@ public:
     void wait(std::unique_lock<Mutex>& lock, Predicate ready) {
         while (!ready()) wait(lock);
     }
+    // False when the time came first.
+    template <class Clock, class Duration, class Predicate>
+    bool wait_until(std::unique_lock<Mutex>& lock, const std::chrono::time_point<Clock, Duration>& until,
+                    Predicate ready) {
+        while (!ready()) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+            if (left.count() <= 0) return ready();
+            wait_for_ms(lock, static_cast<unsigned long>(left.count()));
+        }
+        return true;
+    }
     void notify_one();
     void notify_all();
 
 private:
+    void wait_for_ms(std::unique_lock<Mutex>& lock, unsigned long milliseconds);
     void* condition_ = nullptr;  // a CONDITION_VARIABLE
 };
 

@@ -28,6 +28,9 @@ void Mutex::unlock() { ReleaseSRWLockExclusive(Lock(lock_)); }
 void Condition::wait(std::unique_lock<Mutex>& lock) {
     SleepConditionVariableSRW(Variable(condition_), Lock(lock.mutex()->lock_), INFINITE, 0);
 }
+void Condition::wait_for_ms(std::unique_lock<Mutex>& lock, unsigned long milliseconds) {
+    SleepConditionVariableSRW(Variable(condition_), Lock(lock.mutex()->lock_), milliseconds, 0);
+}
 void Condition::notify_one() { WakeConditionVariable(Variable(condition_)); }
 void Condition::notify_all() { WakeAllConditionVariable(Variable(condition_)); }
 

@@ -79,8 +79,8 @@ public:
             second = clashSecond_;
             return PlanResult::NameClash;
         }
-        replacing_.Sort();
-        appended_.Sort();
+        replacing_.Sort(options_.heartbeat);
+        appended_.Sort(options_.heartbeat);
         if (options_.volumeLabel.empty()) {
             Order(oldEntries, plan_.entries);
         } else {
@@ -88,11 +88,17 @@ public:
             bool placed = Order(oldEntries, kept);
             if (!placed) plan_.entries.Add(Label(nullptr));
             RecordSpool::Reader reader = kept.Read();
-            for (std::string_view record; reader.Next(record);) plan_.entries.Add(record);
+            for (std::string_view record; reader.Next(record);) {
+                Beat(options_.heartbeat);
+                plan_.entries.Add(record);
+            }
             ++plan_.changes;
         }
         std::string_view key, payload;
-        while (appended_.Next(key, payload)) Add(FileEntry(payload, nullptr));
+        while (appended_.Next(key, payload)) {
+            Beat(options_.heartbeat);
+            Add(FileEntry(payload, nullptr));
+        }
         return PlanResult::Ok;
     }
 
@@ -102,6 +108,7 @@ private:
         RecordSpool::Reader olds = oldEntries.Read();
         std::uint64_t index = 0;
         for (std::string_view record; olds.Next(record); ++index) {
+            Beat(options_.heartbeat);
             ExistingEntry entry = DecodeExistingEntry(record);
             DosTime time{entry.dosTime, entry.dosDate};
             byName_.Add(NameKey(entry.name, options_.ignoreCase),
@@ -110,6 +117,7 @@ private:
         RecordSpool::Reader found = items.Read();
         std::uint64_t seq = 0;
         for (std::string_view record; found.Next(record); ++seq) {
+            Beat(options_.heartbeat);
             FoundItem item = DecodeFoundItem(record);
             if (item.info.isDirectory && (options_.junkDirs || options_.noDirEntries)) continue;
             if (!PassesDate(item.info, options_)) continue;
@@ -117,13 +125,14 @@ private:
             byName_.Add(NameKey(name, options_.ignoreCase),
                         RecordOut().U8(kItem).U64(seq).Str(item.relative).Str(name).Str(record).Data());
         }
-        byName_.Sort();
+        byName_.Sort(options_.heartbeat);
     }
 
     void Decide() {
         NameGroup group;
         std::string_view key, payload;
         while (byName_.Next(key, payload)) {
+            Beat(options_.heartbeat);
             if (key != group.key || (group.olds.empty() && group.takers.empty())) {
                 Settle(group);
                 group = NameGroup();
@@ -224,6 +233,7 @@ private:
         RecordSpool::Reader olds = oldEntries.Read();
         std::uint64_t index = 0;
         for (std::string_view record; olds.Next(record); ++index) {
+            Beat(options_.heartbeat);
             ExistingEntry old = DecodeExistingEntry(record);
             if (pending && KeyNumber(key) == index) {
                 out.Add(EncodePlannedEntry(FileEntry(payload, &old)));

@@ -5,6 +5,7 @@
 
 #include "archive_reader.h"
 #include "file_walker.h"
+#include "heartbeat.h"
 
 #include <cstdint>
 #include <string>
@@ -25,6 +26,7 @@ struct PlanOptions {
     std::int64_t dateLimit = 0;
     std::string volumeLabel;      // UTF-8; non-empty: store it as a volume-label entry
     bool ignoreCase = false;      // a name differing from an old entry's only in case is that entry's (Windows)
+    Heartbeat* heartbeat = nullptr;  // beaten at every record
 };
 
 struct PlannedEntry {

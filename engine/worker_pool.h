@@ -1,12 +1,14 @@
 // A fixed set of worker threads that run compression jobs while the calling
 // thread writes the archive in its own, fixed order. Jobs still queued when
 // the pool goes are dropped (their results report a broken promise); jobs
-// running are waited for. With no thread available, Submit runs the job at
-// once on the caller's thread.
+// running are waited for, and may end early once Stopping() says so (their
+// results are never read then). With no thread available, Submit runs the
+// job at once on the caller's thread.
 #pragma once
 
 #include "threads.h"
 
+#include <atomic>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -25,6 +27,12 @@ public:
         state_->finished.wait(lock, [this]() { return state_->done; });
         if (state_->failure) std::rethrow_exception(state_->failure);
         return std::move(*state_->value);
+    }
+    // Waits at most until then; true once the job is done.
+    template <class TimePoint>
+    bool wait_until(const TimePoint& until) {
+        std::unique_lock<threads::Mutex> lock(state_->mutex);
+        return state_->finished.wait_until(lock, until, [this]() { return state_->done; });
     }
 
 private:
@@ -66,6 +74,8 @@ public:
     WorkerPool& operator=(const WorkerPool&) = delete;
 
     unsigned Threads() const { return static_cast<unsigned>(threads_.size()); }
+    // True once the pool is going: a long job may give up.
+    bool Stopping() const { return stopping_; }
 
     template <class Job>
     auto Submit(Job job) -> JobResult<decltype(job())> {
@@ -90,7 +100,7 @@ private:
     threads::Condition wake_;
     std::deque<std::function<void(bool run)>> queue_;  // called with false when dropped
     std::vector<threads::Thread> threads_;
-    bool stopping_ = false;
+    std::atomic<bool> stopping_ = false;
 };
 
 // Threads for compression: one per processor.

@@ -122,7 +122,7 @@ enum ZipStatus : int {
     ZIP_PARTIAL = 1,        // archive written, but some files could not be read or some names matched
                             // nothing; those files were left out (move keeps them), an entry they were
                             // to replace keeps its old content
-    ZIP_CANCELLED = 2,      // ZipService asked to stop; the old archive is unchanged
+    ZIP_CANCELLED = 2,      // ZipService asked to stop (at any poll); the old archive is unchanged
     ZIP_BAD_REQUEST = 3,    // not initialised, options not set, or a record, string, root directory
                             // or filter date that is missing or unusable
     ZIP_NOT_A_ZIP = 4,      // the existing file is not a readable ZIP archive; left unchanged
@@ -133,7 +133,8 @@ enum ZipStatus : int {
     ZIP_PASSWORD = 9,       // password empty or not confirmed
     ZIP_NO_MEMORY = 10,     // memory or another resource of the system (a thread) ran out
     ZIP_NOTHING_TO_DO = 11, // no file matched (or passed the date filters); the archive was not touched
-    ZIP_DELETE_FAILED = 12, // move: archive in place, but some originals could not be deleted; when files
+    ZIP_DELETE_FAILED = 12, // move: archive in place, but some originals could not be deleted or the
+                            // deleting was stopped (ZipService) and the rest kept; when files
                             // could not be read as well, ZIP_PARTIAL is returned
 };
 

@@ -80,5 +80,7 @@ int ZIP_API ZipPassword(char* password, int capacity, const char* prompt, const 
 }
 
 int ZIP_API ZipService(const char*, std::uint32_t) {
-    return g_bShowProgress ? g_pProgressDlg->m_bAbort : 0;
+    if (!g_bShowProgress) return 0;
+    g_pProgressDlg->AppendLog({});  // text kept waiting goes in once its time is up
+    return g_pProgressDlg->m_bAbort;
 }

@@ -10,7 +10,18 @@
 int g_bShowProgress = 0;
 CProgressDlg* g_pProgressDlg = nullptr;
 
+namespace {
+constexpr UINT_PTR kFlushTimer = 1;
+}  // namespace
+
 CProgressDlg::CProgressDlg(HWND parent) : CDialogBase(IDD_PROGRESS, parent) {}
+
+std::span<const MessageEntry> CProgressDlg::MessageTable() const {
+    static const MessageEntry table[] = {
+        OnMessage<&CProgressDlg::OnTimer>(WM_TIMER),
+    };
+    return table;
+}
 
 void CProgressDlg::DoDataExchange(CDataExchange& dx) {
     ExchangeControl(dx, IDC_LOG, m_editLog);
@@ -76,7 +87,17 @@ void CProgressDlg::OnCancel() { m_bAbort = 1; }
 
 void CProgressDlg::AppendLog(std::wstring_view text) {
     m_pendingLog += text;
-    if (std::chrono::steady_clock::now() - m_lastLogUpdate >= kLogInterval) FlushLog();
+    const auto waited = std::chrono::steady_clock::now() - m_lastLogUpdate;
+    if (waited >= kLogInterval) {
+        FlushLog();
+    } else if (!m_pendingLog.empty() && !m_flushTimer) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(kLogInterval - waited);
+        m_flushTimer = SetTimer(m_hWnd, kFlushTimer, static_cast<UINT>(left.count()), nullptr) != 0;
+    }
+}
+
+void CProgressDlg::OnTimer(UINT_PTR id) {
+    if (id == kFlushTimer) FlushLog();
 }
 
 void CProgressDlg::FlushLog() {
@@ -88,6 +109,8 @@ void CProgressDlg::FlushLog() {
         m_editLog.Send(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(m_pendingLog.c_str()));
         m_pendingLog.clear();
     }
+    if (m_flushTimer) KillTimer(m_hWnd, kFlushTimer);
+    m_flushTimer = false;
     m_lastLogUpdate = std::chrono::steady_clock::now();
 }
 

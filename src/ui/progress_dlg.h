@@ -24,7 +24,9 @@ public:
     // Adds the engine's text to the log. Text that comes quickly after the
     // last update waits (at most kLogInterval) and goes in with the next:
     // every update of a visible edit control costs milliseconds, which a run
-    // of many small files would otherwise spend on the log alone.
+    // of many small files would otherwise spend on the log alone. Waiting
+    // text goes in when its time is up, at the next callback or through a
+    // timer, whichever comes first, even if the engine prints nothing more.
     void AppendLog(std::wstring_view text);
     // Puts any waiting text into the log now.
     void FlushLog();
@@ -35,11 +37,15 @@ protected:
     void PostNcDestroy() override;
     void OnOK() override;
     void OnCancel() override;
+    std::span<const MessageEntry> MessageTable() const override;
 
 private:
+    void OnTimer(UINT_PTR id);
+
     static constexpr std::chrono::milliseconds kLogInterval{100};
     std::wstring m_pendingLog;
     std::chrono::steady_clock::time_point m_lastLogUpdate{};
+    bool m_flushTimer = false;  // a timer will put the waiting text in
 };
 
 // The current run's window, for the engine callbacks. Read only during a run

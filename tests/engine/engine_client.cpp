@@ -1,6 +1,10 @@
 #include "engine_client.h"
 
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -11,21 +15,73 @@
 
 namespace {
 
+// Nanoseconds this thread has waited for a processor so far (0 where the
+// system does not say).
+std::int64_t WaitedForProcessor() {
+#if defined(_WIN32)
+    return 0;
+#else
+    std::int64_t running = 0, waiting = 0;
+    if (FILE* stat = std::fopen("/proc/thread-self/schedstat", "r")) {
+        if (std::fscanf(stat, "%" SCNd64 " %" SCNd64, &running, &waiting) != 2) waiting = 0;
+        std::fclose(stat);
+    }
+    return waiting;
+#endif
+}
+
+// Nanoseconds of processor time of the whole process so far.
+std::int64_t ProcessorTime() {
+#if defined(_WIN32)
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+    auto ns = [](const FILETIME& t) { return (static_cast<std::int64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime) * 100; };
+    return ns(kernel) + ns(user);
+#else
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+#endif
+}
+
 struct Script {
     const Answers* answers;
     Outcome* outcome;
     std::size_t passwordIndex = 0;
     int serviceCalls = 0;
+    std::chrono::steady_clock::time_point lastCall, stopped;
+    std::int64_t lastWaited = 0, stoppedWork = 0;
+    std::size_t calls = 0;
+
+    void Start() {
+        lastCall = std::chrono::steady_clock::now();
+        lastWaited = WaitedForProcessor();
+    }
+    void Called() {
+        auto now = std::chrono::steady_clock::now();
+        std::int64_t waited = WaitedForProcessor();
+        auto gap = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            now - lastCall - std::chrono::nanoseconds(waited - lastWaited));
+        if (gap > outcome->longestGap) {
+            outcome->longestGap = gap;
+            outcome->longestGapEnd = calls;
+        }
+        ++calls;
+        lastCall = now;
+        lastWaited = waited;
+    }
 };
 Script* g_script = nullptr;
 
 std::uint32_t ZIP_API OnPrint(const char* text, std::uint32_t length) {
+    g_script->Called();
     if (std::strlen(text) != length) g_script->outcome->printLengthsMatch = false;
     g_script->outcome->log += FromCp932(text);
     return length;
 }
 
 int ZIP_API OnComment(char* buffer) {
+    g_script->Called();
     ++g_script->outcome->commentCalls;
     g_script->outcome->commentOffered = buffer;
     if (g_script->answers->comment) {
@@ -36,6 +92,7 @@ int ZIP_API OnComment(char* buffer) {
 }
 
 int ZIP_API OnPassword(char* buffer, int capacity, const char*, const char*) {
+    g_script->Called();
     ++g_script->outcome->passwordCalls;
     const auto& list = g_script->answers->passwords;
     std::string answer = g_script->passwordIndex < list.size() ? list[g_script->passwordIndex++] : std::string();
@@ -45,10 +102,19 @@ int ZIP_API OnPassword(char* buffer, int capacity, const char*, const char*) {
 }
 
 int ZIP_API OnService(const char* name, std::uint32_t size) {
-    g_script->outcome->serviceNames.push_back(FromCp932(name));
-    if (g_script->answers->onService) g_script->answers->onService(g_script->outcome->serviceNames.back());
-    g_script->outcome->serviceSizes.push_back(size);
-    return ++g_script->serviceCalls == g_script->answers->cancelAtService ? 1 : 0;
+    g_script->Called();
+    Outcome& out = *g_script->outcome;
+    out.serviceNames.push_back(FromCp932(name));
+    out.serviceSizes.push_back(size);
+    if (!out.serviceNames.back().empty() && (out.entries.empty() || out.entries.back() != out.serviceNames.back())) {
+        out.entries.push_back(out.serviceNames.back());
+        out.entrySizes.push_back(size);
+    }
+    if (g_script->answers->onService) g_script->answers->onService(out.serviceNames.back());
+    if (++g_script->serviceCalls != g_script->answers->cancelAtService) return 0;
+    g_script->stopped = std::chrono::steady_clock::now();
+    g_script->stoppedWork = ProcessorTime();
+    return 1;
 }
 
 #if !defined(_WIN32)
@@ -140,7 +206,7 @@ Request::Request() {
 
 Outcome RunRequest(const EngineLibrary& engine, const Request& request, const Answers& answers) {
     Outcome outcome;
-    Script script{&answers, &outcome};
+    Script script{&answers, &outcome, 0, 0, {}, {}, 0, 0, 0};
     g_script = &script;
     ZipCallbacks callbacks{OnPrint, OnComment, OnPassword, OnService};
     if (!engine.init(&callbacks)) return outcome;
@@ -162,7 +228,13 @@ Outcome RunRequest(const EngineLibrary& engine, const Request& request, const An
     std::memset(&options, 0xCD, sizeof options);
     for (std::string* s : {&date, &root, &temp}) s->assign(s->size(), 'X');
     ZipFileList list{static_cast<int>(pointers.size()), archive.c_str(), pointers.data()};
+    script.Start();
     outcome.status = engine.archive(list);
+    script.Called();
+    if (script.stopped != std::chrono::steady_clock::time_point()) {
+        outcome.stopToEnd = script.lastCall - script.stopped;
+        outcome.stopWork = std::chrono::nanoseconds(ProcessorTime() - script.stoppedWork);
+    }
     g_script = nullptr;
     return outcome;
 }

@@ -6,6 +6,7 @@
 
 #include "zip32.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -46,15 +47,26 @@ struct Answers {
     std::vector<std::string> passwords;      // one per ZipPassword call; empty once used up
     std::optional<std::string> comment;      // the comment typed, or leave the buffer as offered
     int cancelAtService = 0;                 // answer "stop" at this ZipService call (1-based)
-    std::function<void(const std::string&)> onService;  // called with each entry name (UTF-8)
+    std::function<void(const std::string&)> onService;  // called with the name of every poll (UTF-8)
 };
 
 struct Outcome {
     int status = -1;
     std::string log;                         // everything ZipPrint received, as UTF-8
     bool printLengthsMatch = true;           // every length argument equalled strlen(text)
-    std::vector<std::string> serviceNames;
+    std::vector<std::string> serviceNames;   // every poll, the heartbeat's included
     std::vector<std::uint32_t> serviceSizes;
+    std::vector<std::string> entries;        // each entry polled, once, in order
+    std::vector<std::uint32_t> entrySizes;
+    // The longest stretch of the run without a callback, its start and end
+    // included; natively without the time the thread waited for a processor,
+    // so that a loaded machine does not count as the engine's.
+    std::chrono::steady_clock::duration longestGap{};
+    std::size_t longestGapEnd = 0;  // the number of callbacks before the one that ended it
+    // From the stop answer to the run's return: wall time, and the processor
+    // time the whole process spent in it (what the time is on an idle machine).
+    std::chrono::steady_clock::duration stopToEnd{};
+    std::chrono::nanoseconds stopWork{};
     int commentCalls = 0;
     std::string commentOffered;
     int passwordCalls = 0;

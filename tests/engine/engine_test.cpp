@@ -57,14 +57,6 @@ std::string Python(std::string code, const fs::path& archive) {
     return out;
 }
 
-// A memory-backed file system when it has room for this many bytes: another
-// drive for the work directory, quick with many files or a large archive.
-fs::path MemoryTemp(std::uintmax_t bytes) {
-    std::error_code ec;
-    fs::space_info space = fs::space("/dev/shm", ec);
-    return !ec && space.available > bytes ? fs::path("/dev/shm") : fs::temp_directory_path();
-}
-
 std::vector<std::string> Listing(const fs::path& dir) {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir)) names.push_back(Utf8(e.path().filename()));
@@ -199,8 +191,8 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
                   << (refused.empty() ? "all three" : "refused") << "\n";
             EXPECT_EQ(c.probe ? Python(c.probe, archive) : "", c.probe ? c.expect : "");
 
-            // Every entry but the copied one is written: one service call and one line each.
-            EXPECT_EQ(out.serviceNames.size(), want.size() - 1);
+            // Every entry but the copied one is written: polled, with one line each.
+            EXPECT_EQ(out.entries.size(), want.size() - 1);
             for (const auto& [entry, e] : want)
                 EXPECT_TRUE(entry.find("gone") != std::string::npos || out.log.find(entry) != std::string::npos) << entry;
             EXPECT_NE(out.log.find("完了"), std::string::npos);
@@ -285,6 +277,12 @@ TEST_F(EngineTest, FailedRunsLeaveTheOldFileByteForByte) {
         Outcome out = Run(r, answers);
         EXPECT_EQ(out.status, c.status) << out.log;
         EXPECT_NE(out.log.find(c.message), std::string::npos) << out.log;
+        // The conclusion shows within the progress log's 48 columns, however long the line.
+        const std::size_t said = out.log.find("変更していません。");
+        const std::size_t line = out.log.rfind('\n', said) + 1;  // npos + 1: the first line
+        if (said != std::string::npos) {
+            EXPECT_LE(ToCp932(out.log.substr(line, said - line) + "変更していません。").size(), 48u) << out.log;
+        }
         EXPECT_TRUE(ReadFile(archive) == before) << "old file changed";
         EXPECT_EQ(Listing(folder.Path()), (std::vector<std::string>{"out.zip", "src"}));
     }
@@ -575,7 +573,7 @@ TEST_F(EngineTest, Zip64ForEntriesAndArchivesOver4GiB) {
     r.options.level = '0';
     Outcome out = Run(r);
     ASSERT_EQ(out.status, ZIP_OK) << out.log;
-    EXPECT_EQ(out.serviceSizes.front(), 0xFFFFFFFFu);  // clamped to 32 bits
+    EXPECT_EQ(out.entrySizes.front(), 0xFFFFFFFFu);  // clamped to 32 bits
     Check({{"small.txt", Expected::File("after the big one")}, {"big.bin", Expected::Zeros(kBig)}});
 }
 

@@ -51,3 +51,9 @@ Request NewRequest(const fs::path& root, const fs::path& archive, std::vector<st
     r.names = std::move(names);
     return r;
 }
+
+fs::path MemoryTemp(std::uintmax_t bytes) {
+    std::error_code ec;
+    fs::space_info space = fs::space("/dev/shm", ec);
+    return !ec && space.available > bytes ? fs::path("/dev/shm") : fs::temp_directory_path();
+}

@@ -28,5 +28,8 @@ void Touch(const fs::path& path, long long offsetSeconds);
 std::string Utf8(const fs::path& path);
 // True also for a link whose target is gone.
 bool Exists(const fs::path& path);
+// A memory-backed file system when it has room for this many bytes: another
+// drive for the work directory, quick with many files or a large archive.
+fs::path MemoryTemp(std::uintmax_t bytes);
 // A request for names under root, written to archive.
 Request NewRequest(const fs::path& root, const fs::path& archive, std::vector<std::string> names);

@@ -20,18 +20,6 @@ bool WaitFinished(HWND progress) {
     return progress && gui::WaitUntil([&] { return gui::IsEnabled(progress, IDOK); });
 }
 
-// The newest progress window other than those in `known`.
-HWND WaitForNewProgress(const std::vector<HWND>& known = {}) {
-    HWND found = nullptr;
-    gui::WaitUntil([&] {
-        for (HWND hwnd : gui::OwnTopWindows())
-            if (gui::Text(hwnd) == kProgressCaption && std::find(known.begin(), known.end(), hwnd) == known.end())
-                found = hwnd;
-        return found != nullptr;
-    });
-    return found;
-}
-
 TEST(DropArchive, FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits) {
     TempFolder folder;
     WriteFile(folder.Path() / L"src" / L"a-b[1].txt", "alpha\r\n");

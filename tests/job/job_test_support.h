@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -83,6 +84,18 @@ inline std::wstring MessageText(HWND box) {
         if (lstrcmpiW(className, L"Static") == 0) text += gui::Text(child);
     }
     return text;
+}
+
+// The newest progress window other than those in `known`.
+inline HWND WaitForNewProgress(const std::vector<HWND>& known = {}) {
+    HWND found = nullptr;
+    gui::WaitUntil([&] {
+        for (HWND hwnd : gui::OwnTopWindows())
+            if (gui::Text(hwnd) == kProgressCaption && std::find(known.begin(), known.end(), hwnd) == known.end())
+                found = hwnd;
+        return found != nullptr;
+    });
+    return found;
 }
 
 // Runs the main window with a profile of this test that names the archive,

@@ -1,5 +1,5 @@
 # The real windows and the real engine, under Wine: these programs sit beside ZIP32.DLL.
-set(JOB_GUI_SOURCES callbacks_test.cpp drop_test.cpp)
+set(JOB_GUI_SOURCES callbacks_test.cpp drop_test.cpp responsiveness_test.cpp)
 set(JOB_READER_CHECK_DIR ${CMAKE_CURRENT_BINARY_DIR}/reader_check)
 add_executable(job_gui_tests ${JOB_GUI_SOURCES} ${PROJECT_SOURCE_DIR}/tests/engine/expected_archive.cpp)
 target_include_directories(job_gui_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/engine)
