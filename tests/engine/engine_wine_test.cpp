@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -316,7 +317,12 @@ TEST_F(WineEngineTest, FilesHeldByAnotherProgram) {
         held.reset();
         if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
         EXPECT_EQ(out.status, c.status) << out.log;
-        EXPECT_NE(out.log.find(c.logged), std::string::npos) << out.log;
+        // Sentence by sentence: a long line is broken after each.
+        const std::string logged = c.logged, stop = "。";
+        for (std::size_t at = 0, end; at < logged.size(); at = end + stop.size()) {
+            end = std::min(logged.find(stop, at), logged.size());
+            EXPECT_NE(out.log.find(logged.substr(at, end - at)), std::string::npos) << out.log;
+        }
         EXPECT_EQ(Exists(tree + L"\\t\\locked.txt"), c.status != ZIP_OK);
         EXPECT_EQ(Exists(tree + L"\\t\\a.txt"), c.status == ZIP_READ_FAILED);
         EXPECT_EQ(Exists(tree + L"\\t\\log.txt"), c.status == ZIP_PARTIAL);

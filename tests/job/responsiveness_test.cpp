@@ -35,6 +35,9 @@ HHOOK g_probeHook = nullptr;
 Clock::time_point g_lastTaken;
 std::atomic<std::int64_t> g_lastWaited{0};
 std::atomic<std::int64_t> g_longestGapNs{0};
+// One probe in the queue at a time: a thread slow to take them (the 32-bit
+// build on a loaded machine) would otherwise never find its queue empty.
+std::atomic<bool> g_probeTaken{true};
 
 // Nanoseconds the calling thread has waited for a processor (Wine runs it
 // as a Linux thread): a loaded machine's time, not the program's.
@@ -63,16 +66,19 @@ LRESULT CALLBACK SeeProbe(int code, WPARAM removal, LPARAM lParam) {
         }
         g_lastTaken = now;
         g_lastWaited = waited;
+        g_probeTaken = true;
     }
     return CallNextHookEx(g_probeHook, code, removal, lParam);
 }
 
-// Posts stamped messages to a window until stopped.
+// Posts stamped messages to a window until stopped, a few milliseconds after
+// the last was taken.
 class QueueProbe {
 public:
     explicit QueueProbe(HWND target) : thread_([this, target] {
         while (!stop_) {
-            PostMessageW(target, kProbeMessage, 0, static_cast<LPARAM>(Clock::now().time_since_epoch().count()));
+            if (g_probeTaken.exchange(false))
+                PostMessageW(target, kProbeMessage, 0, static_cast<LPARAM>(Clock::now().time_since_epoch().count()));
             std::this_thread::sleep_for(std::chrono::milliseconds(3));
         }
     }) {}
