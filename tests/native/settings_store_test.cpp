@@ -56,12 +56,9 @@ TEST(SettingsStore, StoredDatesLoadAsThatDayOrTheDefault) {
     const Case cases[] = {
         {"leap day", 2024, 2, 29, true},       {"leap day of a 400th year", 2400, 2, 29, true},
         {"first supported", kFirstYear, 1, 1, true}, {"last supported", kLastYear, 12, 31, true},
-        {"31st of April", 2001, 4, 31, false}, {"29th of February, no leap year", 2001, 2, 29, false},
-        {"29th of February of a 100th year", 2100, 2, 29, false}, {"day 32", 2001, 1, 32, false},
-        {"month 13", 2001, 13, 1, false},      {"month 0", 2001, 0, 10, false},
-        {"day 0", 2001, 5, 0, false},          {"negative day", 2001, 5, -3, false},
-        {"before the supported years", 1969, 7, 20, false}, {"after them", 3001, 1, 1, false},
-        {"huge year", 2147483647, 12, 31, false},
+        {"31st of April", 2001, 4, 31, false}, {"29th of February of a 100th year", 2100, 2, 29, false},
+        {"month 13", 2001, 13, 1, false},      {"day 0", 2001, 5, 0, false},
+        {"before the supported years", 1969, 7, 20, false}, {"huge year", 2147483647, 12, 31, false},
     };
     for (const Case& c : cases) {
         MemoryProfile profile;
@@ -80,11 +77,9 @@ TEST(SettingsStore, StoredDatesLoadAsThatDayOrTheDefault) {
 TEST(SettingsStore, DatesAreSavedAsTheirDayOrTheDefault) {
     const std::pair<std::int64_t, std::vector<int>> cases[] = {
         {*MakeLocalTime({2011, 3, 11, 14, 46, 18}), {2011, 3, 11}},
-        {*MakeLocalTime({2038, 1, 19, 3, 14, 8}), {2038, 1, 19}},
         {*MakeLocalTime({kLastYear, 12, 31, 23, 59, 59}), {kLastYear, 12, 31}},
         {*MakeLocalTime({kFirstYear, 1, 1}) - 1, {2000, 12, 29}},
         {*MakeLocalTime({kLastYear, 12, 31, 23, 59, 59}) + 1, {2000, 12, 29}},
-        {-1, {2000, 12, 29}},
         {INT64_MIN, {2000, 12, 29}},
         {INT64_MAX, {2000, 12, 29}},
     };
@@ -93,8 +88,7 @@ TEST(SettingsStore, DatesAreSavedAsTheirDayOrTheDefault) {
         Settings settings;
         settings.tDate = time;
         SaveSettings(profile, settings);
-        EXPECT_EQ(SavedDay(profile), day)
-            << time;
+        EXPECT_EQ(SavedDay(profile), day) << time;
     }
 }
 

@@ -6,6 +6,14 @@ using namespace options_test;
 
 namespace {
 
+// Every caption fits its control (the About box's icon static has the
+// resource ordinal as its text, no caption).
+void ExpectCaptionsFit(HWND window) {
+    for (const std::wstring& misfit : gui::CaptionsThatDoNotFit(window))
+        if (misfit.find(L'\xFFFF') == std::wstring::npos)
+            ADD_FAILURE() << gui::Utf8(gui::Text(window)) << ": caption does not fit: " << gui::Utf8(misfit);
+}
+
 const std::function<void(HWND)> kCloseWays[] = {
     [](HWND about) { gui::Click(about, IDOK); },
     [](HWND about) { gui::PressKey(about, VK_RETURN); },
@@ -21,6 +29,7 @@ void OpenAndCloseAbout(HWND main, WPARAM command, const std::function<void(HWND)
     ASSERT_TRUE(about) << "no About box for command " << command;
     EXPECT_EQ(GetWindow(about, GW_OWNER), main);
     EXPECT_FALSE(IsWindowEnabled(main));
+    ExpectCaptionsFit(about);
     EndDialog(about, close);
     EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
 }
@@ -32,6 +41,12 @@ void OpenAndCloseAbout(HWND main, WPARAM command, const std::function<void(HWND)
 TEST(AboutBox, OpensForCommands0x10To0x1FAndTheMenuItemAndClosesEveryWay) {
     Settings before = SampleSettings();
     Settings after = RunMainWindowWith(before, [&](HWND main) {
+        ExpectCaptionsFit(main);
+        HWND options = OpenOptions(main);
+        ASSERT_TRUE(options);
+        ExpectCaptionsFit(options);
+        EndDialog(options, [](HWND dialog) { gui::PressKey(dialog, VK_ESCAPE); });
+
         for (WPARAM command = 0x10; command <= 0x1F; ++command) {
             OpenAndCloseAbout(main, command, kCloseWays[command % 4]);
         }
@@ -57,29 +72,6 @@ TEST(AboutBox, OpensForCommands0x10To0x1FAndTheMenuItemAndClosesEveryWay) {
         EXPECT_TRUE(gui::WaitForWindowGone(main));
     });
     EXPECT_EQ(Fields(after), Fields(before));
-}
-
-// Every caption in the main window, the options dialog and the About box
-// fits its control (the About box's icon static has the resource ordinal
-// as its text, no caption).
-TEST(Captions, FitTheirControlsInEveryWindow) {
-    RunMainWindowWith(SampleSettings(), [&](HWND main) {
-        const std::pair<const wchar_t*, std::function<void()>> windows[] = {
-            {kMainCaption, [] {}},
-            {kOptionsCaption, [&] { gui::PostClick(main, IDC_OPTIONS); }},
-            {kAboutCaption, [&] { PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0); }},
-        };
-        for (const auto& [caption, open] : windows) {
-            open();
-            HWND window = gui::WaitForWindow(caption);
-            ASSERT_TRUE(window) << gui::Utf8(caption);
-            for (const std::wstring& misfit : gui::CaptionsThatDoNotFit(window)) {
-                if (misfit.find(L'\xFFFF') != std::wstring::npos) continue;
-                ADD_FAILURE() << gui::Utf8(caption) << ": caption does not fit: " << gui::Utf8(misfit);
-            }
-            if (window != main) EndDialog(window, [](HWND dialog) { gui::PressKey(dialog, VK_ESCAPE); });
-        }
-    });
 }
 
 }  // namespace

@@ -59,71 +59,51 @@ bool UseFolderChooser(HWND options, const std::wstring& folder) {
     return true;
 }
 
-struct CancelWay {
-    const char* name;
-    std::function<void(HWND)> end;
-};
-
-class CancelOptions : public testing::TestWithParam<CancelWay> {};
-
-// Every kind of control changed, a folder chosen, then cancel: Settings are
-// as they were, a stored level outside 0..9 included.
-TEST_P(CancelOptions, AfterChangingEveryKindOfControlLeavesSettingsAsTheyWere) {
-    gui::TempFolder folder(L"Tirvo作業_");  // a Japanese name in the chooser
+// Every kind of control changed, then cancelled in each of the three ways:
+// nothing reaches Settings. OK without a change then gives
+// back what came in, with a stored level outside 0..9 as the nearer end.
+TEST(OptionsDialog, CancelKeepsSettingsAndOkWithoutChangesClampsTheLevel) {
+    const std::function<void(HWND)> cancels[] = {[](HWND options) { gui::Click(options, IDCANCEL); },
+                                                 [](HWND options) { gui::PressKey(options, VK_ESCAPE); },
+                                                 [](HWND options) { gui::PressCloseBox(options); }};
     Settings before = SampleSettings();
     before.nLevel = 42;
     Settings after = RunMainWindowWith(before, [&](HWND main) {
+        for (const auto& cancel : cancels) {
+            HWND options = OpenOptions(main);
+            ASSERT_TRUE(options);
+            for (int id : kSwitchBoxes) gui::Click(options, id);
+            gui::TypeText(gui::Item(options, IDC_TEMPDIR), L"D:\\other");
+            EXPECT_TRUE(PickDate(options, 2020, 2, 29));
+            EXPECT_TRUE(MoveLevel(options, VK_HOME, 0));
+            EndDialog(options, cancel);
+        }
         HWND options = OpenOptions(main);
         ASSERT_TRUE(options);
-        for (int id : kSwitchBoxes) gui::Click(options, id);
-        gui::TypeText(gui::Item(options, IDC_TEMPDIR), L"D:\\other");
-        EXPECT_TRUE(PickDate(options, 2020, 2, 29));
-        EXPECT_TRUE(MoveLevel(options, VK_END, 9));
-        EXPECT_TRUE(UseFolderChooser(options, folder.Path().wstring()));
-        EndDialog(options, GetParam().end);
+        EXPECT_EQ(LevelShown(options), 9);
+        EndDialog(options, [](HWND dialog) { gui::Click(dialog, IDOK); });
     });
+    before.nLevel = 9;
     EXPECT_EQ(Fields(after), Fields(before));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ways, CancelOptions,
-    testing::Values(CancelWay{"Button", [](HWND options) { gui::Click(options, IDCANCEL); }},
-                    CancelWay{"Escape", [](HWND options) { gui::PressKey(options, VK_ESCAPE); }},
-                    CancelWay{"CloseBox", [](HWND options) { gui::PressCloseBox(options); }}),
-    [](const testing::TestParamInfo<CancelWay>& info) { return std::string(info.param.name); });
-
-// OK without a change gives back what came in, except a level outside 0..9,
-// which the trackbar shows, and OK returns, as the nearer end.
-TEST(OptionsOk, WithoutChangesReturnsTheSameValuesWithTheLevelClamped) {
-    const std::pair<int, int> cases[] = {{-7, 0}, {0, 0}, {6, 6}, {9, 9}, {10, 9}, {12345, 9}};
-    int switches = 0;
-    for (const auto& [stored, returned] : cases) {
-        SCOPED_TRACE(testing::Message() << "stored level " << stored);
-        Settings before = SampleSettings(switches = 1 - switches);
-        before.nLevel = stored;
-        Settings after = RunMainWindowWith(before, [&](HWND main) {
-            HWND options = OpenOptions(main);
-            ASSERT_TRUE(options);
-            EXPECT_EQ(LevelShown(options), returned);
-            EndDialog(options, [](HWND dialog) { gui::Click(dialog, IDOK); });
-        });
-        before.nLevel = returned;
-        EXPECT_EQ(Fields(after), Fields(before));
-    }
-}
-
 // Ticks, the date and the level set before a folder choice stay on screen
-// and reach Settings with OK, with the date's time of day; a cancelled
-// chooser before changes nothing, not even text typed. All switches but
-// '-b' are ticked: both date filters and both line-end conversions at once.
-TEST(OptionsFolder, TicksDateAndLevelSurviveAFolderChoice) {
+// and reach Settings with OK; a cancelled chooser before changes nothing,
+// not even text typed. The picker offers the years the settings store keeps,
+// up to the last hour of the last day, and the date keeps its time of day.
+// All switches but '-b' are ticked: both date filters and both line-end
+// conversions at once.
+TEST(OptionsDialog, ChangesSurviveAFolderChoiceAndReachSettingsWithOk) {
     gui::TempFolder folder(L"Tirvo作業_");  // a Japanese name in the chooser
-    Settings before = SampleSettings(0);
-    Settings after = RunMainWindowWith(before, [&](HWND main) {
+    Settings after = RunMainWindowWith(SampleSettings(0), [&](HWND main) {
         HWND options = OpenOptions(main);
         ASSERT_TRUE(options);
         for (std::size_t i = 1; i < kSwitchBoxes.size(); ++i) gui::Click(options, kSwitchBoxes[i]);
-        EXPECT_TRUE(PickDate(options, 2024, 2, 29));
+        SYSTEMTIME range[2] = {};
+        EXPECT_EQ(SendMessageW(gui::Item(options, IDC_DATE), DTM_GETRANGE, 0, reinterpret_cast<LPARAM>(range)),
+                  GDTR_MIN | GDTR_MAX);
+        EXPECT_EQ(std::tie(range[0].wYear, range[1].wYear), std::make_tuple(kFirstYear, kLastYear));
+        EXPECT_TRUE(PickDate(options, kLastYear, 12, 31, 23));
         EXPECT_TRUE(MoveLevel(options, VK_HOME, 0));
         EXPECT_TRUE(MoveLevel(options, VK_RIGHT, 1));
         gui::TypeText(gui::Item(options, IDC_TEMPDIR), L"E:\\typed");
@@ -133,46 +113,16 @@ TEST(OptionsFolder, TicksDateAndLevelSurviveAFolderChoice) {
         for (int id : kSwitchBoxes) EXPECT_EQ(gui::IsChecked(options, id), id != IDC_TEMP) << id;
         SYSTEMTIME shown{};
         SendMessageW(gui::Item(options, IDC_DATE), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown));
-        EXPECT_EQ(std::tie(shown.wYear, shown.wMonth, shown.wDay), std::make_tuple(2024, 2, 29));
+        EXPECT_EQ(std::tie(shown.wYear, shown.wMonth, shown.wDay), std::make_tuple(kLastYear, 12, 31));
         EXPECT_EQ(LevelShown(options), 1);
         EndDialog(options, [](HWND dialog) { gui::PressKey(dialog, VK_RETURN); });
     });
     Settings expected = SampleSettings(1);
     expected.bTemp = 0;
-    expected.tDate = LocalTime(2024, 2, 29, 13, 45, 10);
+    expected.tDate = LocalTime(kLastYear, 12, 31, 13, 45, 10);
     expected.stTempDir = folder.Path().wstring();
     expected.nLevel = 1;
     EXPECT_EQ(Fields(after), Fields(expected));
-}
-
-// The picker offers only days the start-up code turns back into Year, Month
-// and Day: the first and last supported day come back with the time of day;
-// a day beyond them never reaches Settings, whether the picker refuses it or not.
-TEST(OptionsDate, OnlyDaysTheSettingsStoreKeepsReachSettings) {
-    struct Case {
-        int year, month, day;
-        bool supported;
-        int hour = 0;  // of the picked moment
-    };
-    const Case cases[] = {{kFirstYear, 1, 1, true},          {kLastYear, 12, 31, true},
-                          {kLastYear, 12, 31, true, 23},     {kFirstYear - 1, 12, 31, false},
-                          {kLastYear + 1, 1, 1, false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.year << "-" << c.month << "-" << c.day << " " << c.hour << ":00");
-        Settings before = SampleSettings();
-        Settings after = RunMainWindowWith(before, [&](HWND main) {
-            HWND options = OpenOptions(main);
-            ASSERT_TRUE(options);
-            SYSTEMTIME range[2] = {};
-            EXPECT_EQ(SendMessageW(gui::Item(options, IDC_DATE), DTM_GETRANGE, 0, reinterpret_cast<LPARAM>(range)),
-                      GDTR_MIN | GDTR_MAX);
-            EXPECT_EQ(std::tie(range[0].wYear, range[1].wYear), std::make_tuple(kFirstYear, kLastYear));
-            bool picked = PickDate(options, c.year, c.month, c.day, c.hour);
-            EXPECT_TRUE(picked || !c.supported);
-            EndDialog(options, [](HWND dialog) { gui::Click(dialog, IDOK); });
-        });
-        EXPECT_EQ(after.tDate, c.supported ? LocalTime(c.year, c.month, c.day, 13, 45, 10) : before.tDate);
-    }
 }
 
 }  // namespace

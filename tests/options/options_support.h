@@ -24,11 +24,6 @@ inline constexpr std::array<int, 11> kSwitchBoxes = {
     IDC_TEMP,        IDC_SYSTEM,  IDC_VOLUME,   IDC_EXTRA,   IDC_NODIRENTRIES, IDC_EXCLUDEDATE,
     IDC_INCLUDEDATE, IDC_QUIET,   IDC_CRLF_LF,  IDC_LF_CRLF, IDC_LATESTTIME};
 
-inline std::array<int*, 11> Switches(Settings& s) {
-    return {&s.bTemp,         &s.bSystem, &s.bVolume,   &s.bExtra,   &s.bNoDirEntries, &s.bExcludeDate,
-            &s.bIncludeDate,  &s.bQuiet,  &s.bCRLF_LF,  &s.bLF_CRLF, &s.bLatestTime};
-}
-
 inline std::int64_t LocalTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
     return MakeLocalTime({year, month, day, hour, minute, second}).value_or(-1);
 }
@@ -40,7 +35,9 @@ inline Settings SampleSettings(int switches = -1) {
     Settings s;
     s.tDate = LocalTime(2010, 5, 17, 13, 45, 10);
     s.stTempDir = L"C:\\作業\\tmp";
-    for (std::size_t i = 0; i < 11; ++i) *Switches(s)[i] = switches >= 0 ? switches : i % 2 == 0;
+    int* fields[] = {&s.bTemp,        &s.bSystem, &s.bVolume,  &s.bExtra,   &s.bNoDirEntries, &s.bExcludeDate,
+                     &s.bIncludeDate, &s.bQuiet,  &s.bCRLF_LF, &s.bLF_CRLF, &s.bLatestTime};
+    for (std::size_t i = 0; i < 11; ++i) *fields[i] = switches >= 0 ? switches : i % 2 == 0;
     s.nLevel = 3;
     s.bEncrypt = 1;
     s.nMode = 2;

@@ -32,11 +32,12 @@ protected:
     }
 };
 
-// Every field unlike its default, and values no control could show (a level
-// of 42, a mode of -1, a flag of 5) kept as they are.
+// Every field unlike its default and unlike every other, so that a value read
+// under another's name shows; values no control could show (a level of 42, a
+// mode of -1, a flag of 5) are kept as they are.
 TEST_F(SettingsRegistryTest, All23ValuesWithTheirTypesDirectlyInTheKeyAndBackAsStored) {
-    Settings settings{*MakeLocalTime({2012, 7, 8, 9, 10, 11}), L"D:\\作業", 1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 42,
-                      1, 1, 5, 1, -1, L"C:\\書庫\\a.zip", 0};
+    Settings settings{*MakeLocalTime({2012, 7, 8, 9, 10, 11}), L"D:\\作業", 1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 42,
+                      11, 12, 5, 13, -1, L"C:\\書庫\\a.zip", 0};
     SaveSettings(profile, settings);
     HKEY handle = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, key.Path().c_str(), 0, KEY_READ, &handle), ERROR_SUCCESS);
