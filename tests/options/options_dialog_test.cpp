@@ -60,8 +60,8 @@ bool UseFolderChooser(HWND options, const std::wstring& folder) {
 }
 
 // Every kind of control changed, then cancelled in each of the three ways:
-// nothing reaches Settings. OK without a change then gives
-// back what came in, with a stored level outside 0..9 as the nearer end.
+// nothing reaches Settings. OK without a change then gives back what came
+// in, with a stored level outside 0..9 as the nearer end.
 TEST(OptionsDialog, CancelKeepsSettingsAndOkWithoutChangesClampsTheLevel) {
     const std::function<void(HWND)> cancels[] = {[](HWND options) { gui::Click(options, IDCANCEL); },
                                                  [](HWND options) { gui::PressKey(options, VK_ESCAPE); },
