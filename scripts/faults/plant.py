@@ -177,7 +177,8 @@ def main():
     parser.add_argument("--presets", default="linux,windows")
     parser.add_argument("--scratch", type=Path, default=Path(f"/tmp/faults-{branch()}"))
     parser.add_argument("--jobs", type=int, default=2)
-    parser.add_argument("--timeout", type=int, default=300, help="per test without a timeout of its own, s")
+    parser.add_argument("--timeout", type=int, default=1500,
+                        help="per test without a timeout of its own, s (ctest's default)")
     parser.add_argument("--suite-timeout", type=int, default=3600, help="per preset's ctest run, s")
     parser.add_argument("--rev", help="test the tree of this commit instead of the working tree")
     parser.add_argument("-R", dest="ctest_regex", help="ctest -R: run only these tests")
