@@ -62,18 +62,19 @@ inline std::wstring Text(HWND hwnd) {
     return text;
 }
 
+// Adds hwnd to the vector at param when it is this process's and visible
+// (a function of its own: the 32-bit build takes no lambda as a CALLBACK).
+inline BOOL CALLBACK CollectOwnWindow(HWND hwnd, LPARAM param) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+}
+
 // This process's visible top-level windows.
 inline std::vector<HWND> OwnTopWindows() {
     std::vector<HWND> windows;
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd))
-                reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    EnumWindows(CollectOwnWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
