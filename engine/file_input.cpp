@@ -1,0 +1,34 @@
+#include "file_input.h"
+
+CompressSettings FileInput::SettingsFor(const FoundItem& item) const {
+    CompressSettings settings;
+    settings.deflate = level_ > 0 && item.info.size > 0;
+    settings.level = level_;
+    settings.lineEnds = lineEnds_;
+    settings.encrypt = encrypt_;
+    settings.password = password_;
+    settings.sizeLimit = item.info.size;
+    return settings;
+}
+
+std::uint64_t FileInput::InFlightSize(const FoundItem& item) const {
+    return item.info.size * (lineEnds_ == LineEnds::ToCrLf ? 2 : 1);
+}
+
+bool FileInput::Open(const FoundItem& found, platform::File& input, FoundItem& opened, platform::Error& error) {
+    platform::FileInfo status;
+    if (!input.OpenInput(found.path, error) || !input.Status(status, error)) return false;
+    opened = found;
+    opened.info.size = status.size;
+    opened.info.modified = status.modified;
+    return true;
+}
+
+CompressResult FileInput::Checked(CompressResult outcome, platform::File& input, const FoundItem& opened) {
+    platform::FileInfo now;
+    platform::Error ignored;
+    if (outcome == CompressResult::Ok &&
+        (!input.Status(now, ignored) || now.size != opened.info.size || now.modified != opened.info.modified))
+        return CompressResult::Changed;
+    return outcome;
+}
