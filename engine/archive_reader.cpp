@@ -114,11 +114,11 @@ bool ParseExtra(const std::string& extra, bool wantSize, bool wantCompressed, bo
                 std::string name(reinterpret_cast<const char*>(data + 5), length - 5);
                 if (text::IsValidUtf8(name)) entry.name = name;
             }
-            entry.extra.append(extra, at, 4 + length);
+            entry.centralExtra.append(extra, at, 4 + length);
         }
         at += 4 + length;
     }
-    if (at < extra.size()) entry.extra.append(extra, at, std::string::npos);
+    if (at < extra.size()) entry.centralExtra.append(extra, at, std::string::npos);
     zip64 = gotZip64;
     return gotZip64 || !(wantSize || wantCompressed || wantOffset);
 }
@@ -150,7 +150,7 @@ ReadResult MeasureLocal(ByteSource& source, const Directory& dir, bool zip64, Ex
     // than the central ones plus a Zip64 field: that is, nearly always.
     std::uint64_t room = dir.end - start;
     std::string local;
-    std::size_t likely = kLocHeaderSize + entry.storedName.size() + entry.extra.size() + 20;
+    std::size_t likely = kLocHeaderSize + entry.storedName.size() + entry.centralExtra.size() + 20;
     if (!ReadBytes(source, start, static_cast<std::size_t>(std::min<std::uint64_t>(room, likely)), local))
         return ReadResult::ReadError;
     if (Get32(U(local)) != kLocalSignature) return ReadResult::NotZip;
@@ -230,8 +230,8 @@ ReadResult ReadEntries(ByteSource& source, const Directory& dir, const EntryHand
         entry.versionNeeded = Get16(h + kCenVersionNeeded);
         entry.flags = Get16(h + kCenFlags);
         entry.method = Get16(h + kCenMethod);
-        entry.dosTime = Get16(h + kCenTime);
-        entry.dosDate = Get16(h + kCenDate);
+        entry.time.time = Get16(h + kCenTime);
+        entry.time.date = Get16(h + kCenDate);
         entry.crc = Get32(h + kCenCrc);
         entry.compressedSize = Get32(h + kCenCompressedSize);
         entry.size = Get32(h + kCenSize);
@@ -294,4 +294,20 @@ ReadResult ReadArchive(ByteSource& source, std::string& comment, const EntryHand
     // Entries' data ends where the directory starts.
     dir.end = dir.offset + dir.shift;
     return ReadEntries(source, dir, onEntry);
+}
+
+std::string EncodeExistingEntry(const ExistingEntry& entry) {
+    RecordOut out;
+    WriteCentralFields(entry, out);
+    out.Str(entry.name).U64(entry.recordSize);
+    return out.Data();
+}
+
+ExistingEntry DecodeExistingEntry(std::string_view record) {
+    RecordIn in(record);
+    ExistingEntry entry;
+    ReadCentralFields(in, entry);
+    entry.name = in.Str();
+    entry.recordSize = in.U64();
+    return entry;
 }

@@ -3,10 +3,13 @@
 // use, and anything inconsistent makes the archive "not a readable ZIP".
 #pragma once
 
+#include "central_fields.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 // Random access to the bytes of an existing archive.
 class ByteSource {
@@ -17,25 +20,16 @@ public:
     virtual bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) = 0;
 };
 
-struct ExistingEntry {
-    std::string storedName;       // name bytes as stored
-    std::string name;             // the same name in UTF-8, for matching
-    std::uint16_t versionMadeBy = 0;
-    std::uint16_t versionNeeded = 0;
-    std::uint16_t flags = 0;
-    std::uint16_t method = 0;
-    std::uint16_t dosTime = 0;
-    std::uint16_t dosDate = 0;
-    std::uint32_t crc = 0;
-    std::uint64_t compressedSize = 0;
-    std::uint64_t size = 0;
-    std::uint16_t internalAttributes = 0;
-    std::uint32_t externalAttributes = 0;
-    std::string extra;            // central extra fields without the Zip64 field
-    std::string comment;
-    std::uint64_t localOffset = 0;  // where its local header starts in the source
-    std::uint64_t recordSize = 0;   // local header, data and descriptor: what a raw copy takes
+// An entry of the old archive: its central fields (localOffset: where its
+// local header starts in the source), and what the run needs besides.
+struct ExistingEntry : CentralFields {
+    std::string name;              // the stored name in UTF-8, for matching
+    std::uint64_t recordSize = 0;  // local header, data and descriptor: what a raw copy takes
 };
+
+// As a record of the run's bookkeeping, and back.
+std::string EncodeExistingEntry(const ExistingEntry& entry);
+ExistingEntry DecodeExistingEntry(std::string_view record);
 
 enum class ReadResult { Ok, NotZip, ReadError };
 

@@ -111,20 +111,8 @@ std::string EndRecords(std::uint64_t count, std::uint64_t dirOffset, std::uint64
 
 EntryRecord RecordFromExisting(const ExistingEntry& entry) {
     EntryRecord r;
-    r.storedName = entry.storedName;
-    r.versionMadeBy = entry.versionMadeBy;
-    r.versionNeeded = entry.versionNeeded;
-    r.flags = entry.flags;
-    r.method = entry.method;
-    r.time.time = entry.dosTime;
-    r.time.date = entry.dosDate;
-    r.crc = entry.crc;
-    r.compressedSize = entry.compressedSize;
-    r.size = entry.size;
-    r.internalAttributes = entry.internalAttributes;
-    r.externalAttributes = entry.externalAttributes;
-    r.centralExtra = entry.extra;
-    r.comment = entry.comment;
+    static_cast<CentralFields&>(r) = entry;
+    r.localOffset = 0;  // where the copy goes: the writer's to say
     return r;
 }
 

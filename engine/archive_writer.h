@@ -14,23 +14,9 @@
 #include <vector>
 
 // One entry as the central directory will describe it.
-struct EntryRecord {
-    std::string storedName;
-    std::uint16_t versionMadeBy = 0;
-    std::uint16_t versionNeeded = 0;
-    std::uint16_t flags = 0;
-    std::uint16_t method = 0;
-    DosTime time;
-    std::uint32_t crc = 0;
-    std::uint64_t compressedSize = 0;
-    std::uint64_t size = 0;
-    std::uint16_t internalAttributes = 0;
-    std::uint32_t externalAttributes = 0;
-    std::string localExtra;     // extra fields of the local header, Zip64 aside
-    std::string centralExtra;   // extra fields of the central header, Zip64 aside
-    std::string comment;
-    std::uint64_t localOffset = 0;
-    bool localZip64 = false;    // the local header carries the Zip64 field
+struct EntryRecord : CentralFields {
+    std::string localExtra;   // extra fields of the local header, Zip64 aside
+    bool localZip64 = false;  // the local header carries the Zip64 field
 };
 
 // The central record of an entry copied raw from the old archive.

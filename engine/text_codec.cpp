@@ -1,5 +1,6 @@
 #include "text_codec.h"
 
+#include "utf8.h"
 #include "zip32.h"
 
 #include <cstdio>
@@ -176,23 +177,7 @@ std::u32string ToCodePoints(std::string_view utf8) {
 
 std::string FromCodePoints(std::u32string_view codePoints) {
     std::string out;
-    for (char32_t cp : codePoints) {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
+    for (char32_t cp : codePoints) AppendUtf8(cp, out);
     return out;
 }
 

@@ -110,9 +110,8 @@ private:
         for (std::string_view record; olds.Next(record); ++index) {
             Beat(options_.heartbeat);
             ExistingEntry entry = DecodeExistingEntry(record);
-            DosTime time{entry.dosTime, entry.dosDate};
             byName_.Add(NameKey(entry.name, options_.ignoreCase),
-                        RecordOut().U8(kOld).U64(index).U32(time.Packed()).Str(entry.name).Data());
+                        RecordOut().U8(kOld).U64(index).U32(entry.time.Packed()).Str(entry.name).Data());
         }
         RecordSpool::Reader found = items.Read();
         std::uint64_t seq = 0;
@@ -289,37 +288,6 @@ private:
 };
 
 }  // namespace
-
-std::string EncodeExistingEntry(const ExistingEntry& e) {
-    RecordOut out;
-    out.Str(e.storedName).Str(e.name).U32(e.versionMadeBy).U32(e.versionNeeded).U32(e.flags).U32(e.method);
-    out.U32(e.dosTime).U32(e.dosDate).U32(e.crc).U64(e.compressedSize).U64(e.size).U32(e.internalAttributes);
-    out.U32(e.externalAttributes).Str(e.extra).Str(e.comment).U64(e.localOffset).U64(e.recordSize);
-    return out.Data();
-}
-
-ExistingEntry DecodeExistingEntry(std::string_view record) {
-    RecordIn in(record);
-    ExistingEntry e;
-    e.storedName = in.Str();
-    e.name = in.Str();
-    e.versionMadeBy = static_cast<std::uint16_t>(in.U32());
-    e.versionNeeded = static_cast<std::uint16_t>(in.U32());
-    e.flags = static_cast<std::uint16_t>(in.U32());
-    e.method = static_cast<std::uint16_t>(in.U32());
-    e.dosTime = static_cast<std::uint16_t>(in.U32());
-    e.dosDate = static_cast<std::uint16_t>(in.U32());
-    e.crc = in.U32();
-    e.compressedSize = in.U64();
-    e.size = in.U64();
-    e.internalAttributes = static_cast<std::uint16_t>(in.U32());
-    e.externalAttributes = in.U32();
-    e.extra = in.Str();
-    e.comment = in.Str();
-    e.localOffset = in.U64();
-    e.recordSize = in.U64();
-    return e;
-}
 
 std::string EncodePlannedEntry(const PlannedEntry& entry) {
     RecordOut out;

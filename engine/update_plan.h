@@ -40,8 +40,6 @@ struct PlannedEntry {
 
 std::string EncodePlannedEntry(const PlannedEntry& entry);
 PlannedEntry DecodePlannedEntry(std::string_view record);
-std::string EncodeExistingEntry(const ExistingEntry& entry);
-ExistingEntry DecodeExistingEntry(std::string_view record);
 
 struct Plan {
     explicit Plan(const platform::Path& scratch) : entries(scratch) {}
