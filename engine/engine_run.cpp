@@ -10,6 +10,7 @@
 #include "file_source.h"
 #include "file_walker.h"
 #include "heartbeat.h"
+#include "host_prompts.h"
 #include "lock_wait.h"
 #include "messages.h"
 #include "new_record.h"
@@ -24,19 +25,12 @@
 #include "zip_format.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
 #include <vector>
 
 namespace {
-
-#if defined(_WIN32)
-constexpr bool kIgnoreCase = true;
-#else
-constexpr bool kIgnoreCase = false;
-#endif
 
 // The archive from its position when made: the entry's data.
 class OutputSink : public ByteSink {
@@ -77,13 +71,14 @@ private:
         if (status == ZIP_OK) status = FindAndPlan();
         if (status != ZIP_OK) return status;
         if (plan_->selected == 0) return Fail(ZIP_NOTHING_TO_DO, msg::NothingMatched());
-        AskComment();
+        if (options_.comment) comment_ = AskComment(callbacks_, oldComment_);
         if (plan_->changes == 0 && comment_ == oldComment_) {
             report_.Progress(msg::NothingToChange());
             return ZIP_OK;
         }
-        status = AskPassword();
-        if (status == ZIP_OK) status = WriteTemporary();
+        bool asksPassword = options_.encrypt && plan_->readsFiles;
+        if (asksPassword && !AskPassword(callbacks_, request_.archiveName, password_, report_)) return ZIP_PASSWORD;
+        status = WriteTemporary();
         if (status == ZIP_OK) status = PutInPlace();
         if (status != ZIP_OK) return status;
         std::size_t kept = static_cast<std::size_t>(writer_->Count()) - added_ - replaced_;
@@ -138,14 +133,15 @@ private:
     }
 
     int OldArchiveUnreadable() {
-        return Fail(ZIP_READ_FAILED, msg::CannotReadArchive(request_.archiveName, msg::Reason(oldSource_->LastError())));
+        const std::string& name = request_.archiveName;
+        return Fail(ZIP_READ_FAILED, msg::CannotReadArchive(name, msg::Reason(oldSource_->LastError())));
     }
 
     int FindAndPlan() {
         WalkOptions walk;
         walk.systemFiles = options_.systemFiles != 0;
         walk.shortNames = options_.shortNames != 0;
-        walk.ignoreCase = kIgnoreCase;
+        walk.ignoreCase = platform::kNamesIgnoreCase;
         walk.exclude = request_.archivePath;
         walk.scratch = request_.scratch;
         walk.heartbeat = &beat_;
@@ -169,49 +165,26 @@ private:
         plan.onOrAfter = options_.includeDate != 0;
         plan.before = options_.excludeDate != 0;
         plan.dateLimit = request_.dateLimit;
-        plan.ignoreCase = kIgnoreCase;
+        plan.ignoreCase = platform::kNamesIgnoreCase;
         plan.heartbeat = &beat_;
         if (options_.volumeLabel) plan.volumeLabel = platform::VolumeLabel(request_.root);
         std::string first, second;
         plan_ = std::make_unique<Plan>(request_.scratch);
-        if (MakePlan(*oldEntries_, found_->items, plan, request_.scratch, *plan_, first, second) == PlanResult::NameClash)
-            return Fail(ZIP_NAME_CLASH, msg::NameClash(first, second, first.substr(first.find_last_of('/') + 1)));
-        return ZIP_OK;
-    }
-
-    void AskComment() {
-        if (!options_.comment || !callbacks_.comment) return;
-        std::vector<char> buffer(kZipCommentCapacity, '\0');
-        std::memcpy(buffer.data(), oldComment_.data(), std::min(oldComment_.size(), buffer.size() - 1));
-        callbacks_.comment(buffer.data());
-        buffer.back() = '\0';
-        comment_.assign(buffer.data(), strnlen(buffer.data(), buffer.size()));
-    }
-
-    int AskPassword() {
-        if (!options_.encrypt || !plan_->readsFiles) return ZIP_OK;
-        Secret confirm(kZipPasswordCapacity);
-        std::string prompt = codec_.Readable(msg::PasswordPrompt());
-        std::string again = codec_.Readable(msg::PasswordConfirmPrompt());
-        std::string archive = codec_.Readable(request_.archiveName);
-        callbacks_.password(password_.Buffer(), kZipPasswordCapacity, prompt.c_str(), archive.c_str());
-        password_.Buffer()[kZipPasswordCapacity - 1] = '\0';
-        if (password_.View().empty()) return Fail(ZIP_PASSWORD, msg::NoPassword());
-        callbacks_.password(confirm.Buffer(), kZipPasswordCapacity, again.c_str(), archive.c_str());
-        confirm.Buffer()[kZipPasswordCapacity - 1] = '\0';
-        if (confirm.View() != password_.View()) return Fail(ZIP_PASSWORD, msg::PasswordMismatch());
-        return ZIP_OK;
+        if (MakePlan(*oldEntries_, found_->items, plan, request_.scratch, *plan_, first, second) == PlanResult::Ok)
+            return ZIP_OK;
+        return Fail(ZIP_NAME_CLASH, msg::NameClash(first, second, first.substr(first.find_last_of('/') + 1)));
     }
 
     int WriteTemporary() {
         platform::Error error;
-        if (!temp_.Create(request_.scratch, beat_, error)) return Fail(ZIP_OPEN_FAILED, msg::CannotCreateTemp(msg::Reason(error)));
+        if (!temp_.Create(request_.scratch, beat_, error))
+            return Fail(ZIP_OPEN_FAILED, msg::CannotCreateTemp(msg::Reason(error)));
         output_ = std::make_unique<ArchiveOutput>(temp_.File());
         writer_ = std::make_unique<ArchiveWriter>(*output_, request_.scratch, &beat_);
         stored_ = std::make_unique<RecordSpool>(request_.scratch);
         // Declared before the pool: its workers use it until the pool goes.
-        FileInput input(request_.level, ChooseLineEnds(options_.crlfToLf != 0, options_.lfToCrlf != 0), options_.encrypt != 0,
-                        password_.View());
+        LineEnds lineEnds = ChooseLineEnds(options_.crlfToLf != 0, options_.lfToCrlf != 0);
+        FileInput input(request_.level, lineEnds, options_.encrypt != 0, password_.View());
         WorkerPool pool(CompressionThreads());
         CompressAhead plan(plan_->entries, input, pool, beat_);
         const Prepared* prepared = nullptr;
@@ -386,7 +359,6 @@ private:
     Heartbeat beat_;
 
     RunRequest request_;
-    text::Cp932Codec codec_;  // the names and prompts handed to the callbacks
 
     platform::File oldFile_;
     std::unique_ptr<FileSource> oldSource_;

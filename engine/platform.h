@@ -13,9 +13,11 @@ namespace platform {
 #if defined(_WIN32)
 using PathChar = wchar_t;
 constexpr PathChar kSeparator = L'\\';
+constexpr bool kNamesIgnoreCase = true;  // names that differ in case only are one name
 #else
 using PathChar = char;
 constexpr PathChar kSeparator = '/';
+constexpr bool kNamesIgnoreCase = false;
 #endif
 using Path = std::basic_string<PathChar>;
 

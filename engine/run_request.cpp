@@ -25,7 +25,8 @@ platform::Path TempFolder(const RequestOptions& options, const platform::Path& a
 }  // namespace
 
 bool ReadRequest(const ZipFileList& files, const RequestOptions& options, Reporter& report, RunRequest& request) {
-    if (!files.archive || (files.count > 0 && !files.names) || files.count < 0) return BadRequest(report, "ファイル一覧");
+    if (!files.archive || (files.count > 0 && !files.names) || files.count < 0)
+        return BadRequest(report, "ファイル一覧");
     std::string archive, root;
     if (!Utf8(files.archive, archive)) return BadRequest(report, "書庫名");
     if (!Utf8(options.rootDir.c_str(), root)) return BadRequest(report, "基準フォルダー");
