@@ -1,29 +1,12 @@
 #include "job/request_string.h"
 
 #include "base/codepage932.h"
+#include "utf8.h"
 #include "zip32.h"
 
 namespace {
 
 constexpr std::string_view kMark = kZipUtf8Mark;
-
-void AppendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -38,7 +21,7 @@ std::optional<std::string> ToUtf8(std::wstring_view text) {
         } else if (IsHighSurrogate(c) || IsLowSurrogate(c) || c > 0x10FFFF) {
             return std::nullopt;
         }
-        AppendUtf8(c, out);
+        text::AppendUtf8(c, out);
     }
     return out;
 }
