@@ -2,6 +2,7 @@
 // comes back from a scratch file must be what went in, in the promised
 // order, however the records were split into runs and merged.
 #include "record_store.h"
+#include "update_plan.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -100,6 +102,32 @@ TEST_F(RecordStoreTest, FieldsComeBackAsWrittenAndATooShortRecordIsAnError) {
     EXPECT_THROW(in.U8(), ScratchError);
     EXPECT_EQ(KeyNumber(NumberKey(0x0102030405060708ull)), 0x0102030405060708ull);
     EXPECT_LT(NumberKey(255), NumberKey(256));
+
+    // An old entry kept through its plan record: every field back as it was.
+    PlannedEntry kept;
+    ExistingEntry& old = kept.old;
+    old.storedName = "n\x81\x5C";
+    old.name = "名";
+    old.versionMadeBy = 0x0314;
+    old.versionNeeded = 45;
+    old.flags = 0x0809;
+    old.method = 8;
+    old.time = {0x1234, 0x5678};
+    old.crc = 0xCAFEBABE;
+    old.compressedSize = (1ull << 33) + 3;
+    old.size = (1ull << 34) + 1;
+    old.internalAttributes = 1;
+    old.externalAttributes = 0x81A40020;
+    old.centralExtra = std::string("UT\x05\0\x01", 5);
+    old.comment = "c";
+    old.localOffset = (1ull << 32) + 7;
+    old.recordSize = 99;
+    auto fields = [](const ExistingEntry& e) {
+        return std::tuple(e.storedName, e.name, e.versionMadeBy, e.versionNeeded, e.flags, e.method, e.time.Packed(),
+                          e.crc, e.compressedSize, e.size, e.internalAttributes, e.externalAttributes, e.centralExtra,
+                          e.comment, e.localOffset, e.recordSize);
+    };
+    EXPECT_EQ(fields(DecodePlannedEntry(EncodePlannedEntry(kept)).old), fields(old));
 }
 
 TEST_F(RecordStoreTest, ScratchFileThatCannotBeMadeIsAnErrorNotALoss) {
