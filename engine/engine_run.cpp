@@ -19,7 +19,6 @@
 #include "run_request.h"
 #include "secret.h"
 #include "temp_archive.h"
-#include "text_codec.h"
 #include "update_plan.h"
 #include "worker_pool.h"
 #include "zip_format.h"
