@@ -25,7 +25,8 @@ FAULTS = [
     Fault("move_deletes_before_archive_in_place",
           "move mode deletes the originals before the new archive has replaced the old one",
           "        if (status == ZIP_OK) status = PutInPlace();\n",
-          "        if (status == ZIP_OK && options_.move) DeleteOriginals();\n"
+          "        if (status == ZIP_OK && options_.move)\n"
+          "            undeleted_ = DeleteOriginals(*stored_, found_->items, request_.scratch, report_, beat_);\n"
           "        if (status == ZIP_OK) status = PutInPlace();\n"),
     Fault("move_deletes_file_changed_after_stored",
           "a file rewritten (same size) after it was stored is deleted in move mode",
@@ -33,8 +34,8 @@ FAULTS = [
           "(now.size != item.info.size)"),
     Fault("password_confirmation_not_compared",
           "the confirmation is compared by length only: a typo encrypts with a password nobody knows",
-          "if (confirm.View() != password_.View())",
-          "if (confirm.View().size() != password_.View().size())"),
+          "if (confirm.View() != password.View())",
+          "if (confirm.View().size() != password.View().size())"),
     Fault("encryption_header_check_byte_wrong",
           "the encryption header's last byte from the wrong CRC byte: readers reject the password",
           "header[11] = static_cast<char>(crc_ >> 24);",
