@@ -192,9 +192,7 @@ protected:
         for (const std::string& name : olds) {
             ExistingEntry entry;
             entry.name = entry.storedName = name;
-            DosTime time = ToDosTime(kEntryTime);
-            entry.dosTime = time.time;
-            entry.dosDate = time.date;
+            entry.time = ToDosTime(kEntryTime);
             oldEntries.Add(EncodeExistingEntry(entry));
         }
         for (const auto& [relative, modified] : files) {
