@@ -59,10 +59,12 @@ bool UseFolderChooser(HWND options, const std::wstring& folder) {
     return true;
 }
 
-// Every kind of control changed, then cancelled in each of the three ways:
+// Every kind of control changed and a folder chosen (which takes every
+// control into the dialog's copy), then cancelled in each of the three ways:
 // nothing reaches Settings. OK without a change then gives back what came
 // in, with a stored level outside 0..9 as the nearer end.
 TEST(OptionsDialog, CancelKeepsSettingsAndOkWithoutChangesClampsTheLevel) {
+    gui::TempFolder folder(L"Tirvo作業_");  // a Japanese name in the chooser
     const std::function<void(HWND)> cancels[] = {[](HWND options) { gui::Click(options, IDCANCEL); },
                                                  [](HWND options) { gui::PressKey(options, VK_ESCAPE); },
                                                  [](HWND options) { gui::PressCloseBox(options); }};
@@ -76,6 +78,7 @@ TEST(OptionsDialog, CancelKeepsSettingsAndOkWithoutChangesClampsTheLevel) {
             gui::TypeText(gui::Item(options, IDC_TEMPDIR), L"D:\\other");
             EXPECT_TRUE(PickDate(options, 2020, 2, 29));
             EXPECT_TRUE(MoveLevel(options, VK_HOME, 0));
+            EXPECT_TRUE(UseFolderChooser(options, folder.Path().wstring()));
             EndDialog(options, cancel);
         }
         HWND options = OpenOptions(main);
@@ -94,7 +97,7 @@ TEST(OptionsDialog, CancelKeepsSettingsAndOkWithoutChangesClampsTheLevel) {
 // All switches but '-b' are ticked: both date filters and both line-end
 // conversions at once.
 TEST(OptionsDialog, ChangesSurviveAFolderChoiceAndReachSettingsWithOk) {
-    gui::TempFolder folder(L"Tirvo作業_");  // a Japanese name in the chooser
+    gui::TempFolder folder(L"Tirvo作業_");
     Settings after = RunMainWindowWith(SampleSettings(0), [&](HWND main) {
         HWND options = OpenOptions(main);
         ASSERT_TRUE(options);
