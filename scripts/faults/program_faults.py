@@ -110,7 +110,7 @@ FAULTS = [
           "    PumpMessages();\n    return length;", "    return length;"),
     Fault("cancel_not_passed_to_engine",
           "the engine is never told to stop",
-          "return g_bShowProgress ? g_pProgressDlg->m_bAbort : 0;", "return 0;"),
+          "    return g_pProgressDlg->m_bAbort;", "    return 0;"),
     Fault("comment_cancel_keeps_comment",
           "Cancel in the comment prompt leaves the comment instead of clearing it",
           'CopyToBuffer("", comment, kZipCommentCapacity);', ""),
