@@ -70,8 +70,8 @@ std::string Convert(LineEnds lineEnds, const std::string& data) {
 CompressResult CompressWhole(platform::File& input, const CompressSettings& settings, ByteSink& sink,
                              CompressedEntry& result, platform::Error& error) {
     std::string data;
-    if (!ReadUpTo(input, data, static_cast<std::size_t>(settings.sizeLimit) + 1, error)) return CompressResult::ReadFailed;
-    if (data.size() > settings.sizeLimit) return CompressResult::Changed;
+    if (!ReadUpTo(input, data, static_cast<std::size_t>(settings.fileSize) + 1, error)) return CompressResult::ReadFailed;
+    if (data.size() != settings.fileSize) return CompressResult::Changed;
     if (settings.lineEnds != LineEnds::Keep) {
         TextDetector detector;
         detector.Feed(reinterpret_cast<const unsigned char*>(data.data()), data.size());
@@ -100,11 +100,11 @@ CompressResult CompressWhole(platform::File& input, const CompressSettings& sett
 class Progress {
 public:
     Progress(const CompressSettings& settings, bool surveyed)
-        : settings_(settings), reads_(surveyed ? 2.0 : 1.0), size_(static_cast<double>(settings.sizeLimit)) {}
+        : settings_(settings), reads_(surveyed ? 2.0 : 1.0), size_(static_cast<double>(settings.fileSize)) {}
     // At bytes into the file, in its read number read (0 or 1).
     void Read(int read, std::uint64_t at) const {
         Beat(settings_.heartbeat);
-        if (settings_.progress && settings_.sizeLimit > 0 && settings_.sizeLimit != UINT64_MAX)
+        if (settings_.progress && settings_.fileSize > 0)
             settings_.progress(std::min(1.0, (read * size_ + static_cast<double>(at)) / (reads_ * size_)));
     }
 
@@ -172,9 +172,10 @@ public:
         while (!last && !again_) {
             if (!ReadUpTo(input_, chunk, kPieceBytes, error_)) return CompressResult::ReadFailed;
             inputSize += chunk.size();
-            if (inputSize > settings_.sizeLimit) return CompressResult::Changed;
-            progress.Read(read, inputSize);
             last = chunk.size() < kPieceBytes;
+            if (inputSize > settings_.fileSize || (last && inputSize < settings_.fileSize))
+                return CompressResult::Changed;
+            progress.Read(read, inputSize);
             std::string data;
             if (lineEnds_ == LineEnds::Keep) {
                 data.swap(chunk);

@@ -41,7 +41,7 @@ struct CompressSettings {
     LineEnds lineEnds = LineEnds::Keep;
     bool encrypt = false;
     std::string_view password;    // code page 932 bytes, when encrypting
-    std::uint64_t sizeLimit = UINT64_MAX;  // more input than this: the file grew while being read
+    std::uint64_t fileSize = 0;   // as opened: more or less input means it changed while being read
     // Without a pool the file is read whole into memory and compressed on
     // the calling thread, with the cache's compressors when there is one.
     // With a pool it streams: 1 MiB pieces are deflated apart on the pool's
@@ -72,6 +72,6 @@ enum class CompressResult { Ok, ReadFailed, WriteFailed, Changed };
 // the encryption header needs), and again from the start when it is to be
 // written another way than it began (stored after all, or deflated from a
 // later piece on): the sink is then told to discard what it has. Changed
-// says the file differed between two reads or grew beyond sizeLimit.
+// says the file differed between two reads or was not fileSize long.
 CompressResult CompressEntry(platform::File& input, const CompressSettings& settings, ByteSink& sink,
                              CompressedEntry& result, platform::Error& error);

@@ -7,7 +7,7 @@ CompressSettings FileInput::SettingsFor(const FoundItem& item) const {
     settings.lineEnds = lineEnds_;
     settings.encrypt = encrypt_;
     settings.password = password_;
-    settings.sizeLimit = item.info.size;
+    settings.fileSize = item.info.size;
     return settings;
 }
 
@@ -17,7 +17,7 @@ std::uint64_t FileInput::InFlightSize(const FoundItem& item) const {
 
 bool FileInput::Open(const FoundItem& found, platform::File& input, FoundItem& opened, platform::Error& error) {
     platform::FileInfo status;
-    if (!input.OpenInput(found.path, error) || !input.Status(status, error)) return false;
+    if (!input.OpenInput(found.path, status, error)) return false;
     opened = found;
     opened.info.size = status.size;
     opened.info.modified = status.modified;
@@ -25,10 +25,9 @@ bool FileInput::Open(const FoundItem& found, platform::File& input, FoundItem& o
 }
 
 CompressResult FileInput::Checked(CompressResult outcome, platform::File& input, const FoundItem& opened) {
-    platform::FileInfo now;
+    std::int64_t modified = 0;
     platform::Error ignored;
-    if (outcome == CompressResult::Ok &&
-        (!input.Status(now, ignored) || now.size != opened.info.size || now.modified != opened.info.modified))
+    if (outcome == CompressResult::Ok && (!input.Modified(modified, ignored) || modified != opened.info.modified))
         return CompressResult::Changed;
     return outcome;
 }

@@ -26,7 +26,8 @@ public:
     // names (hard links) as it was before its last change.
     static bool Open(const FoundItem& found, platform::File& input, FoundItem& opened, platform::Error& error);
     // What CompressEntry made of a file that may have been written meanwhile:
-    // the open file must still have the size and time it had when opened.
+    // it read exactly the size the file had when opened, and the open file
+    // must still have the time it had then.
     static CompressResult Checked(CompressResult outcome, platform::File& input, const FoundItem& opened);
 
 private:

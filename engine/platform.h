@@ -62,9 +62,11 @@ public:
     bool OpenRead(const Path& path, Error& error);
     // Opens a file to archive: shared with readers, writers and deleters, so
     // that a file another program keeps open (a log being written) can be
-    // read; the caller checks with Status that it did not change meanwhile.
-    // A link is opened as itself, never followed.
-    bool OpenInput(const Path& path, Error& error);
+    // read; the caller checks with Modified that it did not change meanwhile.
+    // A link is opened as itself, never followed. status gets the size and
+    // modification time of the open file itself: what a folder listing shows
+    // may be stale for a file with several names.
+    bool OpenInput(const Path& path, FileInfo& status, Error& error);
     // Creates a new file that must not exist yet, for reading and writing.
     bool CreateNew(const Path& path, Error& error);
     // Creates a new file that goes when it is closed or the process ends.
@@ -78,9 +80,8 @@ public:
     bool Truncate(Error& error);  // cuts the file at the current position
     bool Flush(Error& error);     // to the disk, not only to the system
     bool Size(std::uint64_t& size, Error& error);
-    // Size, modification time and attributes of the open file itself: what
-    // a folder listing shows may be stale for a file with several names.
-    bool Status(FileInfo& info, Error& error);
+    // Modification time of the open file itself.
+    bool Modified(std::int64_t& modified, Error& error);
     void Close();
 
 private:

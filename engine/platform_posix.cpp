@@ -70,7 +70,17 @@ bool File::OpenRead(const Path& path, Error& error) {
     return fd_ >= 0 || Fail(error, errno);
 }
 
-bool File::OpenInput(const Path& path, Error& error) { return OpenRead(path, error); }
+bool File::OpenInput(const Path& path, FileInfo& status, Error& error) {
+    if (!OpenRead(path, error)) return false;
+    struct stat st;
+    if (fstat(fd_, &st) == 0) {
+        status = FromStat(st);
+        return true;
+    }
+    Fail(error, errno);
+    Close();
+    return false;
+}
 
 bool File::CreateNew(const Path& path, Error& error) {
     Close();
@@ -138,10 +148,10 @@ bool File::Size(std::uint64_t& size, Error& error) {
     return true;
 }
 
-bool File::Status(FileInfo& info, Error& error) {
+bool File::Modified(std::int64_t& modified, Error& error) {
     struct stat st;
     if (fstat(fd_, &st) != 0) return Fail(error, errno);
-    info = FromStat(st);
+    modified = FromStat(st).modified;
     return true;
 }
 
