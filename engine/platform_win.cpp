@@ -164,6 +164,16 @@ bool File::OpenRead(const Path& path, Error& error) {
     return true;
 }
 
+namespace {
+
+// An input shared with other programs; null when it cannot be opened.
+HANDLE OpenShared(const Path& path, DWORD flags) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, flags, nullptr);
+    return h == INVALID_HANDLE_VALUE ? nullptr : h;
+}
+
+}  // namespace
+
 // Under Wine each question to an open file is a system call or two (about a
 // microsecond here, no server round trip), so an input is asked only what it
 // must be: attributes and time in one call, the reparse tag only of a
@@ -171,26 +181,17 @@ bool File::OpenRead(const Path& path, Error& error) {
 bool File::OpenInput(const Path& path, FileInfo& status, Error& error) {
     Close();
     const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
-    handle_ = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                          flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle_ == INVALID_HANDLE_VALUE) {
-        handle_ = nullptr;
-        return FailLast(error);
-    }
+    handle_ = OpenShared(path, flags | FILE_FLAG_OPEN_REPARSE_POINT);
     FILE_BASIC_INFO basic;
-    bool asked = GetFileInformationByHandleEx(handle_, FileBasicInfo, &basic, sizeof basic);
+    bool asked = handle_ && GetFileInformationByHandleEx(handle_, FileBasicInfo, &basic, sizeof basic);
     FILE_ATTRIBUTE_TAG_INFO tag{};
     if (asked && (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
         GetFileInformationByHandleEx(handle_, FileAttributeTagInfo, &tag, sizeof tag) &&
         !IsLink(tag.FileAttributes, tag.ReparseTag)) {
         // Not a link: the file's data is reached through its reparse point.
         Close();
-        handle_ = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, flags, nullptr);
-        if (handle_ == INVALID_HANDLE_VALUE) {
-            handle_ = nullptr;
-            return FailLast(error);
-        }
-        asked = GetFileInformationByHandleEx(handle_, FileBasicInfo, &basic, sizeof basic);
+        handle_ = OpenShared(path, flags);
+        asked = handle_ && GetFileInformationByHandleEx(handle_, FileBasicInfo, &basic, sizeof basic);
     }
     LARGE_INTEGER size;
     if (!asked || !GetFileSizeEx(handle_, &size)) {
