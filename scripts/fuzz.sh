@@ -10,7 +10,8 @@ target=$1
 out=$2
 seconds=${3:-60}
 case $target in
-  reader) name=archive_reader_fuzzer; sources=(engine/archive_reader.cpp); libs=(-lz)
+  reader) name=archive_reader_fuzzer; libs=(-lz)
+          sources=(engine/archive_reader.cpp engine/central_fields.cpp engine/record_fields.cpp)
           corpus=fuzz/corpus; max_len=8192 ;;
   pattern) name=name_pattern_fuzzer; sources=(engine/name_pattern.cpp engine/case_fold.cpp); libs=()
            corpus=fuzz/pattern-corpus; max_len=512 ;;
@@ -19,7 +20,7 @@ esac
 mkdir -p "$out/corpus" "$out/findings"
 cd "$root"
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -Iengine "fuzz/$name.cpp" "${sources[@]}" engine/text_codec.cpp "${libs[@]}" -o "$out/$name"
+  -Iengine "fuzz/$name.cpp" "${sources[@]}" engine/text_codec.cpp engine/utf8.cpp "${libs[@]}" -o "$out/$name"
 cp -n "$corpus"/* "$out/corpus/" 2>/dev/null || true
 cd "$out"
 "./$name" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
