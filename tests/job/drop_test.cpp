@@ -198,9 +198,9 @@ TEST(DropArchive, QuietEncryptedDropFromSeveralFoldersOpensNoProgressWindow) {
 
 // Tirvo stays open all day and loads and frees the engine on every drop:
 // 200 drops, each with its progress window opened, run to the end and
-// closed. From the 20th drop on, kernel handles, GDI and USER objects may
-// not grow at all (a cache the system lets go may shrink them), private
-// bytes by at most 1 KiB a drop.
+// closed. From the 20th drop on, kernel handles and USER objects may not
+// grow at all (a cache the system lets go may shrink them), GDI objects by
+// what Wine makes once, private bytes by at most 1 KiB a drop.
 TEST(DropArchive, TwoHundredDropsWithProgressWindowsLeaveNothingBehind) {
     TempFolder folder;
     for (int i = 0; i < 5; ++i)
@@ -247,7 +247,9 @@ TEST(DropArchive, TwoHundredDropsWithProgressWindowsLeaveNothingBehind) {
     EXPECT_LE(growth, 1.0);
     EXPECT_GT(settled.gdi, 0u);  // read at all: the fonts and brushes of the main window
     EXPECT_LE(last.handles, settled.handles);
-    EXPECT_LE(last.gdi, settled.gdi);
+    // Wine makes a GDI object or two once, when something is first used,
+    // at whatever drop that happens; one lost a drop would be 180.
+    EXPECT_LE(last.gdi, settled.gdi + 2);
     EXPECT_LE(last.user, settled.user);
 }
 
