@@ -281,7 +281,7 @@ private:
         platform::Error error;
         FoundItem opened;
         auto open = [&](platform::Error& e) { return FileInput::Open(entry.item, file, opened, e); };
-        if (!RetryWhileLocked(open, error, beat_)) return Unreadable(entry, ReadProblem(name, error));
+        if (!inputs_.Open(open, error)) return Unreadable(entry, ReadProblem(name, error));
 
         EntryRecord record = NewRecord(name, opened.info);
         CompressSettings settings = input.SettingsFor(opened);
@@ -356,6 +356,7 @@ private:
     const ZipFileList& files_;
     Reporter report_;
     Heartbeat beat_;
+    InputOpener inputs_{beat_};
 
     RunRequest request_;
 

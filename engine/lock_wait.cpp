@@ -21,15 +21,25 @@ bool MayBeTransientLock(const platform::Error& error) {
 }
 
 bool RetryWhileLocked(const std::function<bool(platform::Error&)>& attempt, platform::Error& error,
-                      Heartbeat& heartbeat, Stops stops) {
+                      Heartbeat& heartbeat, Stops stops,
+                      const std::function<bool(const platform::Error&)>& mayPass) {
     const Clock::time_point deadline = Clock::now() + kLockWait;
     Clock::duration pause = kFirstPause;
     for (;;) {
         if (attempt(error)) return true;
-        if (!MayBeTransientLock(error) || Clock::now() >= deadline) return false;
+        if (!mayPass(error) || Clock::now() >= deadline) return false;
         Clock::duration wait = std::min(pause, deadline - Clock::now());
         if (stops == Stops::End) heartbeat.Sleep(wait);
         else heartbeat.SleepRegardless(wait);
         pause *= 2;
     }
+}
+
+bool InputOpener::Open(const std::function<bool(platform::Error&)>& attempt, platform::Error& error) {
+    auto mayPass = [this](const platform::Error& e) {
+        return MayBeTransientLock(e) && !(denialsLast_ && e.kind == platform::ErrorKind::AccessDenied);
+    };
+    if (RetryWhileLocked(attempt, error, heartbeat_, Stops::End, mayPass)) return true;
+    if (error.kind == platform::ErrorKind::AccessDenied) denialsLast_ = true;
+    return false;
 }

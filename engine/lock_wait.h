@@ -25,4 +25,20 @@ bool MayBeTransientLock(const platform::Error& error);
 // be finished, such as removing a temporary file).
 enum class Stops { End, Ignored };
 bool RetryWhileLocked(const std::function<bool(platform::Error&)>& attempt, platform::Error& error,
-                      Heartbeat& heartbeat, Stops stops = Stops::End);
+                      Heartbeat& heartbeat, Stops stops = Stops::End,
+                      const std::function<bool(const platform::Error&)>& mayPass = MayBeTransientLock);
+
+// Opens the run's inputs. An input that is denied access is mostly one the
+// user may not read, and only at times one held for a moment: the run waits
+// for denied inputs until one such wait has come to nothing, then leaves
+// denied inputs out at once (a folder of protected files would otherwise
+// cost every file its wait). Sharing and lock violations are always waited for.
+class InputOpener {
+public:
+    explicit InputOpener(Heartbeat& heartbeat) : heartbeat_(heartbeat) {}
+    bool Open(const std::function<bool(platform::Error&)>& attempt, platform::Error& error);
+
+private:
+    Heartbeat& heartbeat_;
+    bool denialsLast_ = false;
+};
