@@ -380,21 +380,23 @@ private:
 }  // namespace
 
 int RunArchive(const ZipCallbacks& callbacks, const RequestOptions& options, const ZipFileList& files) {
+    // The run is gone by the time these failures are reported.
+    auto fail = [&](int status, const std::string& problem) {
+        Reporter(callbacks.print, false).Problem(problem);
+        return status;
+    };
     try {
         ArchiveRun run(callbacks, options, files);
         return run.Run();
     } catch (const std::bad_alloc&) {
-        Reporter(callbacks.print, false).Problem(msg::NoMemory());
-        return ZIP_NO_MEMORY;
+        return fail(ZIP_NO_MEMORY, msg::NoMemory());
     } catch (const ScratchError& e) {
-        Reporter(callbacks.print, false).Problem(msg::CannotWriteTemp(msg::Reason(e.error)));
-        return ZIP_WRITE_FAILED;
+        return fail(ZIP_WRITE_FAILED, msg::CannotWriteTemp(msg::Reason(e.error)));
     } catch (...) {
         // Anything else the library may throw (a lock the system cannot
         // give, a length it cannot hold) ends the run as a failure. The
         // archive is not replaced yet: the deletes after that catch
         // everything themselves.
-        Reporter(callbacks.print, false).Problem(msg::NoResources());
-        return ZIP_NO_MEMORY;
+        return fail(ZIP_NO_MEMORY, msg::NoResources());
     }
 }

@@ -6,7 +6,6 @@
 #include <cstring>
 
 using zipfmt::Get32;
-using zipfmt::Put32;
 
 RecordOut& RecordOut::U8(std::uint8_t v) {
     data_.push_back(static_cast<char>(v));
@@ -14,9 +13,7 @@ RecordOut& RecordOut::U8(std::uint8_t v) {
 }
 
 RecordOut& RecordOut::U32(std::uint32_t v) {
-    unsigned char bytes[4];
-    Put32(bytes, v);
-    data_.append(reinterpret_cast<const char*>(bytes), 4);
+    zipfmt::Append32(data_, v);
     return *this;
 }
 

@@ -7,7 +7,7 @@
 #include <atomic>
 
 using zipfmt::Get32;
-using zipfmt::Put32;
+using zipfmt::Append32;
 
 namespace {
 
@@ -19,15 +19,9 @@ constexpr std::size_t kMinChunk = 4 << 10;
 
 std::size_t ChunkSize() { return std::max(kMinChunk, RecordBudget() / kFanIn); }
 
-void AppendU32(std::string& out, std::uint32_t v) {
-    unsigned char bytes[4];
-    Put32(bytes, v);
-    out.append(reinterpret_cast<const char*>(bytes), 4);
-}
-
 // Records are framed by their length.
 void Frame(std::string& out, std::string_view body) {
-    AppendU32(out, static_cast<std::uint32_t>(body.size()));
+    Append32(out, static_cast<std::uint32_t>(body.size()));
     out.append(body);
 }
 
@@ -170,8 +164,8 @@ RecordSorter::~RecordSorter() = default;
 
 void RecordSorter::Add(std::string_view key, std::string_view payload) {
     order_.push_back(static_cast<std::uint32_t>(memory_.size()));
-    AppendU32(memory_, static_cast<std::uint32_t>(4 + key.size() + payload.size()));
-    AppendU32(memory_, static_cast<std::uint32_t>(key.size()));
+    Append32(memory_, static_cast<std::uint32_t>(4 + key.size() + payload.size()));
+    Append32(memory_, static_cast<std::uint32_t>(key.size()));
     memory_.append(key);
     memory_.append(payload);
     if (memory_.size() + order_.size() * sizeof(std::uint32_t) >= RecordBudget()) SpillRun();

@@ -92,13 +92,18 @@ inline void Put32(unsigned char* p, std::uint32_t v) {
 inline void Put64(unsigned char* p, std::uint64_t v) {
     for (int i = 0; i < 8; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
+inline void Append32(std::string& out, std::uint32_t v) {
+    unsigned char b[4];
+    Put32(b, v);
+    out.append(reinterpret_cast<const char*>(b), 4);
+}
 
 // Grows a byte string field by field, for extra fields and whole records.
 class Bytes {
 public:
     void U8(std::uint8_t v) { data_.push_back(static_cast<char>(v)); }
     void U16(std::uint16_t v) { unsigned char b[2]; Put16(b, v); Append(b, 2); }
-    void U32(std::uint32_t v) { unsigned char b[4]; Put32(b, v); Append(b, 4); }
+    void U32(std::uint32_t v) { Append32(data_, v); }
     void U64(std::uint64_t v) { unsigned char b[8]; Put64(b, v); Append(b, 8); }
     void Raw(std::string_view s) { data_.append(s); }
     std::size_t Size() const { return data_.size(); }
