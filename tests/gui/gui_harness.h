@@ -1,29 +1,23 @@
-// Driving the real program's windows from a test, the way a user would: the
-// program runs on the test's thread (RunMainWindow, or RunWithUser for any
-// program code), and a second thread acts as the user with real messages
-// (typing, clicks, keys, real HDROP drops), finds windows by caption among
-// this process's visible top-level windows and reads controls and the
-// registry. When the user function returns while the program still runs, the
-// harness closes the program's windows, so that a test ends instead of hanging.
-//
-// Rules: wait on conditions (WaitUntil, WaitForWindow), never on fixed sleeps.
-// Click buttons whose handler returns at once; PostClick those that open a
-// modal window (Click would wait until that window closes).
+// Driving the real program's windows as a user would: the program runs on the
+// test's thread, a second thread acts with real messages (typing, clicks,
+// keys, real HDROP drops) and finds windows by caption among this process's
+// visible top-level windows. Wait on conditions, never on fixed sleeps; use
+// PostClick for a button that opens a modal window.
 #pragma once
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
 #include "app/archiver_app.h"
+#include "ui/archiver_dlg.h"
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -35,17 +29,14 @@
 namespace gui {
 
 using namespace std::chrono_literals;
-inline constexpr std::chrono::milliseconds kTimeout = 20s;
 
-// Polls the condition every 20 ms until it holds or the timeout passes.
-inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds timeout = kTimeout) {
-    auto end = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (condition()) return true;
+inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 20s) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
         if (std::chrono::steady_clock::now() >= end) return false;
         std::this_thread::sleep_for(20ms);
     }
+    return true;
 }
 
 // For test messages: gtest prints narrow strings.
@@ -58,20 +49,18 @@ inline std::string Utf8(const std::wstring& text) {
 
 inline std::wstring Text(HWND hwnd) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(std::max(0, GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size())))));
+    text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
-// Adds hwnd to the vector at param when it is this process's and visible
-// (a function of its own: the 32-bit build takes no lambda as a CALLBACK).
-inline BOOL CALLBACK CollectOwnWindow(HWND hwnd, LPARAM param) {
+// A function of its own: the 32-bit build takes no lambda as a CALLBACK.
+inline BOOL CALLBACK CollectOwnWindow(HWND hwnd, LPARAM windows) {
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(windows)->push_back(hwnd);
     return TRUE;
 }
 
-// This process's visible top-level windows.
 inline std::vector<HWND> OwnTopWindows() {
     std::vector<HWND> windows;
     EnumWindows(CollectOwnWindow, reinterpret_cast<LPARAM>(&windows));
@@ -84,51 +73,38 @@ inline HWND FindWindowByCaption(const std::wstring& caption) {
     return nullptr;
 }
 
-inline HWND WaitForWindow(const std::wstring& caption, std::chrono::milliseconds timeout = kTimeout) {
+inline HWND WaitForWindow(const std::wstring& caption) {
     HWND found = nullptr;
-    WaitUntil([&] { return (found = FindWindowByCaption(caption)) != nullptr; }, timeout);
+    WaitUntil([&] { return (found = FindWindowByCaption(caption)) != nullptr; });
     return found;
 }
 
-inline bool WaitForWindowGone(HWND hwnd, std::chrono::milliseconds timeout = kTimeout) {
-    return WaitUntil([&] { return !IsWindow(hwnd) || !IsWindowVisible(hwnd); }, timeout);
+inline bool WaitForWindowGone(HWND hwnd) {
+    return WaitUntil([&] { return !IsWindow(hwnd) || !IsWindowVisible(hwnd); });
 }
 
 inline HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
-inline bool IsChecked(HWND dialog, int id) {
-    return SendMessageW(Item(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
+inline bool IsChecked(HWND dialog, int id) { return SendMessageW(Item(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 inline bool IsEnabled(HWND dialog, int id) { return IsWindowEnabled(Item(dialog, id)) != FALSE; }
-inline bool AcceptsDrops(HWND hwnd) { return (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0; }
-inline bool IsTopMost(HWND hwnd) { return (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+inline bool HasExStyle(HWND hwnd, LONG style) { return (GetWindowLongW(hwnd, GWL_EXSTYLE) & style) != 0; }
 
-// Replaces the whole text as a paste would: WM_SETTEXT (EN_UPDATE follows).
+// Replaces the whole text as a paste would.
 inline void SetText(HWND edit, const std::wstring& text) {
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-// Selects everything and types the text key by key (WM_CHAR), so that the
-// edit notifies its dialog after every character as on real typing.
+// Replaces the whole text key by key, so that the dialog hears of every character.
 inline void TypeText(HWND edit, const std::wstring& text) {
     SendMessageW(edit, EM_SETSEL, 0, -1);
+    if (text.empty()) SendMessageW(edit, WM_CLEAR, 0, 0);
     for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
 }
 
-// Selects everything and deletes it.
-inline void ClearText(HWND edit) {
-    SendMessageW(edit, EM_SETSEL, 0, -1);
-    SendMessageW(edit, WM_CLEAR, 0, 0);
-}
-
-// Clicks a button and returns after its handler has run.
 inline void Click(HWND dialog, int id) { SendMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
-
-// Clicks a button without waiting, for handlers that open a modal window.
 inline void PostClick(HWND dialog, int id) { PostMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
 
-// Presses and releases a key in the window's thread, at its focused control
-// (or the window itself): the dialog's own keyboard handling applies, so
-// VK_RETURN is the default button or OK and VK_ESCAPE is Cancel.
+// A key pressed at the window's focused control, so that the dialog's own
+// keyboard handling applies (Enter the default button, Escape Cancel).
 inline void PressKey(HWND window, UINT key) {
     GUITHREADINFO info{};
     info.cbSize = sizeof(info);
@@ -140,20 +116,17 @@ inline void PressKey(HWND window, UINT key) {
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }
 
-// The close box (or Alt+F4): the system command SC_CLOSE.
 inline void PressCloseBox(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
-// Drops files on a window as the shell does: a real HDROP (DROPFILES with
-// wide names in movable global memory) posted as WM_DROPFILES. The receiver
-// releases it with DragFinish.
-inline bool PostDrop(HWND target, const std::vector<std::wstring>& paths, POINT at = {20, 20}) {
+// A drop as the shell makes it: DROPFILES with wide names in movable memory,
+// which the receiver releases with DragFinish.
+inline bool PostDrop(HWND target, const std::vector<std::wstring>& paths) {
     std::wstring names;
     for (const std::wstring& path : paths) names += path + L'\0';
     names += L'\0';
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
-    if (!memory) return false;
     auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    *drop = DROPFILES{sizeof(DROPFILES), at, FALSE, TRUE};
+    *drop = DROPFILES{sizeof(DROPFILES), {20, 20}, FALSE, TRUE};
     std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
     GlobalUnlock(memory);
     if (PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0)) return true;
@@ -161,84 +134,73 @@ inline bool PostDrop(HWND target, const std::vector<std::wstring>& paths, POINT 
     return false;
 }
 
-// Controls of a dialog whose caption does not fit, each as "id: caption":
-// push buttons and the text beside check boxes and radio buttons on one
-// line, group box titles within the frame, static texts within their
-// rectangle when word-wrapped (a static clips what wraps beyond its height).
-inline std::vector<std::wstring> CaptionsThatDoNotFit(HWND dialog) {
-    std::vector<std::wstring> misfits;
+// Each caption that does not fit its control fails the test: push buttons,
+// check boxes and radio buttons on one line beside their box, group titles
+// within the frame, static texts word-wrapped within their rectangle.
+inline void ExpectCaptionsFit(HWND dialog) {
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
-        std::wstring text = Text(control);
-        if (text.empty()) continue;
-        wchar_t className[32] = {};
-        GetClassNameW(control, className, 32);
-        LONG style = GetWindowLongW(control, GWL_STYLE);
-        RECT client{};
-        GetClientRect(control, &client);
+        const std::wstring text = Text(control);
+        wchar_t className[16] = {};
+        GetClassNameW(control, className, 16);
+        const bool isStatic = lstrcmpiW(className, L"Static") == 0;
+        if (text.empty() || (!isStatic && lstrcmpiW(className, L"Button") != 0) || text.find(L'\xFFFF') != text.npos)
+            continue;  // an icon's static holds its resource ordinal
+        const LONG type = GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
+        RECT room{}, needed{};
+        GetClientRect(control, &room);
+        needed.right = room.right;
         HDC dc = GetDC(control);
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-        RECT needed{0, 0, client.right, 0};
-        LONG room = client.right;
-        bool fits = true;
-        if (lstrcmpiW(className, L"Static") == 0) {
-            UINT flags = DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0);
-            DrawTextW(dc, text.c_str(), -1, &needed, flags);
-            fits = needed.bottom <= client.bottom && needed.right <= client.right;
-        } else if (lstrcmpiW(className, L"Button") == 0) {
-            DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_SINGLELINE);
-            LONG type = style & BS_TYPEMASK;
-            if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
-                type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE)
-                room -= GetSystemMetrics(SM_CXMENUCHECK) + 4;    // the box and the gap after it
-            else
-                room -= type == BS_GROUPBOX ? 2 * 8 : 2 * 3;     // the frame's corners, a push button's edges
-            fits = needed.right <= room;
-        }
+        DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | (isStatic ? DT_WORDBREAK | DT_EXPANDTABS : DT_SINGLELINE));
         SelectObject(dc, old);
         ReleaseDC(control, dc);
-        if (!fits) misfits.push_back(std::to_wstring(GetDlgCtrlID(control)) + L": " + text);
+        if (!isStatic)
+            room.right -= type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON ? 6 : type == BS_GROUPBOX ? 16
+                                                                               : GetSystemMetrics(SM_CXMENUCHECK) + 4;
+        EXPECT_TRUE(needed.right <= room.right && (!isStatic || needed.bottom <= room.bottom))
+            << Utf8(Text(dialog)) << ": " << Utf8(text);
     }
-    return misfits;
 }
 
-// A fresh folder under the temporary folder, named with the given start,
-// this process and a serial number, removed with everything in it.
-class TempFolder {
-public:
+// A fresh folder under the temporary folder, removed with everything in it.
+struct TempFolder {
     explicit TempFolder(const std::wstring& start = L"tirvo-test-") {
         static int serial = 0;
-        m_path = std::filesystem::temp_directory_path() /
-                 (start + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial));
-        std::filesystem::remove_all(m_path);
-        std::filesystem::create_directories(m_path);
+        path = std::filesystem::temp_directory_path() / (start + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                                         std::to_wstring(++serial));
+        std::filesystem::remove_all(path);
+        std::filesystem::create_directories(path);
     }
     ~TempFolder() {
         std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
+        std::filesystem::remove_all(path, ignored);
     }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return m_path; }
-    std::wstring operator/(const std::wstring& name) const { return (m_path / name).wstring(); }
-
-private:
-    std::filesystem::path m_path;
+    std::wstring operator/(const std::wstring& name) const { return (path / name).wstring(); }
+    std::filesystem::path path;
 };
 
-// Reads and writes values of one key below HKEY_CURRENT_USER, independently
-// of the program's own registry code.
-class RegistryKey {
+// The registry key of one test's application name, "TirvoTest_<suite>_<test>"
+// (TirvoTest32_ in the 32-bit build, whose tests share HKCU with the 64-bit
+// ones): empty at the start and removed at the end.
+class TestProfile {
 public:
-    explicit RegistryKey(std::wstring path) : m_path(std::move(path)) {}
+    TestProfile() {
+        const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+        const std::string name = std::string(test->test_suite_name()) + "_" + test->name();
+        m_appName = (sizeof(void*) == 4 ? L"TirvoTest32_" : L"TirvoTest_") + std::wstring(name.begin(), name.end());
+        m_path = L"Software\\Dremmil\\" + m_appName;
+        RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str());
+    }
+    ~TestProfile() { RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str()); }
+    const std::wstring& AppName() const { return m_appName; }
     const std::wstring& Path() const { return m_path; }
 
-    void Delete() const { RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str()); }
-    bool Exists() const {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-        RegCloseKey(key);
-        return true;
+    bool WriteRaw(const std::wstring& name, DWORD type, const void* data, DWORD size) const {
+        return RegSetKeyValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), type, data, size) == ERROR_SUCCESS;
+    }
+    bool WriteDword(const std::wstring& name, DWORD value) const { return WriteRaw(name, REG_DWORD, &value, 4); }
+    bool WriteString(const std::wstring& name, const std::wstring& value) const {
+        return WriteRaw(name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
     std::optional<DWORD> ReadDword(const std::wstring& name) const {
         DWORD value = 0, size = sizeof(value);
@@ -247,75 +209,33 @@ public:
         return value;
     }
     std::optional<std::wstring> ReadString(const std::wstring& name) const {
-        DWORD size = 0;
-        auto read = [&](void* data) {
-            return !RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, data, &size);
-        };
-        std::wstring value;
-        if (!read(nullptr) || (value.resize(size / sizeof(wchar_t)), !read(value.data()))) return std::nullopt;
+        std::wstring value(70000, L'\0');
+        DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+        if (RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value.data(), &size))
+            return std::nullopt;
         return value.c_str();
     }
-    // Any type and any bytes, for values the program did not write itself.
-    bool WriteRaw(const std::wstring& name, DWORD type, const void* data, DWORD size) const {
-        return RegSetKeyValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), type, data, size) == ERROR_SUCCESS;
-    }
-    bool WriteDword(const std::wstring& name, DWORD value) const {
-        return WriteRaw(name, REG_DWORD, &value, sizeof(value));
-    }
-    bool WriteString(const std::wstring& name, const std::wstring& value) const {
-        return WriteRaw(name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    }
 
 private:
-    std::wstring m_path;
+    std::wstring m_appName, m_path;
 };
 
-// The start of every test's application name: the 32-bit and the 64-bit
-// tests run at the same time in one Wine prefix, whose HKCU they share.
-constexpr const wchar_t* kTestAppPrefix = sizeof(void*) == 4 ? L"TirvoTest32_" : L"TirvoTest_";
-
-// The profile of one test: the application name "TirvoTest_<suite>_<test>"
-// keeps tests that run at the same time apart. The key is empty at start
-// and removed at the end.
-class TestProfile : public RegistryKey {
-public:
-    TestProfile() : RegistryKey(L"Software\\Dremmil\\" + MakeAppName()), m_appName(MakeAppName()) { Delete(); }
-    ~TestProfile() { Delete(); }
-    TestProfile(const TestProfile&) = delete;
-    TestProfile& operator=(const TestProfile&) = delete;
-    const std::wstring& AppName() const { return m_appName; }
-
-private:
-    static std::wstring MakeAppName() {
-        const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(test->test_suite_name()) + "_" + test->name();
-        for (char& c : name)
-            if (c == '/' || c == '\\') c = '_';
-        return kTestAppPrefix + std::wstring(name.begin(), name.end());
-    }
-    std::wstring m_appName;
-};
-
-// Runs program() on this thread and user() on a second thread; returns when
-// both have ended. If the program is still running once the user is done,
-// its windows are closed until it ends; if it does not end within the
-// timeout, the test program stops with a message rather than hang.
-inline void RunWithUser(const std::function<void()>& program, const std::function<void()>& user,
-                        std::chrono::milliseconds timeout = 60s) {
+// Runs program() on this thread and user() on a second one. Once the user is
+// done, the program's windows are closed until it ends; a program that does
+// not end within a minute stops the test program rather than hang it.
+inline void RunWithUser(const std::function<void()>& program, const std::function<void()>& user) {
     std::atomic<bool> programEnded{false};
     std::thread userThread([&] {
         user();
-        bool ended = WaitUntil(
+        const bool ended = WaitUntil(
             [&] {
-                if (programEnded) return true;
                 for (HWND hwnd : OwnTopWindows())
-                    if (IsWindowEnabled(hwnd)) PostMessageW(hwnd, WM_CLOSE, 0, 0);
-                return false;
+                    if (!programEnded && IsWindowEnabled(hwnd)) PostMessageW(hwnd, WM_CLOSE, 0, 0);
+                return programEnded.load();
             },
-            timeout);
+            60s);
         if (!ended) {
             std::fprintf(stderr, "The program's windows did not close; stopping the test program.\n");
-            std::fflush(stderr);
             std::_Exit(3);
         }
     });
@@ -324,8 +244,8 @@ inline void RunWithUser(const std::function<void()>& program, const std::functio
     userThread.join();
 }
 
-// Start-up as the program does it (settings loaded from the profile's key,
-// main window run modally, settings saved), with a user on a second thread.
+// Start-up as the program does it: settings loaded from the profile's key,
+// the main window run modally, the settings saved.
 inline void RunMainWindow(const TestProfile& profile, const std::function<void()>& user) {
     RunWithUser(
         [&] {
@@ -333,6 +253,29 @@ inline void RunMainWindow(const TestProfile& profile, const std::function<void()
             app.InitInstance();
         },
         user);
+}
+
+// The main window run with the given Settings, no registry involved; returns
+// the Settings it holds at its end. The user gets the main window.
+inline Settings RunMainWindowWith(Settings settings, const std::function<void(HWND)>& user) {
+    RunWithUser(
+        [&] {
+            INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_DATE_CLASSES | ICC_BAR_CLASSES};
+            InitCommonControlsEx(&controls);
+            CArchiverApp app(L"TirvoTest_unsaved");
+            CArchiverDlg main;
+            main.m_settings = settings;
+            app.m_pMainWnd = &main;
+            main.DoModal();
+            app.m_pMainWnd = nullptr;
+            settings = main.m_settings;
+        },
+        [&] {
+            HWND main = WaitForWindow(L"Tirvo");
+            ASSERT_TRUE(main);
+            user(main);
+        });
+    return settings;
 }
 
 }  // namespace gui

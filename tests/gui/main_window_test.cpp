@@ -1,49 +1,38 @@
-// The real main window, started as the program starts it, driven by a user
+// The real main window, started as the program starts it and driven by a user
 // thread; the registry shows what was saved.
 #include "gui_harness.h"
 
 #include "resource.h"
 
-#include <commctrl.h>
-
 #include <fstream>
 
 namespace {
 
-constexpr int kModeButtons[] = {IDC_MODE_ADD, IDC_MODE_MOVE, IDC_MODE_UPDATE, IDC_MODE_FRESHEN};
+const int kModeButtons[] = {IDC_MODE_ADD, IDC_MODE_MOVE, IDC_MODE_UPDATE, IDC_MODE_FRESHEN};
 
-// The checked mode button's index, -1 for none.
 int CheckedMode(HWND main) {
     int checked = -1;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
         if (gui::IsChecked(main, kModeButtons[i])) checked = i;
-    }
     return checked;
 }
 
-// What is stored before the start (nothing on the first run) and what the
-// window shows; then each way to end the run (Enter is OK processing, Escape
-// and the close box Cancel processing) saves what is on screen at that
-// moment: values as stored, where a mode outside the group checks no button
-// and is saved as -1, or what the user changed.
+// What is stored before the start (nothing on a first run) is what the window
+// shows; each way to end (Enter, Escape, the close box) saves what is on
+// screen then: a mode outside the group checks no button and is saved as -1.
 TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
-    struct Case {
-        const char* what;
+    const struct {
         const wchar_t* fileName;
         DWORD mode, topMost;
-        void (*end)(HWND);
+        UINT endKey;  // 0: the close box
         bool change;  // mode, two boxes and the name changed before the end
-    };
-    const auto escape = [](HWND main) { gui::PressKey(main, VK_ESCAPE); };
-    const Case cases[] = {
-        {"first run", nullptr, 0, 1, escape, false},
-        {"stored name, Enter", L"C:\\保存\\old.zip", 1, 1, [](HWND main) { gui::PressKey(main, VK_RETURN); }, true},
-        {"not on top, close box", nullptr, 3, 0, [](HWND main) { gui::PressCloseBox(main); }, true},
-        {"mode 7", nullptr, 7, 1, escape, false}};
+    } cases[] = {{nullptr, 0, 1, VK_ESCAPE, false},
+                 {L"C:\\保存\\old.zip", 1, 1, VK_RETURN, true},
+                 {nullptr, 3, 0, 0, true},
+                 {nullptr, 7, 1, VK_ESCAPE, false}};
     HICON programIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
-    ASSERT_TRUE(programIcon);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
         gui::TestProfile profile;
         if (c.fileName) profile.WriteString(L"stFileName", c.fileName);
         if (c.mode) profile.WriteDword(L"nMode", c.mode);
@@ -54,19 +43,16 @@ TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
             ASSERT_TRUE(main);
             EXPECT_EQ(gui::Text(gui::Item(main, IDC_FILENAME)), name);
             EXPECT_EQ(CheckedMode(main), c.mode < 4 ? static_cast<int>(c.mode) : -1);
-            for (int id : {IDC_ENCRYPT, IDC_JUNKDIR, IDC_FORCE, IDC_COMMENT}) {
-                EXPECT_FALSE(gui::IsChecked(main, id)) << id;
-            }
+            for (int id : {IDC_ENCRYPT, IDC_JUNKDIR, IDC_FORCE, IDC_COMMENT}) EXPECT_FALSE(gui::IsChecked(main, id)) << id;
             EXPECT_EQ(gui::IsChecked(main, IDC_TOPMOST), c.topMost == 1);
-            EXPECT_EQ(gui::IsTopMost(main), c.topMost == 1);
-            EXPECT_EQ(gui::AcceptsDrops(main), !name.empty());
-            EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(main, WM_QUERYDRAGICON, 0, 0)), programIcon);
+            EXPECT_EQ(gui::HasExStyle(main, WS_EX_TOPMOST), c.topMost == 1);
+            EXPECT_EQ(gui::HasExStyle(main, WS_EX_ACCEPTFILES), !name.empty());
             EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(main, WM_GETICON, ICON_BIG, 0)), programIcon);
             if (c.change) {
                 for (int id : {IDC_MODE_UPDATE, IDC_JUNKDIR, IDC_COMMENT}) gui::Click(main, id);
                 gui::TypeText(gui::Item(main, IDC_FILENAME), L"D:\\作業\\x.zip");
             }
-            c.end(main);
+            c.endKey ? gui::PressKey(main, c.endKey) : gui::PressCloseBox(main);
             EXPECT_TRUE(gui::WaitForWindowGone(main));
         });
         EXPECT_EQ(profile.ReadString(L"stFileName"), c.change ? L"D:\\作業\\x.zip" : name);
@@ -79,41 +65,33 @@ TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
 }
 
 // Opens the file chooser (modal: the main window is disabled), lets act()
-// end it and waits until the main window is usable again.
-void UseFileChooser(HWND main, const std::function<void(HWND)>& act) {
+// end it and waits until the main window takes input again.
+void UseFileChooser(HWND main, const std::function<void(HWND chooser, HWND nameField)>& act) {
     gui::PostClick(main, IDC_BROWSE);
     HWND chooser = nullptr;
     ASSERT_TRUE(gui::WaitUntil([&] {
-        for (HWND hwnd : gui::OwnTopWindows()) {
+        for (HWND hwnd : gui::OwnTopWindows())
             if (hwnd != main) chooser = hwnd;
-        }
         return chooser != nullptr;
     }));
     EXPECT_FALSE(IsWindowEnabled(main));
-    act(chooser);
+    HWND field = GetDlgItem(chooser, 0x480);  // edt1, or the edit of the combo box cmb13
+    act(chooser, field ? field : reinterpret_cast<HWND>(SendMessageW(GetDlgItem(chooser, 0x47c), CBEM_GETEDITCONTROL, 0, 0)));
     ASSERT_TRUE(gui::WaitForWindowGone(chooser));
     ASSERT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
 }
 
-// The chooser's name field: edt1, or the edit of its combo box cmb13.
-HWND NameField(HWND chooser) {
-    HWND field = GetDlgItem(chooser, 0x480);
-    return field ? field : reinterpret_cast<HWND>(SendMessageW(GetDlgItem(chooser, 0x47c), CBEM_GETEDITCONTROL, 0, 0));
-}
-
-// Each click of the on-top box turns the window's own state over, and the
-// box shows it. A cancelled file chooser changes nothing on screen; a chosen
-// file becomes the name, and the chooser then opens in its folder with no
-// name given. Drops are accepted exactly while a name is set, from the first
-// character typed to the moment it is cleared; a drop arriving while the
-// name is only a space is released and leaves the window as it was.
+// The on-top box turns the window's state over at each click. A cancelled
+// file chooser changes nothing; a chosen file becomes the name, and the
+// chooser then opens in the name's folder with no name given. Drops are
+// accepted exactly while a name is set; one arriving while the name is only a
+// space is released and leaves the window as it was.
 TEST(MainWindow, TopMostBoxNameAndFileChooserChangeTheWindowAtOnce) {
-    wchar_t temp[MAX_PATH + 1] = {};
-    ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
-    const std::wstring existing = std::wstring(temp) + L"tirvo_chooser_test.zip";
-    { std::ofstream(existing.c_str()) << "x"; }   // the chooser wants an existing file
-    const std::wstring other = std::wstring(temp) + L"tirvo_chooser_folder";
-    CreateDirectoryW(other.c_str(), nullptr);
+    gui::TempFolder folder;
+    const std::wstring existing = folder / L"chosen.zip";
+    std::ofstream(existing.c_str()) << "x";  // the chooser wants an existing file
+    std::filesystem::create_directory(folder.path / L"other");
+    const std::wstring other = folder / L"other\\new.zip";
     gui::TestProfile profile;
     gui::RunMainWindow(profile, [&] {
         HWND main = gui::WaitForWindow(L"Tirvo");
@@ -121,48 +99,89 @@ TEST(MainWindow, TopMostBoxNameAndFileChooserChangeTheWindowAtOnce) {
         for (bool onTop : {false, true, false}) {
             gui::Click(main, IDC_TOPMOST);
             EXPECT_EQ(gui::IsChecked(main, IDC_TOPMOST), onTop);
-            EXPECT_EQ(gui::IsTopMost(main), onTop);
+            EXPECT_EQ(gui::HasExStyle(main, WS_EX_TOPMOST), onTop);
         }
         HWND name = gui::Item(main, IDC_FILENAME);
         gui::TypeText(name, L"C:\\keep\\me.zip");
         gui::Click(main, IDC_MODE_FRESHEN);
         gui::Click(main, IDC_ENCRYPT);
-        UseFileChooser(main, [](HWND chooser) { PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0); });
-        EXPECT_EQ(gui::Text(gui::Item(main, IDC_FILENAME)), L"C:\\keep\\me.zip");
+        UseFileChooser(main, [](HWND chooser, HWND) { PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0); });
+        EXPECT_EQ(gui::Text(name), L"C:\\keep\\me.zip");
         EXPECT_EQ(CheckedMode(main), 3);
         EXPECT_TRUE(gui::IsChecked(main, IDC_ENCRYPT));
-        EXPECT_TRUE(gui::AcceptsDrops(main));
-
-        UseFileChooser(main, [&](HWND chooser) {
-            HWND field = NameField(chooser);
-            ASSERT_TRUE(field);
+        UseFileChooser(main, [&](HWND chooser, HWND field) {
             gui::SetText(field, existing);
             PostMessageW(chooser, WM_COMMAND, IDOK, 0);
         });
-        EXPECT_TRUE(gui::WaitUntil([&] { return gui::Text(gui::Item(main, IDC_FILENAME)) == existing; }));
-        // Not the folder just used, which the chooser may remember itself.
-        gui::SetText(gui::Item(main, IDC_FILENAME), other + L"\\new.zip");
-        UseFileChooser(main, [&](HWND chooser) {
-            wchar_t folder[MAX_PATH + 1] = {};
-            SendMessageW(chooser, CDM_GETFOLDERPATH, MAX_PATH + 1, reinterpret_cast<LPARAM>(folder));
-            EXPECT_EQ(lstrcmpiW(folder, other.c_str()), 0) << gui::Utf8(folder);
-            EXPECT_EQ(gui::Text(NameField(chooser)), L"");
+        EXPECT_TRUE(gui::WaitUntil([&] { return gui::Text(name) == existing; }));
+        gui::SetText(name, other);  // not the folder just used, which the chooser may remember itself
+        UseFileChooser(main, [&](HWND chooser, HWND field) {
+            wchar_t shown[MAX_PATH + 1] = {};
+            SendMessageW(chooser, CDM_GETFOLDERPATH, MAX_PATH + 1, reinterpret_cast<LPARAM>(shown));
+            EXPECT_EQ(lstrcmpiW(shown, (folder / L"other").c_str()), 0) << gui::Utf8(shown);
+            EXPECT_EQ(gui::Text(field), L"");
             PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
         });
-        gui::ClearText(name);
-        EXPECT_FALSE(gui::AcceptsDrops(main));
-        gui::TypeText(name, L"C");
-        EXPECT_TRUE(gui::AcceptsDrops(main));
-        gui::SetText(name, L" ");
-        EXPECT_TRUE(gui::AcceptsDrops(main));
+        for (const wchar_t* typed : {L"", L"C", L" "}) {
+            gui::TypeText(name, typed);
+            EXPECT_EQ(gui::HasExStyle(main, WS_EX_ACCEPTFILES), *typed != 0);
+        }
         EXPECT_TRUE(gui::PostDrop(main, {L"C:\\windows\\win.ini"}));
-        gui::SetText(name, other + L"\\new.zip");
+        gui::SetText(name, other);
         gui::PressKey(main, VK_ESCAPE);
     });
-    EXPECT_EQ(profile.ReadString(L"stFileName"), other + L"\\new.zip");
+    EXPECT_EQ(profile.ReadString(L"stFileName"), other);
     EXPECT_EQ(profile.ReadDword(L"bTopMost"), 0u);
-    DeleteFileW(existing.c_str());
-    RemoveDirectoryW(other.c_str());
+}
+
+// System commands 0x10..0x1F (the system may set the low four bits) and the
+// menu item, the last after a separator, open the About box, owned by the
+// main window and modal, closed each of the four ways; other commands do not
+// (one that did would keep the synchronous call waiting in its modal loop).
+// Every caption of the main window, the options dialog and the box fits.
+TEST(MainWindow, AboutBoxOpensForItsCommandsAndClosesEveryWay) {
+    Settings settings;
+    settings.bTopMost = 0;
+    gui::RunMainWindowWith(settings, [&](HWND main) {
+        gui::ExpectCaptionsFit(main);
+        gui::PostClick(main, IDC_OPTIONS);
+        HWND options = gui::WaitForWindow(L"オプション Tirvo");
+        ASSERT_TRUE(options);
+        gui::ExpectCaptionsFit(options);
+        gui::PressKey(options, VK_ESCAPE);
+        ASSERT_TRUE(gui::WaitForWindowGone(options));
+
+        HMENU menu = GetSystemMenu(main, FALSE);
+        const int last = GetMenuItemCount(menu) - 1;
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, last, text, 64, MF_BYPOSITION);
+        EXPECT_EQ(std::wstring(text), L"ﾊﾞｰｼﾞｮﾝ情報(Tirvo) (&A)...");
+        EXPECT_TRUE(GetMenuState(menu, last - 1, MF_BYPOSITION) & MF_SEPARATOR);
+        std::vector<WPARAM> commands = {GetMenuItemID(menu, last), 0x10010};
+        for (WPARAM command = 0x10; command <= 0x1F; ++command) commands.push_back(command);
+        for (WPARAM command : commands) {
+            SCOPED_TRACE(command);
+            PostMessageW(main, WM_SYSCOMMAND, command, 0x00500050);
+            HWND about = gui::WaitForWindow(L"ﾊﾞｰｼﾞｮﾝ情報 Tirvo");
+            ASSERT_TRUE(about);
+            EXPECT_EQ(GetWindow(about, GW_OWNER), main);
+            EXPECT_FALSE(IsWindowEnabled(main));
+            if (command == 0x10) gui::ExpectCaptionsFit(about);
+            switch (command % 4) {
+            case 0: gui::Click(about, IDOK); break;
+            case 1: gui::PressKey(about, VK_RETURN); break;
+            case 2: gui::PressKey(about, VK_ESCAPE); break;
+            default: gui::PressCloseBox(about); break;
+            }
+            EXPECT_TRUE(gui::WaitForWindowGone(about));
+            EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
+        }
+        for (WPARAM command : {0x00, 0x0F, 0x20, 0x2F}) {
+            DWORD_PTR result = 0;
+            EXPECT_TRUE(SendMessageTimeoutW(main, WM_SYSCOMMAND, command, 0, SMTO_BLOCK, 10000, &result)) << command;
+            EXPECT_FALSE(gui::FindWindowByCaption(L"ﾊﾞｰｼﾞｮﾝ情報 Tirvo")) << command;
+        }
+    });
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // FinishProgress, the comment and password prompts.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -16,17 +15,6 @@
 namespace {
 
 using namespace job_test;
-
-// Runs program code on this thread with no user acting meanwhile.
-void RunAlone(const std::function<void()>& program) {
-    std::atomic<bool> done{false};
-    gui::RunWithUser(
-        [&] {
-            program();
-            done = true;
-        },
-        [&] { gui::WaitUntil([&] { return done.load(); }, std::chrono::minutes(5)); });
-}
 
 // The second of two lines printed at once waits in the log's throttle; it
 // goes in once its time is up, though the engine prints nothing more (here:
@@ -51,40 +39,37 @@ void ExpectHeldTextShown(HWND window, size_t expected) {
 TEST(ProgressWindow, KeepsAHugeRunWholeAndIsLeftAloneByAQuietRunAfterIt) {
     const int kLines = 20000;  // twenty times what the edit control holds by default
     size_t expected = 0;
-    HWND window = nullptr;
-    RunAlone([&] {
-        OpenProgress(1);
-        ASSERT_EQ(g_bShowProgress, 1);
-        window = g_pProgressDlg->GetSafeHwnd();
-        EXPECT_TRUE(IsWindowVisible(window));
-        EXPECT_FALSE(gui::IsEnabled(window, IDOK) || gui::IsEnabled(window, IDC_LOG) ||
-                     gui::IsChecked(window, IDC_AUTOCLOSE));
-        char line[64];
-        for (int i = 0; i < kLines; ++i) {  // "追加" in code page 932: two characters of two bytes
-            if (i == 2) ExpectHeldTextShown(window, expected);
-            const int length =
-                std::snprintf(line, sizeof line, "\x92\xc7\x89\xc1: dir\\file%06d.txt (42%%)\r\n", i);
-            expected += static_cast<size_t>(length) - 2;
-            ZipPrint(line, static_cast<std::uint32_t>(length));
-        }
-        EXPECT_EQ(ZipService("a.txt", 1), 0);
-        FinishProgress();
-        EXPECT_TRUE(gui::IsEnabled(window, IDOK) && gui::IsEnabled(window, IDC_LOG));
+    OpenProgress(1);
+    ASSERT_EQ(g_bShowProgress, 1);
+    HWND window = g_pProgressDlg->GetSafeHwnd();
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_FALSE(gui::IsEnabled(window, IDOK) || gui::IsEnabled(window, IDC_LOG) ||
+                 gui::IsChecked(window, IDC_AUTOCLOSE));
+    char line[64];
+    for (int i = 0; i < kLines; ++i) {  // "追加" in code page 932: two characters of two bytes
+        if (i == 2) ExpectHeldTextShown(window, expected);
+        const int length =
+            std::snprintf(line, sizeof line, "\x92\xc7\x89\xc1: dir\\file%06d.txt (42%%)\r\n", i);
+        expected += static_cast<size_t>(length) - 2;
+        ZipPrint(line, static_cast<std::uint32_t>(length));
+    }
+    EXPECT_EQ(ZipService("a.txt", 1), 0);
+    FinishProgress();
+    EXPECT_TRUE(gui::IsEnabled(window, IDOK) && gui::IsEnabled(window, IDC_LOG));
 
-        g_pProgressDlg->m_bAbort = 1;       // the quiet run must read neither this
-        gui::Click(window, IDC_AUTOCLOSE);  // nor this: ticked after the end, no effect
-        OpenProgress(0);                    // g_pProgressDlg still names the finished window
-        EXPECT_EQ(g_bShowProgress, 0);
-        EXPECT_EQ(ZipPrint("quiet\r\n", 7), 7u);
-        EXPECT_EQ(ZipService("x", 0), 0);
-        FinishProgress();
-    });
+    g_pProgressDlg->m_bAbort = 1;       // the quiet run must read neither this
+    gui::Click(window, IDC_AUTOCLOSE);  // nor this: ticked after the end, no effect
+    OpenProgress(0);                    // g_pProgressDlg still names the finished window
+    EXPECT_EQ(g_bShowProgress, 0);
+    EXPECT_EQ(ZipPrint("quiet\r\n", 7), 7u);
+    EXPECT_EQ(ZipService("x", 0), 0);
+    FinishProgress();
     ASSERT_TRUE(IsWindowVisible(window));
     const std::wstring log = gui::Text(gui::Item(window, IDC_LOG));
     EXPECT_EQ(log.size(), expected);
     EXPECT_TRUE(log.starts_with(L"追加: dir\\file000000.txt (42%)\r\n追加: dir\\file000001.txt"));
     EXPECT_TRUE(log.ends_with(L"file019999.txt (42%)\r\n"));
-    EXPECT_EQ(gui::CaptionsThatDoNotFit(window), std::vector<std::wstring>{});
+    gui::ExpectCaptionsFit(window);
     gui::Click(window, IDOK);
     EXPECT_FALSE(IsWindow(window));
 }
@@ -118,7 +103,7 @@ TEST(Prompts, AnswerTheEngineWithinItsBuffer) {
                 ASSERT_TRUE(dlg);
                 EXPECT_EQ(gui::Text(gui::Item(dlg, IDC_PROMPT)),
                           comment ? L"enter new zip file comment: " : L"Enter password: ");
-                EXPECT_EQ(gui::CaptionsThatDoNotFit(dlg), std::vector<std::wstring>{});
+                gui::ExpectCaptionsFit(dlg);
                 HWND entry = gui::Item(dlg, comment ? IDC_COMMENT_TEXT : IDC_PASSWORD);
                 SendMessageW(entry, EM_SETSEL, 0, 0);
                 for (const wchar_t* key = c.typed; *key; ++key) SendMessageW(entry, WM_CHAR, *key, 1);

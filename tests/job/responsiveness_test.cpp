@@ -105,8 +105,8 @@ constexpr double kCancelBoundMs = 30000.0;
 
 TEST(Responsiveness, CancelAtRandomMomentsOfALargeFileStopsWithinHalfASecond) {
     TempFolder folder;
-    WriteFile(folder.Path() / L"small.txt", "small");
-    WriteFile(folder.Path() / L"big" / L"big.txt", Words(96 << 20));
+    WriteFile(folder.path / L"small.txt", "small");
+    WriteFile(folder.path / L"big" / L"big.txt", Words(96 << 20));
     const std::wstring archive = folder / L"old.zip";
     const char* wanted = std::getenv("TIRVO_RANDOM_CANCELS");
     const int cancels = wanted ? std::atoi(wanted) : 4;

@@ -1,5 +1,4 @@
-// The local date conversion where the system's time zone matters; valid and
-// invalid days and the supported years are in the settings store's tests.
+// The local date conversion where the system's time zone matters.
 #include "base/local_date.h"
 
 #include <gtest/gtest.h>
@@ -15,13 +14,13 @@ namespace {
 // of 23 hours (Berlin, 2020-03-29) is 23 hours long.
 TEST(LocalDate, ClockChangesKeepTheDay) {
     const char* old = std::getenv("TZ");
-    std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
     setenv("TZ", "America/Sao_Paulo", 1);
     tzset();
-    std::optional<LocalDateTime> skipped = SplitLocalTime(*MakeLocalTime({2018, 11, 4}));
+    const std::optional<LocalDateTime> skipped = SplitLocalTime(*MakeLocalTime({2018, 11, 4}));
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
-    std::int64_t shortDay = *MakeLocalTime({2020, 3, 30}) - *MakeLocalTime({2020, 3, 29});
+    const std::int64_t shortDay = *MakeLocalTime({2020, 3, 30}) - *MakeLocalTime({2020, 3, 29});
     saved ? setenv("TZ", saved->c_str(), 1) : unsetenv("TZ");
     tzset();
     ASSERT_TRUE(skipped);

@@ -1,17 +1,12 @@
-// The application object's profile operations and the 23 settings on the
-// real registry.
+// The application object's profile and the 23 settings on the real registry.
+#include "app/registry_profile.h"
 #include "base/local_date.h"
 #include "framework/app.h"
-#include "app/registry_profile.h"
 
 #include "gui_harness.h"
 #include "settings_fields.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -21,97 +16,87 @@ public:
     bool InitInstance() override { return false; }
 };
 
-// An application object whose name is the test's, with the company key set.
+// An application object named after the test, with the company key set.
 class ProfileTest : public testing::Test {
 protected:
-    gui::TestProfile key;   // HKCU\Software\Dremmil\<test name>, empty
+    gui::TestProfile key;  // HKCU\Software\Dremmil\<test name>, empty
     TestApp app{key.AppName().c_str()};
     void SetUp() override { app.SetRegistryKey(L"Dremmil"); }
-
-    DWORD TypeOf(const std::wstring& name) const {
-        DWORD type = REG_NONE;
-        RegGetValueW(HKEY_CURRENT_USER, key.Path().c_str(), name.c_str(), RRF_RT_ANY, &type, nullptr, nullptr);
-        return type;
-    }
 };
 
-TEST_F(ProfileTest, ReadingCreatesNothingWritingCreatesTheKeyEmptySectionIsTheAppKey) {
+// Reading creates nothing; writing creates the key (the empty section is the
+// application's key itself) and reads back as written, up to strings of
+// exactly the length limit; a longer one gives the default, quickly even when
+// huge, and is not written.
+TEST_F(ProfileTest, ValuesReadBackAsWrittenWithinTheLengthLimit) {
     EXPECT_EQ(app.ReadProfileInt(L"", L"nLevel", 6), 6);
     EXPECT_EQ(app.ReadProfileString(L"", L"stFileName", L"def"), L"def");
-    EXPECT_FALSE(key.Exists());
+    HKEY handle = nullptr;
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, key.Path().c_str(), 0, KEY_READ, &handle), ERROR_SUCCESS);
     ASSERT_TRUE(app.SaveProfileInt(L"", L"nMode", 3));
     ASSERT_TRUE(app.SaveProfileInt(L"Sub", L"nMode", 1));
     EXPECT_EQ(key.ReadDword(L"nMode"), 3u);
-    EXPECT_EQ(gui::RegistryKey(key.Path() + L"\\Sub").ReadDword(L"nMode"), 1u);
+    EXPECT_EQ(app.ReadProfileInt(L"Sub", L"nMode", 0), 1);
     for (int value : {0, -1, 2147483647, -2147483647 - 1}) {
         ASSERT_TRUE(app.SaveProfileInt(L"", L"n", value));
         EXPECT_EQ(app.ReadProfileInt(L"", L"n", 12345), value);
     }
-    for (const wchar_t* value : {L"", L" ", L"D:\\作業\\ｱｲｳ", L"\\\\server\\share\\x.zip"}) {
+    const std::wstring longest(CAppBase::kMaxProfileString, L'x');
+    for (const std::wstring& value : {std::wstring(L""), std::wstring(L"D:\\作業\\ｱｲｳ"), longest}) {
         ASSERT_TRUE(app.SaveProfileString(L"", L"st", value));
         EXPECT_EQ(app.ReadProfileString(L"", L"st", L"default"), value);
     }
-}
-
-// Values the program did not write: each read as an int (default -7) and
-// as a string (default "def"). A string ends at its first terminator or at
-// its end; a value of another type or size gives the default.
-TEST_F(ProfileTest, ValuesOfOtherTypesAndShapesGiveTheDefault) {
-    struct Case {
-        const wchar_t* name;
-        DWORD type;
-        std::vector<BYTE> data;
-        int asInt;
-        std::wstring asString;
-    };
-    auto bytes = [](const void* data, std::size_t size) {
-        return std::vector<BYTE>(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
-    };
-    const unsigned long long qword = 5;
-    const Case cases[] = {
-        {L"dword", REG_DWORD, {5, 0, 0, 0}, 5, L"def"},
-        {L"short dword", REG_DWORD, {1, 0}, -7, L"def"},
-        {L"empty dword", REG_DWORD, {}, -7, L"def"},
-        {L"big-endian", REG_DWORD_BIG_ENDIAN, {0, 0, 0, 5}, -7, L"def"},
-        {L"qword", REG_QWORD, bytes(&qword, sizeof(qword)), -7, L"def"},
-        {L"binary", REG_BINARY, {5, 0, 0, 0}, -7, L"def"},
-        {L"sz", REG_SZ, bytes(L"5", 4), -7, L"5"},
-        {L"multi", REG_MULTI_SZ, bytes(L"a\0b\0", 10), -7, L"def"},
-        {L"embedded", REG_SZ, bytes(L"C:\\a.zip\0junk", 28), -7, L"C:\\a.zip"},
-        {L"unterminated", REG_SZ, bytes(L"abc", 6), -7, L"abc"},
-        {L"empty sz", REG_SZ, {}, -7, L""},
-        {L"half a character", REG_SZ, {'a', 0, 'b'}, -7, L"a"},
-    };
-    for (const Case& c : cases) {
-        ASSERT_TRUE(key.WriteRaw(c.name, c.type, c.data.data(), static_cast<DWORD>(c.data.size())));
-        EXPECT_EQ(app.ReadProfileInt(L"", c.name, -7), c.asInt) << gui::Utf8(c.name);
-        EXPECT_EQ(app.ReadProfileString(L"", c.name, L"def"), c.asString) << gui::Utf8(c.name);
-    }
-    // A string with environment variables is a string too, read expanded.
-    const wchar_t expandable[] = L"%TEMP%";
-    key.WriteRaw(L"expand", REG_EXPAND_SZ, expandable, sizeof(expandable));
-    EXPECT_EQ(app.ReadProfileInt(L"", L"expand", -7), -7);
-    std::wstring expanded = app.ReadProfileString(L"", L"expand", L"def");
-    EXPECT_TRUE(expanded != L"def" && expanded.find(L'%') == std::wstring::npos) << gui::Utf8(expanded);
-}
-
-TEST_F(ProfileTest, AbsurdlyLongStringGivesTheDefaultQuicklyAndIsNotWritten) {
-    std::wstring longest(CAppBase::kMaxProfileString, L'x');
-    ASSERT_TRUE(key.WriteString(L"longest", longest));
     ASSERT_TRUE(key.WriteString(L"tooLong", longest + L"y"));
     ASSERT_TRUE(key.WriteString(L"huge", std::wstring(4 * 1024 * 1024, L'z')));
-    EXPECT_EQ(app.ReadProfileString(L"", L"longest", L"def"), longest);
     EXPECT_EQ(app.ReadProfileString(L"", L"tooLong", L"def"), L"def");
-    auto start = std::chrono::steady_clock::now();
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(app.ReadProfileString(L"", L"huge", L"def"), L"def");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_FALSE(app.SaveProfileString(L"", L"written", longest + L"y"));
     EXPECT_FALSE(key.ReadString(L"written"));
 }
 
-// Every field unlike its default and unlike every other, so that a value read
-// under another's name shows; values no control could show (a level of 42, a
-// mode of -1, a flag of 5) are kept as they are.
+// Values the program did not write, each read as an int (default -7) and as
+// a string (default "def"). A string ends at its first terminator or at its
+// end, one with environment variables is read expanded; a value of another
+// type or size gives the default.
+TEST_F(ProfileTest, ValuesOfOtherTypesAndShapesGiveTheDefault) {
+    auto bytes = [](const void* data, std::size_t size) {
+        return std::vector<BYTE>(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
+    };
+    const unsigned long long qword = 5;
+    const std::wstring temp = _wgetenv(L"TEMP");
+    const struct {
+        DWORD type;
+        std::vector<BYTE> data;
+        int asInt;
+        std::wstring asString;
+    } cases[] = {
+        {REG_DWORD, {5, 0, 0, 0}, 5, L"def"},
+        {REG_DWORD, {1, 0}, -7, L"def"},
+        {REG_DWORD, {}, -7, L"def"},
+        {REG_DWORD_BIG_ENDIAN, {0, 0, 0, 5}, -7, L"def"},
+        {REG_QWORD, bytes(&qword, sizeof(qword)), -7, L"def"},
+        {REG_BINARY, {5, 0, 0, 0}, -7, L"def"},
+        {REG_SZ, bytes(L"5", 4), -7, L"5"},
+        {REG_MULTI_SZ, bytes(L"a\0b\0", 10), -7, L"def"},
+        {REG_SZ, bytes(L"C:\\a.zip\0junk", 28), -7, L"C:\\a.zip"},
+        {REG_SZ, bytes(L"abc", 6), -7, L"abc"},
+        {REG_SZ, {}, -7, L""},
+        {REG_SZ, {'a', 0, 'b'}, -7, L"a"},
+        {REG_EXPAND_SZ, bytes(L"%TEMP%\\x", 18), -7, temp + L"\\x"},
+    };
+    for (const auto& c : cases) {
+        const std::wstring name = L"v" + std::to_wstring(&c - cases);
+        ASSERT_TRUE(key.WriteRaw(name, c.type, c.data.data(), static_cast<DWORD>(c.data.size())));
+        EXPECT_EQ(app.ReadProfileInt(L"", name, -7), c.asInt) << gui::Utf8(name);
+        EXPECT_EQ(app.ReadProfileString(L"", name, L"def"), c.asString) << gui::Utf8(name);
+    }
+}
+
+// Every field unlike its default and every other, so that a value read under
+// another's name shows; values no control could show (a level of 42, a mode
+// of -1, a flag of 5) are kept as they are. The date is kept as its day.
 TEST_F(ProfileTest, All23ValuesWithTheirTypesDirectlyInTheKeyAndBackAsStored) {
     Settings settings{*MakeLocalTime({2012, 7, 8, 9, 10, 11}), L"D:\\作業", 1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 42,
                       11, 12, 5, 13, -1, L"C:\\書庫\\a.zip", 0};
@@ -128,17 +113,15 @@ TEST_F(ProfileTest, All23ValuesWithTheirTypesDirectlyInTheKeyAndBackAsStored) {
     for (const wchar_t* name : {L"Year", L"Month", L"Day", L"bTemp", L"bSystem", L"bVolume", L"bExtra",
                                 L"bNoDirEntries", L"bExcludeDate", L"bIncludeDate", L"bQuiet", L"bCRLF_LF",
                                 L"bLF_CRLF", L"bLatestTime", L"nLevel", L"bEncrypt", L"bJunkDir", L"bForce",
-                                L"bComment", L"nMode", L"bTopMost"}) {
-        EXPECT_EQ(TypeOf(name), static_cast<DWORD>(REG_DWORD)) << gui::Utf8(name);
-    }
-    EXPECT_EQ(TypeOf(L"stTempDir"), static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(TypeOf(L"stFileName"), static_cast<DWORD>(REG_SZ));
+                                L"bComment", L"nMode", L"bTopMost"})
+        EXPECT_TRUE(key.ReadDword(name)) << gui::Utf8(name);
+    EXPECT_EQ(key.ReadString(L"stTempDir"), L"D:\\作業");
+    EXPECT_EQ(key.ReadString(L"stFileName"), L"C:\\書庫\\a.zip");
     EXPECT_EQ(key.ReadDword(L"Day"), 8u);
     EXPECT_EQ(key.ReadDword(L"nMode"), 0xFFFFFFFFu);
-
     Settings loaded;
     LoadSettings(profile, loaded);
-    settings.tDate = *MakeLocalTime({2012, 7, 8});   // the day is kept, not its time
+    settings.tDate = *MakeLocalTime({2012, 7, 8});
     EXPECT_EQ(Fields(loaded), Fields(settings));
 }
 

@@ -1,0 +1,140 @@
+// The options dialog opened from the real main window: what reaches Settings
+// after cancel and after OK, the folder chooser, the limits of the date.
+#include "gui_harness.h"
+
+#include "base/local_date.h"
+#include "resource.h"
+#include "settings_fields.h"
+
+namespace {
+
+const int kSwitchBoxes[] = {IDC_TEMP,        IDC_SYSTEM, IDC_VOLUME,  IDC_EXTRA,   IDC_NODIRENTRIES, IDC_EXCLUDEDATE,
+                            IDC_INCLUDEDATE, IDC_QUIET,  IDC_CRLF_LF, IDC_LF_CRLF, IDC_LATESTTIME};
+
+std::int64_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    return MakeLocalTime({year, month, day, hour, minute, second}).value_or(-1);
+}
+
+// Picks a day at an hour as the drop-down calendar does; false when the picker refuses it.
+bool PickDate(HWND options, int year, int month, int day, int hour) {
+    SYSTEMTIME picked{};
+    picked.wYear = static_cast<WORD>(year);
+    picked.wMonth = static_cast<WORD>(month);
+    picked.wDay = static_cast<WORD>(day);
+    picked.wHour = static_cast<WORD>(hour);
+    return SendMessageW(gui::Item(options, IDC_DATE), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&picked));
+}
+
+// Moves the trackbar with a key and waits until it shows the level.
+bool MoveLevel(HWND options, UINT key, int expected) {
+    HWND trackbar = gui::Item(options, IDC_LEVEL);
+    PostMessageW(trackbar, WM_KEYDOWN, key, 1);
+    PostMessageW(trackbar, WM_KEYUP, key, 0xC0000001);
+    return gui::WaitUntil([&] { return SendMessageW(trackbar, TBM_GETPOS, 0, 0) == expected; });
+}
+
+// The text of the current item of the folder chooser's tree.
+std::wstring SelectedFolder(HWND chooser) {
+    HWND tree = FindWindowExW(chooser, nullptr, WC_TREEVIEWW, nullptr);
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW item{};
+    item.mask = TVIF_TEXT;
+    item.hItem = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    item.pszText = text;
+    item.cchTextMax = MAX_PATH;
+    return item.hItem && SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) ? text : L"";
+}
+
+// Opens the folder chooser with "参照(&B)..." and chooses the folder, or
+// cancels when it is empty; returns once the dialog's handler has finished.
+void UseFolderChooser(HWND options, const std::wstring& folder) {
+    gui::PostClick(options, IDC_BROWSE);
+    HWND chooser = nullptr;
+    ASSERT_TRUE(gui::WaitUntil([&] {
+        for (HWND hwnd : gui::OwnTopWindows())
+            if (GetWindow(hwnd, GW_OWNER) == options) chooser = hwnd;
+        return chooser != nullptr;
+    }));
+    EXPECT_TRUE(FindWindowExW(chooser, nullptr, nullptr, L"フォルダを選択してください"));
+    if (folder.empty()) {
+        gui::Click(chooser, IDCANCEL);
+    } else {  // the chooser may still be filling its tree
+        ASSERT_TRUE(gui::WaitUntil([&] {
+            SendMessageW(chooser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+            return SelectedFolder(chooser) == folder.substr(folder.find_last_of(L'\\') + 1);
+        }));
+        gui::Click(chooser, IDOK);
+        ASSERT_TRUE(gui::WaitUntil([&] { return gui::Text(gui::Item(options, IDC_TEMPDIR)) == folder; }));
+    }
+    ASSERT_TRUE(gui::WaitForWindowGone(chooser));
+    SendMessageW(options, WM_NULL, 0, 0);  // answered once the handler has returned
+}
+
+// Every kind of control changed and a folder chosen (which takes every
+// control into the dialog's copy), then cancelled each of the three ways:
+// nothing reaches Settings. Then the dialog shows a stored level outside 0..9
+// as the nearer end and offers the years the settings store keeps, up to the
+// last hour of the last day; ticks, date and level set before a folder
+// choice stay on screen and reach Settings with OK, the date keeping its
+// time of day. A cancelled chooser changes nothing, not even text typed.
+TEST(OptionsDialog, CancelKeepsSettingsAndOkTakesWhatIsOnScreen) {
+    gui::TempFolder folder(L"Tirvo作業_");  // a Japanese name in the chooser
+    Settings before;
+    before.tDate = LocalTime(2010, 5, 17, 13, 45, 10);
+    before.stTempDir = L"C:\\作業\\tmp";
+    int* switches[] = {&before.bTemp,        &before.bSystem, &before.bVolume,  &before.bExtra,
+                       &before.bNoDirEntries, &before.bExcludeDate, &before.bIncludeDate, &before.bQuiet,
+                       &before.bCRLF_LF,      &before.bLF_CRLF, &before.bLatestTime};
+    for (int i = 0; i < 11; ++i) *switches[i] = i % 2;
+    before.nLevel = 42;
+    before.bEncrypt = 1;
+    before.nMode = 2;
+    before.stFileName = L"C:\\書庫\\a.zip";
+    before.bTopMost = 0;
+    Settings after = gui::RunMainWindowWith(before, [&](HWND main) {
+        auto open = [&] {
+            gui::PostClick(main, IDC_OPTIONS);
+            return gui::WaitForWindow(L"オプション Tirvo");
+        };
+        for (int way = 0; way < 3; ++way) {
+            HWND options = open();
+            ASSERT_TRUE(options);
+            for (int id : kSwitchBoxes) gui::Click(options, id);
+            gui::TypeText(gui::Item(options, IDC_TEMPDIR), L"D:\\other");
+            EXPECT_TRUE(PickDate(options, 2020, 2, 29, 0));
+            EXPECT_TRUE(MoveLevel(options, VK_HOME, 0));
+            UseFolderChooser(options, folder.path.wstring());
+            way == 0 ? gui::Click(options, IDCANCEL) : way == 1 ? gui::PressKey(options, VK_ESCAPE) : gui::PressCloseBox(options);
+            EXPECT_TRUE(gui::WaitForWindowGone(options));
+        }
+        HWND options = open();
+        ASSERT_TRUE(options);
+        EXPECT_EQ(SendMessageW(gui::Item(options, IDC_LEVEL), TBM_GETPOS, 0, 0), 9);
+        SYSTEMTIME range[2] = {};
+        EXPECT_EQ(SendMessageW(gui::Item(options, IDC_DATE), DTM_GETRANGE, 0, reinterpret_cast<LPARAM>(range)),
+                  GDTR_MIN | GDTR_MAX);
+        EXPECT_EQ(std::tie(range[0].wYear, range[1].wYear), std::make_tuple(kFirstYear, kLastYear));
+        for (int id : kSwitchBoxes) if (id != IDC_TEMP) gui::Click(options, id);
+        EXPECT_TRUE(PickDate(options, kLastYear, 12, 31, 23));
+        EXPECT_TRUE(MoveLevel(options, VK_HOME, 0));
+        EXPECT_TRUE(MoveLevel(options, VK_RIGHT, 1));
+        gui::TypeText(gui::Item(options, IDC_TEMPDIR), L"E:\\typed");
+        UseFolderChooser(options, L"");
+        EXPECT_EQ(gui::Text(gui::Item(options, IDC_TEMPDIR)), L"E:\\typed");
+        UseFolderChooser(options, folder.path.wstring());
+        for (int i = 0; i < 11; ++i) EXPECT_EQ(gui::IsChecked(options, kSwitchBoxes[i]), (i % 2 == 1) != (i > 0)) << i;
+        SYSTEMTIME shown{};
+        SendMessageW(gui::Item(options, IDC_DATE), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown));
+        EXPECT_EQ(std::tie(shown.wYear, shown.wMonth, shown.wDay), std::make_tuple(kLastYear, 12, 31));
+        gui::PressKey(options, VK_RETURN);
+        EXPECT_TRUE(gui::WaitForWindowGone(options));
+    });
+    for (int i = 1; i < 11; ++i) *switches[i] = 1 - *switches[i];
+    Settings expected = before;
+    expected.tDate = LocalTime(kLastYear, 12, 31, 13, 45, 10);
+    expected.stTempDir = folder.path.wstring();
+    expected.nLevel = 1;
+    EXPECT_EQ(Fields(after), Fields(expected));
+}
+
+}  // namespace
