@@ -49,8 +49,7 @@ inline std::string Utf8(const std::wstring& text) {
 
 inline std::wstring Text(HWND hwnd) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-    return text;
+    return text.substr(0, static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
 }
 
 // A function of its own: the 32-bit build takes no lambda as a CALLBACK.
@@ -75,8 +74,7 @@ inline HWND FindWindowByCaption(const std::wstring& caption) {
 
 inline HWND WaitForWindow(const std::wstring& caption) {
     HWND found = nullptr;
-    WaitUntil([&] { return (found = FindWindowByCaption(caption)) != nullptr; });
-    return found;
+    return WaitUntil([&] { return (found = FindWindowByCaption(caption)) != nullptr; }), found;
 }
 
 inline bool WaitForWindowGone(HWND hwnd) {

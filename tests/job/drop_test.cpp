@@ -8,7 +8,6 @@
 #include "expected_archive.h"
 #include "job_test_support.h"
 #include "process_counts.h"
-#include "ui/progress_dlg.h"
 
 namespace {
 
@@ -101,45 +100,6 @@ TEST(DropArchive, FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits) {
         }
         gui::PressKey(windows[0], VK_RETURN);  // OK closes a finished window
         EXPECT_TRUE(gui::WaitForWindowGone(windows[0]));
-    });
-}
-
-TEST(DropArchive, CancelLeavesTheOldArchiveAndTheBoxTickedBeforeTheEndClosesTheWindow) {
-    TempFolder folder;
-    for (int i = 0; i < 3000; ++i)
-        WriteFile(folder.path / L"many" / (L"f" + std::to_wstring(i) + L".txt"), "content " + std::to_string(i));
-    WriteFile(folder.path / L"first.txt", "first");
-    const std::wstring archive = folder / L"old.zip";
-    RunMain(archive, {}, [&](HWND main, const std::wstring&) {
-        gui::PostDrop(main, {folder / L"first.txt"});
-        HWND first = WaitForNewProgress();
-        ASSERT_TRUE(WaitFinished(first));
-        const std::string before = ReadFile(archive);
-        // A long run, until its log fills.
-        auto startLongRun = [&](const std::vector<HWND>& known) {
-            gui::PostDrop(main, {folder / L"many"});
-            HWND progress = WaitForNewProgress(known);
-            EXPECT_TRUE(progress &&
-                        gui::WaitUntil([&] { return GetWindowTextLengthW(gui::Item(progress, IDC_LOG)) > 2000; }));
-            return progress;
-        };
-        HWND progress = startLongRun({first});
-        // Neither Cancel nor the close box closes the window, running or finished.
-        for (int round = 0; round < 2; ++round) {
-            gui::Click(progress, IDCANCEL);
-            SendMessageW(progress, WM_SYSCOMMAND, SC_CLOSE, 0);
-            ASSERT_TRUE(WaitFinished(progress));
-        }
-        EXPECT_TRUE(IsWindowVisible(progress));
-        EXPECT_EQ(ReadFile(archive), before);
-
-        HWND closing = startLongRun({first, progress});
-        gui::Click(closing, IDC_AUTOCLOSE);
-        EXPECT_TRUE(gui::WaitUntil([] { return g_pProgressDlg == nullptr; }, std::chrono::minutes(2)));
-        EXPECT_FALSE(IsWindow(closing));
-        // The activation goes back to the main window, not to another window.
-        EXPECT_TRUE(gui::WaitUntil([&] { return GetForegroundWindow() == main; }));
-        EXPECT_EQ(Summarize(archive).names.size(), 3002u);  // first.txt, the folder and its files
     });
 }
 
