@@ -127,9 +127,7 @@ inline bool PostDrop(HWND target, const std::vector<std::wstring>& paths) {
     *drop = DROPFILES{sizeof(DROPFILES), {20, 20}, FALSE, TRUE};
     std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
     GlobalUnlock(memory);
-    if (PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0)) return true;
-    GlobalFree(memory);
-    return false;
+    return PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0) != FALSE;
 }
 
 // Each caption that does not fit its control fails the test: push buttons,

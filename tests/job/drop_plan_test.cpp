@@ -1,48 +1,10 @@
+// The drop as the engine receives it: the root, the escaped names below it
+// (code page 932 or the UTF-8 mark), or the path no request can name.
 #include "job/drop_plan.h"
 
 #include <gtest/gtest.h>
 
-#include "base/codepage932.h"
-#include "job/request_string.h"
-
 namespace {
-
-TEST(CodePage932, ConvertsExactlyOrRefusesAndRequestStringsMarkTheRestAsUtf8) {
-    const std::wstring loneSurrogate{L'a', static_cast<wchar_t>(0xD800), L'b'};
-    const struct {
-        std::wstring text;
-        const char* bytes;    // nullptr: not representable
-        const char* request;  // nullptr: no Unicode
-    } cases[] = {
-        {L"", "", ""},
-        {L"ｷｬﾝｾﾙ", "\xb7\xac\xdd\xbe\xd9", "\xb7\xac\xdd\xbe\xd9"},  // half-width: one byte each
-        {L"\uFF5E", "\x81\x60", "\x81\x60"},              // fullwidth tilde: 932's own
-        {L"\u301C", nullptr, "\xEF\xBB\xBF\xE3\x80\x9C"},    // wave dash: only a look-alike in 932
-        {L"\u2212", nullptr, "\xEF\xBB\xBF\xE2\x88\x92"},    // minus sign: likewise
-        {L"caf\u00e9", nullptr, "\xEF\xBB\xBF" "caf\xC3\xA9"},  // no accented letters in 932
-        {L"\uD55C", nullptr, "\xEF\xBB\xBF\xED\x95\x9C"},    // Hangul
-        {L"a\U0001F600", nullptr, "\xEF\xBB\xBF" "a\xF0\x9F\x98\x80"},  // outside the BMP
-        {loneSurrogate, nullptr, nullptr},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
-        const auto bytes = ToCodePage932(c.text);
-        EXPECT_EQ(bytes.has_value(), c.bytes != nullptr);
-        if (bytes && c.bytes) {
-            EXPECT_EQ(*bytes, c.bytes);
-            EXPECT_EQ(FromCodePage932(*bytes), c.text);
-        }
-        const auto request = ToRequestString(c.text);
-        EXPECT_EQ(request.has_value(), c.request != nullptr);
-        if (request && c.request) {
-            EXPECT_EQ(*request, c.request);
-        }
-    }
-    // Typed text marks what it cannot represent; broken bytes still give text.
-    EXPECT_EQ(ToCodePage932Lossy(L"caf\u00e9 表"), "caf? \x95\x5c");
-    const std::wstring broken = FromCodePage932("ab\x81");  // lead byte without trail
-    EXPECT_TRUE(broken.size() >= 3 && broken.starts_with(L"ab"));
-}
 
 TEST(PlanDrop, RootIsTheDeepestCommonFolderOrTheLastPathIsRefused) {
     // 255 bytes each: the directory with its separators, the base name, the extension with its dot.
@@ -82,6 +44,8 @@ TEST(PlanDrop, RootIsTheDeepestCommonFolderOrTheLastPathIsRefused) {
          "C:\\" + dir + "\\", {base + ".txt", "x." + ext}},
         {"names code page 932 lacks, escaped as ever", {L"C:\\w\\a.txt", L"C:\\w\\f-[\u00e9].txt", L"C:\\w\\\U0001F600"},
          "C:\\w\\", {"a.txt", "\xEF\xBB\xBF" "f[-][[]\xC3\xA9].txt", "\xEF\xBB\xBF\xF0\x9F\x98\x80"}},
+        {"half-width letters and 932's own tilde", {L"C:\\w\\ｷｬﾝｾﾙ\uFF5E"}, "C:\\w\\", {"\xb7\xac\xdd\xbe\xd9\x81\x60"}},
+        {"Hangul, which 932 lacks", {L"C:\\w\\\uD55C"}, "C:\\w\\", {"\xEF\xBB\xBF\xED\x95\x9C"}},
         {"a root code page 932 lacks", {L"C:\\\u301C\\\u8868.txt"}, "\xEF\xBB\xBF" "C:\\\xE3\x80\x9C\\", {"\x95\x5c.txt"}},
         {"85 wave dashes: 255 bytes of UTF-8", {L"C:\\w\\" + std::wstring(85, L'\u301C')}, "C:\\w\\",
          {"\xEF\xBB\xBF" + waves}},
