@@ -26,6 +26,7 @@ TEST(PlanDrop, RootIsTheDeepestCommonFolderOrTheLastPathIsRefused) {
          "C:\\work\\", {"one\\a.txt", "two[-]x\\sub\\b.txt"}},
         {"one item in the other's subfolder", {L"C:\\w\\x\\deep\\c.txt", L"C:\\w\\x\\b.txt"}, "C:\\w\\x\\",
          {"deep\\c.txt", "b.txt"}},
+        {"a folder and an item inside it", {L"C:\\w\\x\\deep\\c.txt", L"C:\\w\\x"}, "C:\\w\\", {"x\\deep\\c.txt", "x"}},
         {"folders differing only in case", {L"C:\\Work\\a.txt", L"c:\\WORK\\b.txt"}, "C:\\Work\\",
          {"a.txt", "b.txt"}},
         {"folders differing only in full-width case", {L"C:\\資料Ａ\\a.txt", L"C:\\資料ａ\\b.txt"},
