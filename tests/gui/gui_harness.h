@@ -56,7 +56,8 @@ inline std::wstring Text(HWND hwnd) {
 inline BOOL CALLBACK CollectOwnWindow(HWND hwnd, LPARAM windows) {
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(windows)->push_back(hwnd);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd))
+        reinterpret_cast<std::vector<HWND>*>(windows)->push_back(hwnd);
     return TRUE;
 }
 
@@ -147,7 +148,8 @@ inline void ExpectCaptionsFit(HWND dialog) {
         needed.right = room.right;
         HDC dc = GetDC(control);
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-        DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | (isStatic ? DT_WORDBREAK | DT_EXPANDTABS : DT_SINGLELINE));
+        const UINT lines = isStatic ? DT_WORDBREAK | DT_EXPANDTABS : DT_SINGLELINE;
+        DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | lines);
         SelectObject(dc, old);
         ReleaseDC(control, dc);
         if (!isStatic)

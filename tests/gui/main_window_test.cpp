@@ -43,7 +43,8 @@ TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
             ASSERT_TRUE(main);
             EXPECT_EQ(gui::Text(gui::Item(main, IDC_FILENAME)), name);
             EXPECT_EQ(CheckedMode(main), c.mode < 4 ? static_cast<int>(c.mode) : -1);
-            for (int id : {IDC_ENCRYPT, IDC_JUNKDIR, IDC_FORCE, IDC_COMMENT}) EXPECT_FALSE(gui::IsChecked(main, id)) << id;
+            for (int id : {IDC_ENCRYPT, IDC_JUNKDIR, IDC_FORCE, IDC_COMMENT})
+                EXPECT_FALSE(gui::IsChecked(main, id)) << id;
             EXPECT_EQ(gui::IsChecked(main, IDC_TOPMOST), c.topMost == 1);
             EXPECT_EQ(gui::HasExStyle(main, WS_EX_TOPMOST), c.topMost == 1);
             EXPECT_EQ(gui::HasExStyle(main, WS_EX_ACCEPTFILES), !name.empty());
@@ -76,7 +77,8 @@ void UseFileChooser(HWND main, const std::function<void(HWND chooser, HWND nameF
     }));
     EXPECT_FALSE(IsWindowEnabled(main));
     HWND field = GetDlgItem(chooser, 0x480);  // edt1, or the edit of the combo box cmb13
-    act(chooser, field ? field : reinterpret_cast<HWND>(SendMessageW(GetDlgItem(chooser, 0x47c), CBEM_GETEDITCONTROL, 0, 0)));
+    if (!field) field = reinterpret_cast<HWND>(SendMessageW(GetDlgItem(chooser, 0x47c), CBEM_GETEDITCONTROL, 0, 0));
+    act(chooser, field);
     ASSERT_TRUE(gui::WaitForWindowGone(chooser));
     ASSERT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
 }

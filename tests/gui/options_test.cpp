@@ -104,7 +104,9 @@ TEST(OptionsDialog, CancelKeepsSettingsAndOkTakesWhatIsOnScreen) {
             EXPECT_TRUE(PickDate(options, 2020, 2, 29, 0));
             EXPECT_TRUE(MoveLevel(options, VK_HOME, 0));
             UseFolderChooser(options, folder.path.wstring());
-            way == 0 ? gui::Click(options, IDCANCEL) : way == 1 ? gui::PressKey(options, VK_ESCAPE) : gui::PressCloseBox(options);
+            if (way == 0) gui::Click(options, IDCANCEL);
+            if (way == 1) gui::PressKey(options, VK_ESCAPE);
+            if (way == 2) gui::PressCloseBox(options);
             EXPECT_TRUE(gui::WaitForWindowGone(options));
         }
         HWND options = open();

@@ -46,14 +46,15 @@ inline const unsigned char* WineGdiTable() {
     PROCESS_BASIC_INFORMATION basic{};
     NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr);
     auto* peb = reinterpret_cast<const unsigned char*>(basic.PebBaseAddress);
-    const unsigned char* table = *reinterpret_cast<const unsigned char* const*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
+    auto* table = *reinterpret_cast<const unsigned char* const*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
 #ifndef _WIN64
-    const auto teb = reinterpret_cast<const unsigned char*>(NtCurrentTeb());
+    using Address = std::uintptr_t;
+    const auto* teb = reinterpret_cast<const unsigned char*>(NtCurrentTeb());
     const std::uint32_t teb64 = table ? 0 : *reinterpret_cast<const std::uint32_t*>(teb + 0xF70);
-    const std::uint64_t peb64 = teb64 ? *reinterpret_cast<const std::uint64_t*>(teb64 + 0x60) : 0;
-    const std::uint64_t table64 =
-        peb64 && !(peb64 >> 32) ? *reinterpret_cast<const std::uint64_t*>(static_cast<std::uintptr_t>(peb64) + 0xF8) : 0;
-    if (table64 && !(table64 >> 32)) table = reinterpret_cast<const unsigned char*>(static_cast<std::uintptr_t>(table64));
+    const std::uint64_t peb64 = teb64 ? *reinterpret_cast<const std::uint64_t*>(Address(teb64) + 0x60) : 0;
+    std::uint64_t table64 = 0;
+    if (peb64 && !(peb64 >> 32)) table64 = *reinterpret_cast<const std::uint64_t*>(Address(peb64) + 0xF8);
+    if (table64 && !(table64 >> 32)) table = reinterpret_cast<const unsigned char*>(Address(table64));
 #endif
     return table;
 }
@@ -77,8 +78,8 @@ inline unsigned UserObjects() {
     if (DWORD count = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)) return count;
     unsigned count = 0;
     std::vector<HWND> tops;
-    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, nullptr, nullptr));) tops.push_back(window);
-    for (HWND window = nullptr; (window = FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr));) tops.push_back(window);
+    for (HWND parent : {HWND(nullptr), HWND_MESSAGE})
+        for (HWND window = nullptr; (window = FindWindowExW(parent, window, nullptr, nullptr));) tops.push_back(window);
     for (HWND top : tops) {
         CountWindow(top, reinterpret_cast<LPARAM>(&count));
         EnumChildWindows(top, CountWindow, reinterpret_cast<LPARAM>(&count));
