@@ -49,8 +49,15 @@ inline const unsigned char* WineGdiTable() {
     auto* table = *reinterpret_cast<const unsigned char* const*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
 #ifndef _WIN64
     using Address = std::uintptr_t;
-    const auto* teb = reinterpret_cast<const unsigned char*>(NtCurrentTeb());
-    const std::uint32_t teb64 = table ? 0 : *reinterpret_cast<const std::uint32_t*>(teb + 0xF70);
+    struct {
+        NTSTATUS exitStatus;
+        const unsigned char* teb;
+        CLIENT_ID client;
+        KAFFINITY affinity;
+        LONG priority, basePriority;
+    } thread{};  // THREAD_BASIC_INFORMATION
+    NtQueryInformationThread(GetCurrentThread(), ThreadBasicInformation, &thread, sizeof thread, nullptr);
+    const std::uint32_t teb64 = table || !thread.teb ? 0 : *reinterpret_cast<const std::uint32_t*>(thread.teb + 0xF70);
     const std::uint64_t peb64 = teb64 ? *reinterpret_cast<const std::uint64_t*>(Address(teb64) + 0x60) : 0;
     std::uint64_t table64 = 0;
     if (peb64 && !(peb64 >> 32)) table64 = *reinterpret_cast<const std::uint64_t*>(Address(peb64) + 0xF8);
