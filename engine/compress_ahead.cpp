@@ -99,16 +99,16 @@ CompressAhead::Batch CompressAhead::NextBatch() {
     while (nextAhead_ < position_ + window_.size() && IsSmallFile(window_[nextAhead_ - position_]) &&
            items.size() < kBatchFiles && batch.bytes < kBatchBytes && bytesAhead_ + batch.bytes < kAheadBudget) {
         items.push_back(window_[nextAhead_ - position_].item);
-        batch.bytes += input_.InFlightSize(items.back());
+        batch.bytes += input_->InFlightSize(items.back());
         ++nextAhead_;
     }
     batch.count = items.size();
-    batch.results = pool_.Submit([&input = input_, &pool = pool_, items = std::move(items)]() {
+    batch.results = pool_.Submit([input = input_, stopping = pool_.Stopping(), items = std::move(items)]() {
         DeflaterCache cache;
         std::vector<Prepared> results;
         for (const FoundItem& item : items) {
-            if (pool.Stopping()) break;  // the run ends: nobody reads the results
-            results.push_back(CompressSmallFile(input, item, cache));
+            if (*stopping) break;  // the run ends: nobody reads the results
+            results.push_back(CompressSmallFile(*input, item, cache));
         }
         return results;
     });

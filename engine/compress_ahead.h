@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,9 +35,8 @@ struct Prepared {
 
 class CompressAhead {
 public:
-    // input must outlive the pool's workers.
-    CompressAhead(RecordSpool& plan, const FileInput& input, WorkerPool& pool, Heartbeat& heartbeat)
-        : plan_(plan.Read()), input_(input), pool_(pool), heartbeat_(heartbeat) {}
+    CompressAhead(RecordSpool& plan, std::shared_ptr<const FileInput> input, WorkerPool& pool, Heartbeat& heartbeat)
+        : plan_(plan.Read()), input_(std::move(input)), pool_(pool), heartbeat_(heartbeat) {}
 
     // The next plan entry, or null after the last. prepared is what a worker
     // made of it, or null when the writer is to take the entry itself. Both
@@ -57,7 +57,7 @@ private:
     bool IsSmallFile(const PlannedEntry& entry) const;
 
     RecordSpool::Reader plan_;
-    const FileInput& input_;
+    std::shared_ptr<const FileInput> input_;
     WorkerPool& pool_;
     Heartbeat& heartbeat_;
     bool started_ = false;

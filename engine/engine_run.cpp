@@ -181,20 +181,20 @@ private:
         output_ = std::make_unique<ArchiveOutput>(temp_.File());
         writer_ = std::make_unique<ArchiveWriter>(*output_, request_.scratch, &beat_);
         stored_ = std::make_unique<RecordSpool>(request_.scratch);
-        // Declared before the pool: its workers use it until the pool goes.
         LineEnds lineEnds = ChooseLineEnds(options_.crlfToLf != 0, options_.lfToCrlf != 0);
-        FileInput input(request_.level, lineEnds, options_.encrypt != 0, password_.View());
+        auto input = std::make_shared<const FileInput>(request_.level, lineEnds, options_.encrypt != 0,
+                                                       password_.View());
         WorkerPool pool(CompressionThreads());
         CompressAhead plan(plan_->entries, input, pool, beat_);
         const Prepared* prepared = nullptr;
         while (const PlannedEntry* entry = plan.Next(prepared)) {
             int status = ZIP_OK;
             if (prepared) {
-                status = AddPrepared(*entry, *prepared, input, pool);
+                status = AddPrepared(*entry, *prepared, *input, pool);
             } else {
                 switch (entry->source) {
                 case PlannedEntry::Source::Existing: status = CopyOld(entry->old); break;
-                case PlannedEntry::Source::File: status = AddFile(*entry, input, pool); break;
+                case PlannedEntry::Source::File: status = AddFile(*entry, *input, pool); break;
                 case PlannedEntry::Source::VolumeLabel: status = AddLabel(*entry); break;
                 }
             }

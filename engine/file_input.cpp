@@ -6,7 +6,7 @@ CompressSettings FileInput::SettingsFor(const FoundItem& item) const {
     settings.level = level_;
     settings.lineEnds = lineEnds_;
     settings.encrypt = encrypt_;
-    settings.password = password_;
+    settings.password = password_.View();
     settings.fileSize = item.info.size;
     return settings;
 }

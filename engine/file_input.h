@@ -1,21 +1,25 @@
 // A file's way into the archive, on any thread: opened sharing with other
 // programs, compressed as the request says, and checked not to have
-// changed while it was read.
+// changed while it was read. A worker's job shares it, and may outlive the
+// run.
 #pragma once
 
 #include "entry_compressor.h"
 #include "file_walker.h"
 #include "line_ends.h"
 #include "platform.h"
+#include "secret.h"
 
 #include <cstdint>
 #include <string_view>
 
 class FileInput {
 public:
-    // password: code page 932, kept by the caller for as long as this is used.
+    // password: code page 932; a copy is kept.
     FileInput(int level, LineEnds lineEnds, bool encrypt, std::string_view password)
-        : level_(level), lineEnds_(lineEnds), encrypt_(encrypt), password_(password) {}
+        : level_(level), lineEnds_(lineEnds), encrypt_(encrypt), password_(password.size() + 1) {
+        password.copy(password_.Buffer(), password.size());
+    }
 
     CompressSettings SettingsFor(const FoundItem& item) const;
     // What a file takes in memory once read (LF -> CR/LF may double it).
@@ -34,5 +38,5 @@ private:
     int level_;
     LineEnds lineEnds_;
     bool encrypt_;
-    std::string_view password_;
+    Secret password_;
 };

@@ -67,7 +67,7 @@ private:
 };
 
 // Runs body on a new thread; throws std::system_error when none can be made.
-// Going away, it waits for the thread if join has not.
+// Going away, it waits for the thread unless join or detach came first.
 class Thread {
 public:
     explicit Thread(std::function<void()> body);
@@ -75,6 +75,7 @@ public:
     Thread(Thread&& other) noexcept;
     Thread& operator=(Thread&& other) noexcept;
     void join();
+    void detach();
 
 private:
     void* handle_ = nullptr;
@@ -87,5 +88,10 @@ using Condition = std::condition_variable;
 using Thread = std::thread;
 
 #endif
+
+// Lets a thread run on alone, to finish what it is doing after the engine's
+// call has returned. The program may free the engine meanwhile, so the
+// engine's code then stays loaded for the rest of the process.
+void Detach(Thread& thread);
 
 }  // namespace threads

@@ -60,4 +60,18 @@ void Thread::join() {
     handle_ = nullptr;
 }
 
+void Thread::detach() {
+    if (handle_) CloseHandle(handle_);
+    handle_ = nullptr;
+}
+
+void Detach(Thread& thread) {
+    // Pinned: loaded until the process ends, whatever FreeLibrary is called.
+    static const char kInTheEngine = 0;
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&kInTheEngine), &module);
+    thread.detach();
+}
+
 }  // namespace threads

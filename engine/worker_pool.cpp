@@ -4,8 +4,10 @@
 #include <thread>
 
 WorkerPool::WorkerPool(unsigned threads) {
+    shared_->busy.resize(threads);
     try {
-        for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this]() { Work(); });
+        for (unsigned i = 0; i < threads; ++i)
+            threads_.emplace_back([shared = shared_, i]() { Work(*shared, i); });
     } catch (const std::system_error&) {
         // Fewer threads than asked (possibly none): the pool works with what it got.
     }
@@ -13,27 +15,34 @@ WorkerPool::WorkerPool(unsigned threads) {
 
 WorkerPool::~WorkerPool() {
     std::deque<std::function<void(bool)>> dropped;
+    std::vector<bool> busy;
     {
-        std::lock_guard<threads::Mutex> lock(mutex_);
-        stopping_ = true;
-        dropped.swap(queue_);
+        std::lock_guard<threads::Mutex> lock(shared_->mutex);
+        shared_->stopping = true;
+        dropped.swap(shared_->queue);
+        busy = shared_->busy;  // an idle thread takes no job from now on
     }
-    wake_.notify_all();
-    for (threads::Thread& t : threads_) t.join();
+    shared_->wake.notify_all();
+    for (std::size_t i = 0; i < threads_.size(); ++i) {
+        if (busy[i]) threads::Detach(threads_[i]);
+        else threads_[i].join();
+    }
     for (auto& job : dropped) job(false);
 }
 
-void WorkerPool::Work() {
+void WorkerPool::Work(Shared& shared, std::size_t thread) {
+    std::unique_lock<threads::Mutex> lock(shared.mutex);
     for (;;) {
-        std::function<void(bool)> job;
-        {
-            std::unique_lock<threads::Mutex> lock(mutex_);
-            wake_.wait(lock, [this]() { return stopping_ || !queue_.empty(); });
-            if (stopping_) return;
-            job = std::move(queue_.front());
-            queue_.pop_front();
-        }
+        shared.wake.wait(lock, [&]() { return shared.stopping || !shared.queue.empty(); });
+        if (shared.stopping) return;
+        std::function<void(bool)> job = std::move(shared.queue.front());
+        shared.queue.pop_front();
+        shared.busy[thread] = true;
+        lock.unlock();
         job(true);
+        job = nullptr;  // what it holds goes before the lock is taken
+        lock.lock();
+        shared.busy[thread] = false;
     }
 }
 

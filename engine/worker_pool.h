@@ -1,9 +1,10 @@
 // A fixed set of worker threads that run compression jobs while the calling
 // thread writes the archive in its own, fixed order. Jobs still queued when
-// the pool goes are dropped (their results report a broken promise); jobs
-// running are waited for, and may end early once Stopping() says so (their
-// results are never read then). With no thread available, Submit runs the
-// job at once on the caller's thread.
+// the pool goes are dropped (their results report a broken promise). A job
+// running then is not waited for, since one deflate call may take a second:
+// its thread finishes it alone and ends, so a job owns or shares all it
+// uses, and a long one may end early once Stopping() says so. With no thread
+// available, Submit runs the job at once on the caller's thread.
 #pragma once
 
 #include "threads.h"
@@ -74,8 +75,9 @@ public:
     WorkerPool& operator=(const WorkerPool&) = delete;
 
     unsigned Threads() const { return static_cast<unsigned>(threads_.size()); }
-    // True once the pool is going: a long job may give up.
-    bool Stopping() const { return stopping_; }
+    // True once the pool is going: a long job may give up. A job may keep
+    // it, also beyond the pool.
+    std::shared_ptr<const std::atomic<bool>> Stopping() const { return {shared_, &shared_->stopping}; }
 
     template <class Job>
     auto Submit(Job job) -> JobResult<decltype(job())> {
@@ -83,24 +85,29 @@ public:
         if (threads_.empty()) {
             result.state_->Run(job);
         } else {
-            std::lock_guard<threads::Mutex> lock(mutex_);
-            queue_.push_back([state = result.state_, job = std::move(job)](bool run) mutable {
+            std::lock_guard<threads::Mutex> lock(shared_->mutex);
+            shared_->queue.push_back([state = result.state_, job = std::move(job)](bool run) mutable {
                 if (run) state->Run(job);
                 else state->Drop();
             });
-            wake_.notify_one();
+            shared_->wake.notify_one();
         }
         return result;
     }
 
 private:
-    void Work();
+    // What the threads share with the pool, and keep when it goes first.
+    struct Shared {
+        threads::Mutex mutex;
+        threads::Condition wake;
+        std::deque<std::function<void(bool run)>> queue;  // called with false when dropped
+        std::vector<bool> busy;                           // by thread: running a job
+        std::atomic<bool> stopping = false;
+    };
+    static void Work(Shared& shared, std::size_t thread);
 
-    threads::Mutex mutex_;
-    threads::Condition wake_;
-    std::deque<std::function<void(bool run)>> queue_;  // called with false when dropped
+    std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
     std::vector<threads::Thread> threads_;
-    std::atomic<bool> stopping_ = false;
 };
 
 // Threads for compression: one per processor.

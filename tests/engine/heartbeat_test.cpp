@@ -36,6 +36,12 @@ const Stretch kStretches[] = {
          WriteFile(src / "big.txt", Words(16 << 20));
      },
      {"small.txt"}, {"big.txt"}, '9', false, 0, "big.txt"},
+    {"files compressed ahead whole at level 9",
+     [](const fs::path& src) {
+         const std::string text = Words(4 << 20);
+         for (int f = 0; f < 4; ++f) WriteFile(src / "ahead" / ("f" + std::to_string(f) + ".txt"), text);
+     },
+     {}, {"ahead"}, '9', false, 0, nullptr},
     {"a raw copy of a large old entry",
      [](const fs::path& src) {
          WriteFile(src / "small.txt", "small");
@@ -135,7 +141,8 @@ TEST_P(HeartbeatTest, CallsBackThroughTheStretchAndStopsInItsMiddle) {
     EXPECT_EQ(stopped.status, ZIP_CANCELLED) << stopped.log;
     EXPECT_NE(stopped.log.find("中止しました。"), std::string::npos) << stopped.log;
     EXPECT_EQ(stopped.serviceNames.size(), static_cast<std::size_t>(stopAt)) << "polled after the stop";
-    EXPECT_LT(stopped.stopWork, 500ms) << Ms(stopped.stopToEnd) << " ms of wall time";
+    // No deflate call under way is waited for.
+    EXPECT_LT(stopped.stopWork, 100ms) << Ms(stopped.stopToEnd) << " ms of wall time";
     EXPECT_TRUE(Exists(archive) == !stretch.oldNames.empty() && ReadFile(archive) == oldBytes);
     EXPECT_EQ(Temporaries(folder.Path()), std::vector<std::string>());
     EXPECT_EQ(FileCount(src), files);
