@@ -14,7 +14,7 @@ WorkerPool::WorkerPool(unsigned threads) {
 }
 
 WorkerPool::~WorkerPool() {
-    std::deque<std::function<void(bool)>> dropped;
+    std::deque<Task> dropped;
     std::vector<bool> busy;
     {
         std::lock_guard<threads::Mutex> lock(shared_->mutex);
@@ -27,7 +27,7 @@ WorkerPool::~WorkerPool() {
         if (busy[i]) threads::Detach(threads_[i]);
         else threads_[i].join();
     }
-    for (auto& job : dropped) job(false);
+    for (Task& task : dropped) task.hand(false);
 }
 
 void WorkerPool::Work(Shared& shared, std::size_t thread) {
@@ -35,14 +35,17 @@ void WorkerPool::Work(Shared& shared, std::size_t thread) {
     for (;;) {
         shared.wake.wait(lock, [&]() { return shared.stopping || !shared.queue.empty(); });
         if (shared.stopping) return;
-        std::function<void(bool)> job = std::move(shared.queue.front());
+        Task task = std::move(shared.queue.front());
         shared.queue.pop_front();
         shared.busy[thread] = true;
         lock.unlock();
-        job(true);
-        job = nullptr;  // what it holds goes before the lock is taken
+        task.run();
         lock.lock();
-        shared.busy[thread] = false;
+        shared.busy[thread] = false;  // before the result is handed: its reader may end the pool
+        lock.unlock();
+        task.hand(true);
+        task = Task();  // what it holds goes before the lock is taken
+        lock.lock();
     }
 }
 

@@ -45,6 +45,7 @@ private:
         std::optional<T> value;
         std::exception_ptr failure;
 
+        // Keeps what the job gives; Hand then gives it to get().
         template <class Job>
         void Run(Job& job) {
             try {
@@ -52,13 +53,9 @@ private:
             } catch (...) {
                 failure = std::current_exception();
             }
-            Finish();
         }
-        void Drop() {
-            failure = std::make_exception_ptr(std::future_error(std::future_errc::broken_promise));
-            Finish();
-        }
-        void Finish() {
+        void Hand(bool ran) {
+            if (!ran) failure = std::make_exception_ptr(std::future_error(std::future_errc::broken_promise));
             std::lock_guard<threads::Mutex> lock(mutex);
             done = true;
             finished.notify_all();
@@ -84,24 +81,27 @@ public:
         JobResult<decltype(job())> result;
         if (threads_.empty()) {
             result.state_->Run(job);
+            result.state_->Hand(true);
         } else {
             std::lock_guard<threads::Mutex> lock(shared_->mutex);
-            shared_->queue.push_back([state = result.state_, job = std::move(job)](bool run) mutable {
-                if (run) state->Run(job);
-                else state->Drop();
-            });
+            shared_->queue.push_back({[state = result.state_, job = std::move(job)]() mutable { state->Run(job); },
+                                      [state = result.state_](bool ran) { state->Hand(ran); }});
             shared_->wake.notify_one();
         }
         return result;
     }
 
 private:
+    struct Task {
+        std::function<void()> run;
+        std::function<void(bool ran)> hand;  // false when dropped unrun
+    };
     // What the threads share with the pool, and keep when it goes first.
     struct Shared {
         threads::Mutex mutex;
         threads::Condition wake;
-        std::deque<std::function<void(bool run)>> queue;  // called with false when dropped
-        std::vector<bool> busy;                           // by thread: running a job
+        std::deque<Task> queue;
+        std::vector<bool> busy;  // by thread: running a job whose result is not handed over yet
         std::atomic<bool> stopping = false;
     };
     static void Work(Shared& shared, std::size_t thread);
