@@ -1,9 +1,9 @@
 // ZIP32.DLL under Wine, loaded by name from beside the test as the program
 // loads it: what only Windows has (hidden and system attributes, short
 // names, files held by another program, paths over 260 characters, code
-// page 932 names with 0x5C trail bytes). Each archive is left with its
-// expected content for engine_wine_readers, which checks it with the three
-// readers on the Linux side.
+// page 932 names with 0x5C trail bytes, names that differ in case only).
+// Each archive is left with its expected content for engine_wine_readers,
+// which checks it with the three readers on the Linux side.
 #include "engine_client.h"
 #include "expected_archive.h"
 #include "process_counts.h"
@@ -13,7 +13,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -23,12 +22,16 @@
 
 namespace {
 
+const std::string kOut = ENGINE_WINE_OUT;
+
 std::string Utf8(const std::wstring& wide) {
     int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
     return out;
 }
+
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 // \\?\ form so that every helper works beyond 260 characters.
 std::wstring Long(const std::wstring& path) { return L"\\\\?\\" + path; }
@@ -57,6 +60,21 @@ void RemoveTree(const std::wstring& dir) {
     RemoveDirectoryW(Long(dir).c_str());
 }
 
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+Request MakeRequest(const std::wstring& root, const std::string& archive, std::vector<std::string> names) {
+    Request r;
+    r.root = Utf8(root) + "\\";
+    r.archive = archive;
+    r.names = std::move(names);
+    return r;
+}
+
 class WineEngineTest : public ::testing::Test {
 protected:
     EngineLibrary engine{"ZIP32.DLL"};
@@ -68,18 +86,15 @@ protected:
         GetTempPathW(MAX_PATH + 1, temp);
         tree = std::wstring(temp) + L"tirvo-wine-" + std::to_wstring(std::random_device()());
         MakeDir(tree);
-        CreateDirectoryA(ENGINE_WINE_OUT, nullptr);
+        CreateDirectoryA(kOut.c_str(), nullptr);
     }
     void TearDown() override { RemoveTree(tree); }
 
-    // Runs one request from root and leaves the archive, under archiveName,
-    // with what it must hold for the readers.
+    // Runs one request from root into the output folder and leaves the
+    // archive there with what it must hold for the readers.
     Outcome Archive(const std::wstring& root, std::vector<std::string> names, const std::string& archiveName,
                     const ExpectedArchive& expected, void (*set)(ZipOptions&) = nullptr) {
-        Request r;
-        r.root = Utf8(root) + "\\";
-        r.archive = std::string(ENGINE_WINE_OUT) + "/" + archiveName;
-        r.names = std::move(names);
+        Request r = MakeRequest(root, kOut + "/" + archiveName, std::move(names));
         if (set) set(r.options);
         WriteExpectedJson(r.archive + ".expected.json", expected);
         return RunRequest(engine, r, Answers());
@@ -90,13 +105,11 @@ protected:
 // 260 characters: hidden and system files and folders, taken only when
 // asked; code page 932 names whose trail byte is 0x5C ('\': ソ is 83 5C, 表
 // is 95 5C), which nothing may split; a name outside code page 932. The
-// second archive lies inside that tree, and is not added to itself.
+// second archive lies inside that tree, is not added to itself, and when
+// replaced keeps its hidden and system attributes.
 TEST_F(WineEngineTest, HiddenSystemAndDbcsNamesBeyond260Characters) {
     std::wstring root = tree;
-    for (int i = 0; i < 8; ++i) {
-        root += L"\\folder-with-a-rather-long-name-" + std::to_wstring(i);
-        MakeDir(root);
-    }
+    for (int i = 0; i < 8; ++i) MakeDir(root += L"\\folder-with-a-rather-long-name-" + std::to_wstring(i));
     ASSERT_GT(root.size(), 260u);
     for (const wchar_t* dir : {L"\\t", L"\\t\\hdir", L"\\表示"}) MakeDir(root + dir);
     SetFileAttributesW(Long(root + L"\\t\\hdir").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
@@ -107,46 +120,29 @@ TEST_F(WineEngineTest, HiddenSystemAndDbcsNamesBeyond260Characters) {
     WriteW(root + L"\\表示\\ソース.txt", "dbcs");
     WriteW(root + L"\\한국어.txt", "korean");
     const std::vector<std::string> names{"t", "表示", "*.txt"};
-    ExpectedArchive plain{{"t/", Expected::Dir()},          {"t/plain.txt", Expected::File("plain")},
-                          {"表示/", Expected::Dir()},       {"表示/ソース.txt", Expected::File("dbcs")},
-                          {"한국어.txt", Expected::File("korean")}};
-    Outcome out = Archive(root, names, "windows-names.zip", plain);
+    ExpectedArchive want{{"t/", Expected::Dir()},    {"t/plain.txt", Expected::File("plain")},
+                         {"表示/", Expected::Dir()}, {"表示/ソース.txt", Expected::File("dbcs")},
+                         {"한국어.txt", Expected::File("korean")}};
+    Outcome out = Archive(root, names, "windows-names.zip", want);
     ASSERT_EQ(out.status, ZIP_OK) << out.log;
     EXPECT_NE(out.log.find("表示/ソース.txt"), std::string::npos) << out.log;
 
-    ExpectedArchive all = plain;
-    all.insert({{"t/hidden.txt", Expected::File("hidden")}, {"t/system.txt", Expected::File("system")},
-                {"t/hdir/", Expected::Dir()}, {"t/hdir/inner.txt", Expected::File("inner")}});
-    Request r;
-    r.root = Utf8(root) + "\\";
-    r.archive = r.root + "long.zip";
-    r.names = names;
+    want.insert({{"t/hidden.txt", Expected::File("hidden")}, {"t/system.txt", Expected::File("system")},
+                 {"t/hdir/", Expected::Dir()}, {"t/hdir/inner.txt", Expected::File("inner")}});
+    const std::wstring inTree = root + L"\\long.zip";
+    Request r = MakeRequest(root, Utf8(root) + "\\long.zip", names);
     r.options.systemFiles = 1;
+    ASSERT_EQ(RunRequest(engine, r, Answers()).status, ZIP_OK);
+    const DWORD hiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(SetFileAttributesW(Long(inTree).c_str(), hiddenSystem));
+    WriteW(root + L"\\t\\later.txt", "later");
+    want["t/later.txt"] = Expected::File("later");
     out = RunRequest(engine, r, Answers());
     ASSERT_EQ(out.status, ZIP_OK) << out.log;
-    const std::string copy = std::string(ENGINE_WINE_OUT) + "/windows-system-long.zip";
-    ASSERT_TRUE(CopyFileW(Long(root + L"\\long.zip").c_str(), std::wstring(copy.begin(), copy.end()).c_str(), FALSE));
-    WriteExpectedJson(copy + ".expected.json", all);
-}
-
-// The new archive takes the old one's place as itself: hidden and system
-// attributes stay.
-TEST_F(WineEngineTest, ReplacedArchiveKeepsItsAttributes) {
-    MakeDir(tree + L"\\t");
-    WriteW(tree + L"\\t\\a.txt", "a");
-    const std::wstring archive = tree + L"\\kept.zip";
-    Request r;
-    r.root = Utf8(tree) + "\\";
-    r.archive = Utf8(archive);
-    r.names = {"t\\a.txt"};
-    ASSERT_EQ(RunRequest(engine, r, Answers()).status, ZIP_OK);
-    ASSERT_TRUE(SetFileAttributesW(archive.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
-    WriteW(tree + L"\\t\\b.txt", "b");
-    r.names = {"t\\b.txt"};
-    Outcome out = RunRequest(engine, r, Answers());
-    EXPECT_EQ(out.status, ZIP_OK) << out.log;
-    EXPECT_EQ(GetFileAttributesW(archive.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
-              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    EXPECT_EQ(GetFileAttributesW(Long(inTree).c_str()) & hiddenSystem, hiddenSystem);
+    const std::string copy = kOut + "/windows-system-long.zip";
+    ASSERT_TRUE(CopyFileW(Long(inTree).c_str(), Wide(copy).c_str(), FALSE));
+    WriteExpectedJson(copy + ".expected.json", want);
 }
 
 // A volume without 8.3 names (NTFS may have them turned off) gives the long
@@ -177,8 +173,7 @@ bool WriteFromUnix(const std::wstring& folder, const std::string& name, const st
     if (!unixFolder) return false;
     std::string command = "/bin/sh -c \"printf " + content + " > '" + unixFolder + "/" + name + "'\"";
     HeapFree(GetProcessHeap(), 0, unixFolder);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
+    STARTUPINFOA startup{sizeof startup};
     PROCESS_INFORMATION process{};
     if (!CreateProcessA("/bin/sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return false;
@@ -193,32 +188,29 @@ bool WriteFromUnix(const std::wstring& folder, const std::string& name, const st
 // of joining it as a second one that extracting would lay over the first,
 // and a name in the request finds it in whichever case it is written.
 TEST_F(WineEngineTest, NameDifferingOnlyInCaseReplacesTheEntry) {
-    const struct {
-        std::wstring old, now;
-    } names[] = {{L"資料Ａ.txt", L"資料ａ.txt"}, {L"ДАННЫЕ.txt", L"данные.txt"}, {L"ReadMe.TXT", L"readme.txt"}};
-    Outcome out;
-    for (const auto& name : names) {
-        const std::string old = "t/" + Utf8(name.old), now = "t/" + Utf8(name.now);
-        SCOPED_TRACE(now);
-        MakeDir(tree + L"\\t");
-        WriteW(tree + L"\\t\\" + name.old, "old");
-        DeleteFileA((std::string(ENGINE_WINE_OUT) + "/case.zip").c_str());
-        ASSERT_EQ(Archive(tree, {"t\\" + Utf8(name.old)}, "case.zip", {{old, Expected::File("old")}}).status, ZIP_OK);
-        DeleteFileW((tree + L"\\t\\" + name.old).c_str());
-        WriteW(tree + L"\\t\\" + name.now, "new");
-        out = Archive(tree, {"t\\" + Utf8(name.old)}, "case.zip", {{now, Expected::File("new")}});
+    const std::pair<std::wstring, std::wstring> names[] = {
+        {L"資料Ａ.txt", L"資料ａ.txt"}, {L"ДАННЫЕ.txt", L"данные.txt"}, {L"ReadMe.TXT", L"readme.txt"}};
+    MakeDir(tree + L"\\t");
+    for (const auto& [old, now] : names) {
+        const std::string request = "t\\" + Utf8(old), entry = "t/" + Utf8(now);
+        SCOPED_TRACE(entry);
+        WriteW(tree + L"\\t\\" + old, "old");
+        DeleteFileA((kOut + "/case.zip").c_str());
+        ASSERT_EQ(Archive(tree, {request}, "case.zip", {{"t/" + Utf8(old), Expected::File("old")}}).status, ZIP_OK);
+        DeleteFileW((tree + L"\\t\\" + old).c_str());
+        WriteW(tree + L"\\t\\" + now, "new");
+        Outcome out = Archive(tree, {request}, "case.zip", {{entry, Expected::File("new")}});
         EXPECT_EQ(out.status, ZIP_OK) << out.log;
-        EXPECT_NE(out.log.find("置換: " + now), std::string::npos) << out.log;
+        EXPECT_NE(out.log.find("置換: " + entry), std::string::npos) << out.log;
+        if (now != L"readme.txt") DeleteFileW((tree + L"\\t\\" + now).c_str());
     }
-    for (const auto& name : names)
-        if (name.now != L"readme.txt") DeleteFileW((tree + L"\\t\\" + name.now).c_str());
-
     // On a case-sensitive disk (Wine's) two files may differ in case only:
-    // both are stored, one in the old entry's place.
+    // both are stored, one in the old entry's place, and each replaces its
+    // own entry the next time.
     if (!WriteFromUnix(tree + L"\\t", "README.TXT", "twin")) GTEST_SKIP() << "not under Wine";
-    for (int run = 0; run < 2; ++run) {  // and each replaces its own entry the next time
-        out = Archive(tree, {"t\\*"}, "case.zip",
-                      {{"t/README.TXT", Expected::File("twin")}, {"t/readme.txt", Expected::File("new")}});
+    for (int run = 0; run < 2; ++run) {
+        Outcome out = Archive(tree, {"t\\*"}, "case.zip",
+                              {{"t/README.TXT", Expected::File("twin")}, {"t/readme.txt", Expected::File("new")}});
         EXPECT_EQ(out.status, ZIP_OK) << out.log;
     }
 }
@@ -229,8 +221,7 @@ class HeldFile {
 public:
     HeldFile(const std::wstring& path, int milliseconds) {
         std::wstring command = L"hold_file.exe \"" + path + L"\" " + std::to_wstring(milliseconds);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
+        STARTUPINFOW startup{sizeof startup};
         if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
             return;
         // Held once this process meets the sharing violation itself.
@@ -257,72 +248,53 @@ private:
     bool held_ = false;
 };
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A file held by another program for a moment (a virus scanner) is waited
 // for; one held for longer (an office program) is named, kept in move mode,
 // and the rest archived; an archive held for longer is left as it was. A log
 // another program keeps open for writing, sharing reads and writes, is
 // archived as it is, and kept, as that program does not let it be deleted.
 TEST_F(WineEngineTest, FilesHeldByAnotherProgram) {
-    struct Case {
+    const struct {
         const char* what;
         bool holdArchive;  // else the input locked.txt
-        int holdMs;
-        int status;
-        const char* logged;
-    };
-    const Case cases[] = {
-        {"input held 0.5 s", false, 500, ZIP_OK, "追加: t/locked.txt"},
+        int holdMs, status;
+        std::vector<const char*> logged;  // each sentence of a long line, which is broken after each
+    } cases[] = {
+        {"input held 0.5 s", false, 500, ZIP_OK, {"追加: t/locked.txt"}},
         {"input held 10 s", false, 10000, ZIP_PARTIAL,
-         "t/locked.txt は他のプログラムが開いているため読み込めません。書庫には入れませんでした(元のファイルは残しています)"},
-        {"archive held 0.5 s", true, 500, ZIP_OK, "追加: t/locked.txt"},
-        {"archive held 10 s", true, 10000, ZIP_READ_FAILED, "held.zip を読み込めません (他のプロセスが使用中です)"},
+         {"t/locked.txt は他のプログラムが開いているため読み込めません", "書庫には入れませんでした(元のファイルは残しています)"}},
+        {"archive held 0.5 s", true, 500, ZIP_OK, {"追加: t/locked.txt"}},
+        {"archive held 10 s", true, 10000, ZIP_READ_FAILED, {"held.zip を読み込めません (他のプロセスが使用中です)"}},
     };
-    const std::string archive = std::string(ENGINE_WINE_OUT) + "/held.zip";
-    const std::wstring archiveW(archive.begin(), archive.end());
-    for (const Case& c : cases) {
+    const std::string archive = kOut + "/held.zip";
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         RemoveTree(tree + L"\\t");
         MakeDir(tree + L"\\t");
         WriteW(tree + L"\\t\\a.txt", "free");
         WriteW(tree + L"\\t\\locked.txt", "locked");
-        DeleteFileW(archiveW.c_str());
-        ExpectedArchive all{{"t/", Expected::Dir()}, {"t/a.txt", Expected::File("free")},
-                            {"t/locked.txt", Expected::File("locked")}};
-        if (c.holdArchive) {
-            ExpectedArchive first{{"t/a.txt", Expected::File("free")}};
-            ASSERT_EQ(Archive(tree, {"t\\a.txt"}, "held.zip", first).status, ZIP_OK);
-        }
-        std::string before = ReadAll(archive);
+        DeleteFileA(archive.c_str());
+        ExpectedArchive want{{"t/", Expected::Dir()}, {"t/a.txt", Expected::File("free")},
+                             {"t/locked.txt", Expected::File("locked")}};
+        if (c.holdArchive) ASSERT_EQ(Archive(tree, {"t\\a.txt"}, "held.zip", {{"t/a.txt", want["t/a.txt"]}}).status, ZIP_OK);
+        const std::string before = ReadAll(archive);
         HANDLE log = INVALID_HANDLE_VALUE;
         if (c.status == ZIP_PARTIAL) {
             WriteW(tree + L"\\t\\log.txt", "log");
-            all["t/log.txt"] = Expected::File("log");
+            want["t/log.txt"] = Expected::File("log");
+            want.erase("t/locked.txt");
             log = CreateFileW((tree + L"\\t\\log.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
             ASSERT_NE(log, INVALID_HANDLE_VALUE);
         }
         std::optional<HeldFile> held;
-        held.emplace(c.holdArchive ? archiveW : tree + L"\\t\\locked.txt", c.holdMs);
+        held.emplace(c.holdArchive ? Wide(archive) : tree + L"\\t\\locked.txt", c.holdMs);
         ASSERT_TRUE(held->Held());
-        ExpectedArchive want = all;
-        if (c.status == ZIP_PARTIAL) want.erase("t/locked.txt");
         Outcome out = Archive(tree, {"t"}, "held.zip", want, [](ZipOptions& o) { o.move = 1; });
         held.reset();
         if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
         EXPECT_EQ(out.status, c.status) << out.log;
-        // Sentence by sentence: a long line is broken after each.
-        const std::string logged = c.logged, stop = "。";
-        for (std::size_t at = 0, end; at < logged.size(); at = end + stop.size()) {
-            end = std::min(logged.find(stop, at), logged.size());
-            EXPECT_NE(out.log.find(logged.substr(at, end - at)), std::string::npos) << out.log;
-        }
+        for (const char* sentence : c.logged) EXPECT_NE(out.log.find(sentence), std::string::npos) << out.log;
         EXPECT_EQ(Exists(tree + L"\\t\\locked.txt"), c.status != ZIP_OK);
         EXPECT_EQ(Exists(tree + L"\\t\\a.txt"), c.status == ZIP_READ_FAILED);
         EXPECT_EQ(Exists(tree + L"\\t\\log.txt"), c.status == ZIP_PARTIAL);
@@ -333,39 +305,11 @@ TEST_F(WineEngineTest, FilesHeldByAnotherProgram) {
     }
 }
 
-// Names code page 932 cannot write, as the UTF-8 mark and UTF-8: the root,
-// the archive and each name select their own files only, never a decoy
-// differing in that one character, and the log shows its code point.
-TEST_F(WineEngineTest, NamesCodePage932CannotWriteSelectExactlyTheirFiles) {
-    const std::wstring root = tree + L"\\in\u301C";
-    MakeDir(root);
-    const std::vector<std::wstring> wanted{L"\u301C", L"\u2212", L"\U0001F600", L"\uD55C", L"\u00E9"};
-    for (const wchar_t* decoy : {L"\uFF5E", L"\uFF0D", L"-", L"\U0001F601", L"\uAE00", L"e", L"\u00E8", L"_"})
-        WriteW(root + L"\\f" + decoy + L".txt", "decoy");
-    std::vector<std::string> names;
-    ExpectedArchive want;
-    for (const std::wstring& x : wanted) {
-        WriteW(root + L"\\f" + x + L".txt", Utf8(x));
-        names.push_back(Utf8(L"f" + x + L".txt"));
-        want[names.back()] = Expected::File(Utf8(x));
-    }
-    Request r;
-    r.root = Utf8(root) + "\\";
-    r.archive = Utf8(tree + L"\\out\u301C\U0001F600.zip");
-    r.names = names;
-    Outcome out = RunRequest(engine, r, Answers());
-    ASSERT_EQ(out.status, ZIP_OK) << out.log;
-    const std::string copy = std::string(ENGINE_WINE_OUT) + "/marked.zip";
-    ASSERT_TRUE(CopyFileW((tree + L"\\out\u301C\U0001F600.zip").c_str(), std::wstring(copy.begin(), copy.end()).c_str(),
-                          FALSE));
-    WriteExpectedJson(copy + ".expected.json", want);
-    for (const char* shown : {"f<U+301C>.txt", "f<U+2212>.txt", "f<U+1F600>.txt", "f<U+D55C>.txt", "f<U+00E9>.txt"})
-        EXPECT_NE(out.log.find(shown), std::string::npos) << out.log;
-    EXPECT_EQ(out.log.find('?'), std::string::npos) << out.log;
-
-    // A library without the mark: code page 932 refuses the string, and read
-    // leniently it begins with a character no pattern treats as a wildcard.
-    const std::string marked = kZipUtf8Mark + names[0];
+// A library without the UTF-8 mark: code page 932 refuses a marked string,
+// and read leniently it begins with a character no pattern treats as a
+// wildcard.
+TEST(MarkedStrings, CodePage932RefusesThemOrReadsNoWildcard) {
+    const std::string marked = kZipUtf8Mark + std::string("f\xE3\x80\x9C.txt");  // f〜.txt
     const int length = static_cast<int>(marked.size());
     EXPECT_EQ(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, marked.data(), length, nullptr, 0), 0);
     wchar_t lenient[64] = {};
@@ -387,14 +331,10 @@ TEST(EngineLifetime, LoadRunAndFreeFiveHundredTimesLeavesNothingBehind) {
     MakeDir(tree + L"\\t");
     for (int i = 0; i < 8; ++i) WriteW(tree + L"\\t\\f" + std::to_wstring(i) + L".txt", std::string(3000, 'a' + i));
     WriteW(tree + L"\\not-a-zip.zip", "plain text");
-    Request folder;
-    folder.root = Utf8(tree) + "\\";
-    folder.archive = folder.root + "a.zip";
-    folder.names = {"t"};
-    Request update = folder;
+    const Request folder = MakeRequest(tree, Utf8(tree) + "\\a.zip", {"t"});
+    Request update = folder, failing = folder;
     update.options.update = 1;
-    Request failing = folder;
-    failing.archive = folder.root + "not-a-zip.zip";
+    failing.archive = Utf8(tree) + "\\not-a-zip.zip";
 
     constexpr int kRuns = 500, kSettled = 50;
     std::uint64_t privateBytes = 0;
