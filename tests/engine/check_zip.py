@@ -15,33 +15,35 @@ import subprocess
 import sys
 import zipfile
 
-
 ZEROS = bytes(1 << 22)
 
 
-def segment(spec):
-    """The expected content: bytes, or the number of zero bytes."""
-    return spec["zeros"] if "zeros" in spec else bytes.fromhex(spec["hex"])
-
-
-def matches(read, segments):
-    """Whether the stream read(n) holds exactly these segments, in order;
+def matches(read, specs):
+    """Whether the stream read(n) holds exactly these contents, in order;
     zeros are compared block by block, never built whole."""
-    for seg in segments:
-        if isinstance(seg, int):
-            while seg:
-                chunk = read(min(seg, len(ZEROS)))
+    for spec in specs:
+        if "zeros" in spec:
+            left = spec["zeros"]
+            while left:
+                chunk = read(min(left, len(ZEROS)))
                 if not chunk or chunk != ZEROS[:len(chunk)]:
                     return False
-                seg -= len(chunk)
-        elif read(len(seg)) != seg:
+                left -= len(chunk)
+        elif read(len(spec["hex"]) // 2) != bytes.fromhex(spec["hex"]):
             return False
     return read(1) == b""
 
 
+def compare(seen, want):
+    if seen == want:
+        return "ok"
+    differ = sorted(k for k in set(want) & set(seen) if want[k] != seen[k])
+    return "missing %s extra %s differ %s" % (sorted(set(want) - set(seen)), sorted(set(seen) - set(want)), differ)
+
+
 def python_reader(archive, expected, password):
-    # Names without the UTF-8 flag are code page 932, as the engine writes them.
-    # Reading every entry to its end checks its CRC.
+    # Names without the UTF-8 flag are code page 932, as the engine writes
+    # them. Reading every entry to its end checks its CRC.
     with zipfile.ZipFile(archive, metadata_encoding="cp932") as z:
         if password:
             z.setpassword(password.encode("cp932"))
@@ -52,11 +54,11 @@ def python_reader(archive, expected, password):
                 seen[info.filename] = "dir" if info.is_dir() else "file"
                 continue
             with z.open(info) as f:
-                seen[info.filename] = "ok" if matches(f.read, [segment(spec)]) else "differs"
+                seen[info.filename] = "ok" if matches(f.read, [spec]) else "differs"
     return compare(seen, {k: "dir" if v == "dir" else "ok" for k, v in expected.items()})
 
 
-def seven_zip(archive, password):
+def seven_zip(archive, expected, password):
     r = subprocess.run(["7zz", "t", "-p" + (password or ""), archive], capture_output=True)
     if r.returncode != 0:
         return "exit %d: %s" % (r.returncode, (r.stdout + r.stderr).decode("utf-8", "replace").splitlines()[-3:])
@@ -76,7 +78,7 @@ def bsdtar(archive, expected, password):
     if kind(names) != kind(expected):
         return "names: " + compare(kind(names), kind(expected))
     p = subprocess.Popen(command + ["-xOf", archive], stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
-    same = matches(p.stdout.read, [segment(expected[n]) for n in names if expected[n] != "dir"])
+    same = matches(p.stdout.read, [expected[n] for n in names if expected[n] != "dir"])
     for _ in iter(lambda: p.stdout.read(len(ZEROS)), b""):
         pass
     err = p.stderr.read()
@@ -85,42 +87,27 @@ def bsdtar(archive, expected, password):
     return "ok" if same else "contents differ"
 
 
-def compare(seen, want):
-    if seen == want:
-        return "ok"
-    differ = sorted(k for k in set(want) & set(seen) if want[k] != seen[k])
-    return "missing %s extra %s differ %s" % (sorted(set(want) - set(seen)), sorted(set(seen) - set(want)), differ)
-
-
-def check(archive, expected, password):
+def check(archive, expected_path, password):
+    with open(expected_path, encoding="utf-8") as f:
+        expected = json.load(f)
     results = {}
-    for name, run in (("python", lambda: python_reader(archive, expected, password)),
-                      ("7zz", lambda: seven_zip(archive, password)),
-                      ("bsdtar", lambda: bsdtar(archive, expected, password))):
+    for name, reader in (("python", python_reader), ("7zz", seven_zip), ("bsdtar", bsdtar)):
         try:
-            results[name] = run()
+            results[name] = reader(archive, expected, password)
         except Exception as e:  # a reader that throws has refused the archive
             results[name] = "%s: %s" % (type(e).__name__, e)
     return results
 
 
-def read(path):
-    with open(path, encoding="utf-8") as f:
-        return json.load(f)
-
-
-def main():
-    if sys.argv[1] == "--dir":
-        folder, ok, count = sys.argv[2], True, 0
-        for name in sorted(n for n in os.listdir(folder) if n.endswith(".zip")):
-            archive = os.path.join(folder, name)
-            results = check(archive, read(archive + ".expected.json"), "")
-            print("%s: %s" % (name, ", ".join("%s %s" % kv for kv in results.items())))
-            ok, count = ok and all(v == "ok" for v in results.values()), count + 1
-        sys.exit(0 if ok and count else 1)
-    results = check(sys.argv[1], read(sys.argv[2]), sys.argv[3] if len(sys.argv) > 3 else "")
+if sys.argv[1] == "--dir":
+    archives = sorted(os.path.join(sys.argv[2], n) for n in os.listdir(sys.argv[2]) if n.endswith(".zip"))
+    ok = bool(archives)
+    for archive in archives:
+        results = check(archive, archive + ".expected.json", "")
+        print("%s: %s" % (os.path.basename(archive), ", ".join("%s %s" % kv for kv in results.items())))
+        ok = ok and all(v == "ok" for v in results.values())
+else:
+    results = check(sys.argv[1], sys.argv[2], sys.argv[3] if len(sys.argv) > 3 else "")
     print("\n".join("%s: %s" % kv for kv in results.items()))
-    sys.exit(0 if all(v == "ok" for v in results.values()) else 1)
-
-
-main()
+    ok = all(v == "ok" for v in results.values())
+sys.exit(0 if ok else 1)

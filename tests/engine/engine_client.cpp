@@ -105,7 +105,6 @@ int ZIP_API OnService(const char* name, std::uint32_t size) {
     g_script->Called();
     Outcome& out = *g_script->outcome;
     out.serviceNames.push_back(FromCp932(name));
-    out.serviceSizes.push_back(size);
     if (!out.serviceNames.back().empty() && (out.entries.empty() || out.entries.back() != out.serviceNames.back())) {
         out.entries.push_back(out.serviceNames.back());
         out.entrySizes.push_back(size);

@@ -55,7 +55,6 @@ struct Outcome {
     std::string log;                         // everything ZipPrint received, as UTF-8
     bool printLengthsMatch = true;           // every length argument equalled strlen(text)
     std::vector<std::string> serviceNames;   // every poll, the heartbeat's included
-    std::vector<std::uint32_t> serviceSizes;
     std::vector<std::string> entries;        // each entry polled, once, in order
     std::vector<std::uint32_t> entrySizes;
     // The longest stretch of the run without a callback, its start and end

@@ -18,6 +18,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -173,7 +174,8 @@ bool WriteFromUnix(const std::wstring& folder, const std::string& name, const st
     if (!unixFolder) return false;
     std::string command = "/bin/sh -c \"printf " + content + " > '" + unixFolder + "/" + name + "'\"";
     HeapFree(GetProcessHeap(), 0, unixFolder);
-    STARTUPINFOA startup{sizeof startup};
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!CreateProcessA("/bin/sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return false;
@@ -215,37 +217,27 @@ TEST_F(WineEngineTest, NameDifferingOnlyInCaseReplacesTheEntry) {
     }
 }
 
-// Another program holding a file open without sharing for a while: started
-// with hold_file (beside this test), and ended when the run is over.
+// Another program holding a file open without sharing for a while: a
+// handle without sharing, closed after that time or when the run is over
+// (sharing is a matter of handles, not of processes).
 class HeldFile {
 public:
-    HeldFile(const std::wstring& path, int milliseconds) {
-        std::wstring command = L"hold_file.exe \"" + path + L"\" " + std::to_wstring(milliseconds);
-        STARTUPINFOW startup{sizeof startup};
-        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
-            return;
-        // Held once this process meets the sharing violation itself.
-        for (int i = 0; i < 500 && !held_; ++i) {
-            HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, 0, nullptr);
-            if (h != INVALID_HANDLE_VALUE) CloseHandle(h), Sleep(10);
-            else held_ = GetLastError() == ERROR_SHARING_VIOLATION;
-        }
-    }
+    HeldFile(const std::wstring& path, DWORD milliseconds)
+        : file_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)),
+          release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          holder_([this, milliseconds] { WaitForSingleObject(release_, milliseconds), CloseHandle(file_); }) {}
     ~HeldFile() {
-        if (!process_.hProcess) return;
-        TerminateProcess(process_.hProcess, 0);
-        WaitForSingleObject(process_.hProcess, 10000);
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
+        SetEvent(release_);
+        holder_.join();
+        CloseHandle(release_);
     }
     HeldFile(const HeldFile&) = delete;
     HeldFile& operator=(const HeldFile&) = delete;
-    bool Held() const { return held_; }
+    bool Held() const { return file_ != INVALID_HANDLE_VALUE; }
 
 private:
-    PROCESS_INFORMATION process_{};
-    bool held_ = false;
+    HANDLE file_, release_;
+    std::thread holder_;
 };
 
 // A file held by another program for a moment (a virus scanner) is waited
@@ -257,7 +249,8 @@ TEST_F(WineEngineTest, FilesHeldByAnotherProgram) {
     const struct {
         const char* what;
         bool holdArchive;  // else the input locked.txt
-        int holdMs, status;
+        DWORD holdMs;
+        int status;
         std::vector<const char*> logged;  // each sentence of a long line, which is broken after each
     } cases[] = {
         {"input held 0.5 s", false, 500, ZIP_OK, {"追加: t/locked.txt"}},
@@ -276,7 +269,9 @@ TEST_F(WineEngineTest, FilesHeldByAnotherProgram) {
         DeleteFileA(archive.c_str());
         ExpectedArchive want{{"t/", Expected::Dir()}, {"t/a.txt", Expected::File("free")},
                              {"t/locked.txt", Expected::File("locked")}};
-        if (c.holdArchive) ASSERT_EQ(Archive(tree, {"t\\a.txt"}, "held.zip", {{"t/a.txt", want["t/a.txt"]}}).status, ZIP_OK);
+        if (c.holdArchive) {
+            ASSERT_EQ(Archive(tree, {"t\\a.txt"}, "held.zip", {{"t/a.txt", want["t/a.txt"]}}).status, ZIP_OK);
+        }
         const std::string before = ReadAll(archive);
         HANDLE log = INVALID_HANDLE_VALUE;
         if (c.status == ZIP_PARTIAL) {

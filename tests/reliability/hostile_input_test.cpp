@@ -1,9 +1,8 @@
 // Hostile and unusual input: archives cut short or with a central directory
-// that lies, files that are no archive at all, paths it cannot write to, a
-// work directory that is missing or full, files that change while read,
-// names of every kind, paths too long and very many files. The engine must refuse cleanly (old archive
-// byte for byte, no temporary file) or write an archive all three readers
-// accept.
+// that lies, files that are no archive at all, places it cannot write to,
+// files that change while read, names of every kind, paths too long and
+// very many files. The engine must refuse cleanly (old archive byte for
+// byte, no temporary file) or write an archive all three readers accept.
 #include "reader_check.h"
 #include "run_scenario.h"
 

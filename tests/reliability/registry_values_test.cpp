@@ -14,11 +14,10 @@
 
 namespace {
 
-const wchar_t* const kIntValues[] = {L"Year",         L"Month",         L"Day",         L"bTemp",      L"bSystem",
-                                     L"bVolume",      L"bExtra",        L"bNoDirEntries", L"bExcludeDate",
-                                     L"bIncludeDate", L"bQuiet",        L"bCRLF_LF",    L"bLF_CRLF",   L"bLatestTime",
-                                     L"nLevel",       L"bEncrypt",      L"bJunkDir",    L"bForce",     L"bComment",
-                                     L"nMode",        L"bTopMost"};
+const wchar_t* const kIntValues[] = {L"Year", L"Month", L"Day", L"bTemp", L"bSystem", L"bVolume", L"bExtra",
+                                     L"bNoDirEntries", L"bExcludeDate", L"bIncludeDate", L"bQuiet", L"bCRLF_LF",
+                                     L"bLF_CRLF", L"bLatestTime", L"nLevel", L"bEncrypt", L"bJunkDir", L"bForce",
+                                     L"bComment", L"nMode", L"bTopMost"};
 const wchar_t* const kStringValues[] = {L"stTempDir", L"stFileName"};
 
 struct Raw {
@@ -41,9 +40,8 @@ struct Kind {
     Raw asString;  // what both string values hold
 };
 
-DWORD TypeOf(const std::wstring& key, const wchar_t* name, DWORD& size) {
-    DWORD type = REG_NONE;
-    size = 0;
+DWORD TypeOf(const std::wstring& key, const wchar_t* name) {
+    DWORD type = REG_NONE, size = 0;
     RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size);
     return type;
 }
@@ -60,12 +58,11 @@ TEST(RegistryValues, EveryValueHostileAtOnce) {
     for (const Kind& kind : kinds) {
         SCOPED_TRACE(kind.name);
         gui::TestProfile profile;
-        for (const wchar_t* name : kIntValues)
-            ASSERT_TRUE(profile.WriteRaw(name, kind.asInt.type, kind.asInt.data.data(),
-                                         static_cast<DWORD>(kind.asInt.data.size())));
-        for (const wchar_t* name : kStringValues)
-            ASSERT_TRUE(profile.WriteRaw(name, kind.asString.type, kind.asString.data.data(),
-                                         static_cast<DWORD>(kind.asString.data.size())));
+        auto write = [&](const wchar_t* name, const Raw& raw) {
+            return profile.WriteRaw(name, raw.type, raw.data.data(), static_cast<DWORD>(raw.data.size()));
+        };
+        for (const wchar_t* name : kIntValues) ASSERT_TRUE(write(name, kind.asInt));
+        for (const wchar_t* name : kStringValues) ASSERT_TRUE(write(name, kind.asString));
         bool shown = false;
         gui::RunMainWindow(profile, [&] {
             HWND main = gui::WaitForWindow(L"Tirvo");
@@ -74,13 +71,8 @@ TEST(RegistryValues, EveryValueHostileAtOnce) {
         });
         EXPECT_TRUE(shown) << "the main window did not appear";
         const std::wstring key = L"Software\\Dremmil\\" + profile.AppName();
-        DWORD size = 0;
-        for (const wchar_t* name : kIntValues) {
-            EXPECT_EQ(TypeOf(key, name, size), static_cast<DWORD>(REG_DWORD)) << gui::Utf8(name);
-        }
-        for (const wchar_t* name : kStringValues) {
-            EXPECT_EQ(TypeOf(key, name, size), static_cast<DWORD>(REG_SZ)) << gui::Utf8(name);
-        }
+        for (const wchar_t* name : kIntValues) EXPECT_EQ(TypeOf(key, name), DWORD(REG_DWORD)) << gui::Utf8(name);
+        for (const wchar_t* name : kStringValues) EXPECT_EQ(TypeOf(key, name), DWORD(REG_SZ)) << gui::Utf8(name);
         std::optional<DWORD> year = profile.ReadDword(L"Year"), month = profile.ReadDword(L"Month"),
                              day = profile.ReadDword(L"Day");
         ASSERT_TRUE(year && month && day);
