@@ -343,13 +343,29 @@ TEST_F(EngineTest, NamesCodePage932CannotWriteSelectExactlyTheirFiles) {
     }
 }
 
+// A deflated entry whose sizes and offset are all in its Zip64 fields, as
+// another writer may write it (Python: archive in argv[1]).
+const char* const kZip64Deflated =
+    "import struct,zlib,sys;d=b\"zip64 sizes, deflated \"*40;c=zlib.compressobj(9,8,-15);z=c.compress(d)+c.flush();"
+    "n=b\"d64.txt\";k=zlib.crc32(d);F=0xFFFFFFFF;"
+    "l=struct.pack(\"<IHHHHHIIIHH\",0x04034B50,45,0,8,0,0,k,F,F,len(n),20)+n+struct.pack(\"<HHQQ\",1,16,len(d),len(z))+z;"
+    "h=struct.pack(\"<IHHHHHHIIIHHHHHII\",0x02014B50,45,45,0,8,0,0,k,F,F,len(n),28,0,0,0,0,F)+n"
+    "+struct.pack(\"<HHQQQ\",1,24,len(d),len(z),0);"
+    "open(sys.argv[1],\"wb\").write(l+h+struct.pack(\"<IHHHHIIH\",0x06054B50,0,0,1,1,len(h),len(l),0))";
+
 // Archives from other writers (data descriptors, a stub in front, Zip64
-// records on a small archive, encrypted entries) keep their entries, copied raw.
+// records on a small archive, Zip64 fields, encrypted entries) keep their
+// entries, copied raw.
 TEST_F(EngineTest, UpdatesArchivesFromOtherWriters) {
     WriteFile(src / "new.txt", "added");
-    for (std::string seed : {"descriptor-comment.zip", "stub.zip", "zip64.zip", "engine-encrypted.zip", "empty.zip"}) {
+    for (std::string seed : {"descriptor-comment.zip", "stub.zip", "zip64.zip", "engine-encrypted.zip", "empty.zip",
+                             "Zip64 fields"}) {
         SCOPED_TRACE(seed);
-        fs::copy_file(fs::path(FUZZ_CORPUS) / seed, archive, fs::copy_options::overwrite_existing);
+        if (seed.ends_with(".zip")) {
+            fs::copy_file(fs::path(FUZZ_CORPUS) / seed, archive, fs::copy_options::overwrite_existing);
+        } else {
+            ASSERT_EQ(Python(kZip64Deflated, archive), "");
+        }
         std::istringstream listing(Python("import zipfile,sys;z=zipfile.ZipFile(sys.argv[1],metadata_encoding=\"cp932\");"
                                           "z.setpassword(b\"seed\");[print(i.filename, \"d\" if i.is_dir() else \"f\" + z.read(i).hex()) for i in z.infolist()]",
                                           archive));
