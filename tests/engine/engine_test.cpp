@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -341,6 +342,21 @@ TEST_F(EngineTest, NamesCodePage932CannotWriteSelectExactlyTheirFiles) {
         EXPECT_NE(out.log.find(std::string("f") + c.codePoint + ".txt"), std::string::npos) << out.log;
         EXPECT_EQ(out.log.find('?'), std::string::npos) << out.log;
     }
+}
+
+// The date filter reaches the plan: on or after the day (00:00 local time).
+TEST_F(EngineTest, DateFilterSelectsByDay) {
+    WriteFile(src / "old.txt", "old");
+    WriteFile(src / "new.txt", "new");
+    Touch(src / "old.txt", -3 * 86400);
+    std::time_t now = std::time(nullptr);
+    char date[16];
+    std::strftime(date, sizeof date, "%m%d%Y", std::localtime(&now));
+    Request r = NewRequest({"*.txt"});
+    r.date = date;
+    r.options.includeDate = -1;  // any value but 0 is on
+    ASSERT_EQ(Run(r).status, ZIP_OK);
+    Check({{"new.txt", Expected::File("new")}});
 }
 
 // A deflated entry whose sizes and offset are all in its Zip64 fields, as
