@@ -23,5 +23,6 @@ int ZIP_API ZipPassword(char* password, int capacity, const char* prompt, const 
 // Non-zero once the user has pressed Cancel in this run's progress window.
 int ZIP_API ZipService(const char* entryName, std::uint32_t size);
 
-// Dispatches every message waiting in this thread's queue; never waits.
+// Dispatches the messages waiting in this thread's queue, for 20 ms at
+// most; never waits.
 void PumpMessages();

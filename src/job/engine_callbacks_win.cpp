@@ -21,11 +21,17 @@ bool CopyToBuffer(const std::string& text, char* buffer, size_t capacity) {
     return true;
 }
 
+constexpr ULONGLONG kPumpLimitMs = 20;
+
 }  // namespace
 
 void PumpMessages() {
+    // Bounded: while messages come faster than they are handled (a slow
+    // repaint on a busy processor), the queue is never empty, and the engine
+    // would not get to ask whether Cancel was pressed.
+    const ULONGLONG start = GetTickCount64();
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (GetTickCount64() - start < kPumpLimitMs && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

@@ -108,7 +108,7 @@ TEST(DropArchive, QuietEncryptedDropFromSeveralFoldersOpensNoProgressWindow) {
     WriteFile(folder.path / L"one" / L"a.txt", "a");
     WriteFile(folder.path / L"two" / L"deep" / L"b.txt", "b");
     WriteFile(folder.path / L"a.txt", "decoy in the common folder");
-    const std::wstring archive = folder / L"quiet.zip";
+    const std::wstring archive = folder / L"quiet\u2212caf\u00E9.zip";  // a name code page 932 cannot write
     bool sawProgress = false;
     RunMain(archive, {{L"bQuiet", 1}, {L"bNoDirEntries", 1}, {L"bEncrypt", 1}}, [&](HWND main, const std::wstring&) {
         gui::PostDrop(main, {folder / L"one\\a.txt", folder / L"two\\deep\\b.txt"});
