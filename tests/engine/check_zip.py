@@ -6,8 +6,8 @@ usage: check_zip.py ARCHIVE EXPECTED.json [PASSWORD]
 
 EXPECTED maps every entry name the archive must hold (and nothing else) to
 "dir", {"hex": "..."} (the content) or {"zeros": N} (N zero bytes). Prints
-one line per reader, "python: ok", "7zz: ok", "bsdtar: ok" or the reason it
-refused, and exits 0 only when all three accepted.
+a line per archive, "X.zip: python ok, 7zz ok, bsdtar ok" or the reason a
+reader refused, and exits 0 only when all three accepted every archive.
 """
 import json
 import os
@@ -101,13 +101,12 @@ def check(archive, expected_path, password):
 
 if sys.argv[1] == "--dir":
     archives = sorted(os.path.join(sys.argv[2], n) for n in os.listdir(sys.argv[2]) if n.endswith(".zip"))
-    ok = bool(archives)
-    for archive in archives:
-        results = check(archive, archive + ".expected.json", "")
-        print("%s: %s" % (os.path.basename(archive), ", ".join("%s %s" % kv for kv in results.items())))
-        ok = ok and all(v == "ok" for v in results.values())
+    runs = [(a, a + ".expected.json", "") for a in archives]
 else:
-    results = check(sys.argv[1], sys.argv[2], sys.argv[3] if len(sys.argv) > 3 else "")
-    print("\n".join("%s: %s" % kv for kv in results.items()))
-    ok = all(v == "ok" for v in results.values())
+    runs = [(sys.argv[1], sys.argv[2], sys.argv[3] if len(sys.argv) > 3 else "")]
+ok = bool(runs)
+for archive, expected_path, password in runs:
+    results = check(archive, expected_path, password)
+    print("%s: %s" % (os.path.basename(archive), ", ".join("%s %s" % kv for kv in results.items())))
+    ok = ok and all(v == "ok" for v in results.values())
 sys.exit(0 if ok else 1)

@@ -83,9 +83,6 @@ TEST(LineEnds, ConversionDoesNotDependOnWhereChunksEnd) {
         converter.Finish(out);
         EXPECT_EQ(out, c.out) << "byte by byte";
     }
-    EXPECT_EQ(ChooseLineEnds(true, true), LineEnds::Keep);  // the two cancel out
-    EXPECT_EQ(ChooseLineEnds(true, false), LineEnds::ToLf);
-    EXPECT_EQ(ChooseLineEnds(false, true), LineEnds::ToCrLf);
 }
 
 TEST(LineEnds, TextIsWhatHoldsNoControlCharacterButTabToCrCtrlZAndEsc) {

@@ -73,12 +73,6 @@ std::size_t FileCount(const fs::path& dir) {
     return n;
 }
 
-std::size_t TemporaryCount(const fs::path& dir) {
-    std::size_t n = 0;
-    for (const auto& e : fs::recursive_directory_iterator(dir)) n += Utf8(e.path().filename()).starts_with("~tirvo");
-    return n;
-}
-
 double Ms(std::chrono::steady_clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 TEST_P(HeartbeatTest, CallsBackThroughTheStretchAndStopsInItsMiddle) {
@@ -137,7 +131,7 @@ TEST_P(HeartbeatTest, CallsBackThroughTheStretchAndStopsInItsMiddle) {
     // No deflate call under way is waited for.
     EXPECT_LT(stopped.stopWork, 100ms) << Ms(stopped.stopToEnd) << " ms of wall time";
     EXPECT_TRUE(Exists(archive) == !stretch.oldNames.empty() && ReadFile(archive) == oldBytes);
-    EXPECT_EQ(TemporaryCount(folder.Path()), 0u);
+    EXPECT_TRUE(Temporaries(folder.Path()).empty());
     EXPECT_EQ(FileCount(src), files);
     std::printf("[ FIGURES  ] %s: %d polls, longest gap %.1f ms (before callback %zu); stopped at poll %d, "
                 "ended %.1f ms later (%.1f ms of processor time)\n",
@@ -145,10 +139,7 @@ TEST_P(HeartbeatTest, CallsBackThroughTheStretchAndStopsInItsMiddle) {
                 Ms(stopped.stopWork));
 }
 
-INSTANTIATE_TEST_SUITE_P(Stretches, HeartbeatTest, ::testing::ValuesIn(kStretches), [](const auto& info) {
-    std::string name;
-    for (const char* c = info.param.name; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Stretches, HeartbeatTest, ::testing::ValuesIn(kStretches),
+                         [](const auto& info) { return TestName(info.param.name); });
 
 }  // namespace

@@ -21,17 +21,12 @@ namespace {
 
 class RecordStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() / ("tirvo-records-" + std::to_string(::getpid()));
-        fs::create_directories(folder);
-    }
+    fs::path folder = fs::temp_directory_path() / ("tirvo-records-" + std::to_string(::getpid()));
+    void SetUp() override { fs::create_directories(folder); }
     void TearDown() override {
         SetRecordBudget(2 << 20);
         fs::remove_all(folder);
     }
-    bool FolderEmpty() const { return fs::is_empty(folder); }
-
-    fs::path folder;
 };
 
 // Records of every length around the chunk sizes, with many equal keys.
@@ -67,7 +62,7 @@ TEST_F(RecordStoreTest, SorterKeepsAddOrderAmongEqualKeysWhetherInMemoryOrMerged
             ASSERT_EQ(payload, expected[n].second) << "record " << n;
         }
         EXPECT_EQ(n, expected.size());
-        EXPECT_TRUE(FolderEmpty()) << "a scratch file is visible while in use";
+        EXPECT_TRUE(fs::is_empty(folder)) << "a scratch file is visible while in use";
     }
 }
 

@@ -1,6 +1,8 @@
 #include "test_tree.h"
 
+#include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -42,6 +44,37 @@ std::string Utf8(const fs::path& path) {
 bool Exists(const fs::path& path) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(path, ec));
+}
+
+std::string Repeat(const std::string& text, int times) {
+    std::string out;
+    while (times-- > 0) out += text;
+    return out;
+}
+
+std::string Noise(std::size_t size, std::uint32_t seed) {
+    std::string noise(size, '\0');
+    for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
+    return noise;
+}
+
+int IntFromEnvironment(const char* name, int otherwise) {
+    const char* text = std::getenv(name);
+    return text ? std::atoi(text) : otherwise;
+}
+
+std::vector<std::string> Temporaries(const fs::path& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator(); ++it)
+        if (Utf8(it->path().filename()).find("tirvo") != std::string::npos) names.push_back(Utf8(it->path()));
+    return names;
+}
+
+std::string TestName(const char* name) {
+    std::string out;
+    for (const char* c = name; *c; ++c) out += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+    return out;
 }
 
 Request NewRequest(const fs::path& root, const fs::path& archive, std::vector<std::string> names) {

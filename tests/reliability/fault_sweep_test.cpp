@@ -110,13 +110,6 @@ TEST_P(FaultSweepTest, CancelAtEveryPoll) {
 // The move runs make every kind of call: opens, the replacement, deletes.
 class LockWaitTest : public FaultSweepTest {};
 
-std::vector<Scenario> MoveScenarios() {
-    std::vector<Scenario> moves;
-    for (const Scenario& scenario : kScenarios)
-        if (scenario.mode == Mode::Move) moves.push_back(scenario);
-    return moves;
-}
-
 TEST_P(LockWaitTest, LocksAreWaitedOut) {
     run->Restore();
     Outcome clean = RunRequest(faulty, run->MakeRequest(), run->MakeAnswers());
@@ -152,9 +145,9 @@ TEST_P(LockWaitTest, LocksAreWaitedOut) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FaultSweepTest, ::testing::ValuesIn(kScenarios),
-                         [](const auto& info) { return TestName(info.param); });
+                         [](const auto& info) { return TestName(info.param.name); });
 
-INSTANTIATE_TEST_SUITE_P(Moves, LockWaitTest, ::testing::ValuesIn(MoveScenarios()),
-                         [](const auto& info) { return TestName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Moves, LockWaitTest, ::testing::Values(kScenarios[3], kScenarios[4], kScenarios[5]),
+                         [](const auto& info) { return TestName(info.param.name); });
 
 }  // namespace

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +15,7 @@
 #include <algorithm>
 #include <climits>
 #include <chrono>
-#include <cstring>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 
@@ -353,22 +352,6 @@ TEST_F(HostileInputTest, NamesOfEveryKind) {
     EXPECT_EQ(ReaderProblems(Utf8(archive), want), "") << out.log;
 }
 
-// Removes a tree through folder handles, as its paths may be too long to name.
-void RemoveTreeAt(int parent, const char* name) {
-    int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
-    if (fd < 0) {
-        unlinkat(parent, name, 0);
-        return;
-    }
-    DIR* dir = fdopendir(fd);
-    std::vector<std::string> children;
-    while (dirent* e = readdir(dir))
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) children.push_back(e->d_name);
-    for (const std::string& child : children) RemoveTreeAt(dirfd(dir), child.c_str());
-    closedir(dir);
-    unlinkat(parent, name, AT_REMOVEDIR);
-}
-
 // A tree deeper than a path may be long (made through folder handles): what
 // lies within reach is archived, the rest reported, nothing crashes.
 TEST_F(HostileInputTest, PathLongerThanTheSystemAllows) {
@@ -398,9 +381,7 @@ TEST_F(HostileInputTest, PathLongerThanTheSystemAllows) {
     EXPECT_NE(out.log.find("エラー"), std::string::npos);
     EXPECT_EQ(ReaderProblems(Utf8(archive), want), "") << out.log.substr(0, 3000);
     EXPECT_TRUE(Temporaries(folder.Path()).empty());
-    int root = open(Utf8(src).c_str(), O_RDONLY | O_DIRECTORY);
-    RemoveTreeAt(root, "deep");
-    close(root);
+    EXPECT_EQ(std::system(("rm -rf '" + Utf8(src / "deep") + "'").c_str()), 0);  // beyond what std::filesystem removes
 }
 
 // A folder of many files, each named in one move request: once the folder

@@ -96,6 +96,6 @@ TEST_P(KillTest, KilledAtRandomPoints) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, KillTest, ::testing::Values(kScenarios[0], kScenarios[2], kScenarios[5], kScenarios[6]),
-                         [](const auto& info) { return TestName(info.param); });
+                         [](const auto& info) { return TestName(info.param.name); });
 
 }  // namespace

@@ -3,17 +3,9 @@
 #include "reader_check.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <regex>
 
 namespace {
-
-std::string Repeat(const std::string& text, int times) {
-    std::string out;
-    for (int i = 0; i < times; ++i) out += text;
-    return out;
-}
 
 // The archive comment, from the end-of-central-directory record.
 std::string ArchiveComment(const std::string& bytes) {
@@ -37,31 +29,6 @@ const Scenario kScenarios[8] = {
     {"update, encrypted, with a comment", Mode::Update, true, true, true, WorkDir::None},
     {"freshen", Mode::Freshen, true, false, false, WorkDir::None},
 };
-
-std::string Noise(std::size_t size, std::uint32_t seed) {
-    std::string noise(size, '\0');
-    for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
-    return noise;
-}
-
-std::vector<std::string> Temporaries(const fs::path& dir) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator(); ++it)
-        if (Utf8(it->path().filename()).find("tirvo") != std::string::npos) names.push_back(Utf8(it->path()));
-    return names;
-}
-
-int IntFromEnvironment(const char* name, int otherwise) {
-    const char* text = std::getenv(name);
-    return text ? std::atoi(text) : otherwise;
-}
-
-std::string TestName(const Scenario& scenario) {
-    std::string name;
-    for (const char* c = scenario.name; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-    return name;
-}
 
 ScenarioRun::ScenarioRun(const Scenario& scenario, const fs::path& folder, const EngineLibrary& engine)
     : scenario_(scenario), folder_(folder), src_(folder / "src"), work_(folder / "work"), archive_(folder / "out.zip") {

@@ -79,11 +79,3 @@ private:
 
 // The representative runs: the fault sweep takes them all, the kill test some.
 extern const Scenario kScenarios[8];
-
-// The scenario's name as a test name: letters and digits, '_' for the rest.
-std::string TestName(const Scenario& scenario);
-
-std::string Noise(std::size_t size, std::uint32_t seed = 99);
-// Every file under dir with "tirvo" in its name: the engine's temporaries.
-std::vector<std::string> Temporaries(const fs::path& dir);
-int IntFromEnvironment(const char* name, int otherwise);
