@@ -120,27 +120,25 @@ TEST(PkwareCrypt, EncryptsAsOtherReadersDecrypt) {
 }
 
 TEST(EntryName, AsciiAsItIsCodePage932WithItsUnicodePathOtherwiseUtf8) {
-    StoredName ascii = MakeStoredName("dir/a.txt");
-    EXPECT_EQ(ascii.bytes, "dir/a.txt");
-    EXPECT_EQ(ascii.flags, 0);
-    EXPECT_EQ(ascii.extra, "");
-
-    StoredName japanese = MakeStoredName("日本語.txt");
     const std::string cp932 = "\x93\xFA\x96\x7B\x8C\xEA.txt";
-    EXPECT_EQ(japanese.bytes, cp932);
-    EXPECT_EQ(japanese.flags, 0);
     const std::uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(cp932.data()), cp932.size());
-    std::string field = "up";
-    field += static_cast<char>(5 + 13);
-    field += '\0';
-    field += '\1';
-    for (int i = 0; i < 4; ++i) field += static_cast<char>(crc >> (8 * i));
-    EXPECT_EQ(japanese.extra, field + "日本語.txt");
-
-    StoredName korean = MakeStoredName("한국어 \u301C.txt");
-    EXPECT_EQ(korean.bytes, "한국어 \u301C.txt");
-    EXPECT_EQ(korean.flags, 0x0800);
-    EXPECT_EQ(korean.extra, "");
+    std::string unicodePath("up\x12\0\x01", 5);  // 18 bytes: version 1, the CRC of the stored name, UTF-8
+    for (int i = 0; i < 4; ++i) unicodePath += static_cast<char>(crc >> (8 * i));
+    const struct {
+        const char* name;
+        std::string bytes, extra;
+        int flags;
+    } cases[] = {
+        {"dir/a.txt", "dir/a.txt", "", 0},
+        {"日本語.txt", cp932, unicodePath + "日本語.txt", 0},
+        {"한국어 \u301C.txt", "한국어 \u301C.txt", "", 0x0800},
+    };
+    for (const auto& c : cases) {
+        StoredName stored = MakeStoredName(c.name);
+        EXPECT_EQ(stored.bytes, c.bytes) << c.name;
+        EXPECT_EQ(stored.extra, c.extra) << c.name;
+        EXPECT_EQ(stored.flags, c.flags) << c.name;
+    }
 }
 
 // The program sends '[' and '-' of a name as "[[]" and "[-]".
