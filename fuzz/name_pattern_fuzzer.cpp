@@ -50,46 +50,38 @@ bool ClassHolds(std::u32string_view members, char32_t c) {
     bool negate = !members.empty() && (members[0] == U'!' || members[0] == U'^');
     if (negate) members.remove_prefix(1);
     bool found = false;
-    std::size_t i = 0;
-    while (i < members.size()) {
-        bool range = i + 2 < members.size() && members[i + 1] == U'-';
-        if (range) {
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        if (i + 2 < members.size() && members[i + 1] == U'-') {
             found = found || (members[i] <= c && c <= members[i + 2]);
-            i += 3;
+            i += 2;
         } else {
             found = found || members[i] == c;
-            ++i;
         }
     }
     return found != negate;
 }
 
-class ReferenceMatcher {
-public:
-    ReferenceMatcher(std::u32string_view pattern, std::u32string_view name)
-        : tokens_(Tokenise(pattern)), name_(name), memo_((tokens_.size() + 1) * (name.size() + 1), -1) {}
-    bool Matches() { return At(0, 0); }
+bool TokenHolds(const Token& token, char32_t c) {
+    return token.kind == Token::AnyOne || (token.kind == Token::Literal && token.literal == c) ||
+           (token.kind == Token::Class && ClassHolds(token.members, c));
+}
 
-private:
-    bool At(std::size_t t, std::size_t n) {
-        signed char& memo = memo_[t * (name_.size() + 1) + n];
-        if (memo < 0) memo = Compute(t, n) ? 1 : 0;
-        return memo == 1;
-    }
-    bool Compute(std::size_t t, std::size_t n) {
-        if (t == tokens_.size()) return n == name_.size();
-        const Token& token = tokens_[t];
-        if (token.kind == Token::AnyRun) return At(t + 1, n) || (n < name_.size() && At(t, n + 1));
-        if (n == name_.size()) return false;
-        bool one = token.kind == Token::AnyOne || (token.kind == Token::Literal && token.literal == name_[n]) ||
-                   (token.kind == Token::Class && ClassHolds(token.members, name_[n]));
-        return one && At(t + 1, n + 1);
-    }
-
-    std::vector<Token> tokens_;
-    std::u32string_view name_;
-    std::vector<signed char> memo_;
-};
+// Token by token, each (token, place in the name) pair worked out once.
+bool ReferenceMatches(std::u32string_view pattern, std::u32string_view name) {
+    const std::vector<Token> tokens = Tokenise(pattern);
+    std::vector<signed char> memo((tokens.size() + 1) * (name.size() + 1), -1);
+    auto at = [&](auto& self, std::size_t t, std::size_t n) -> bool {
+        signed char& known = memo[t * (name.size() + 1) + n];
+        if (known < 0) {
+            const bool anyRun = t < tokens.size() && tokens[t].kind == Token::AnyRun;
+            if (t == tokens.size()) known = n == name.size();
+            else if (anyRun) known = self(self, t + 1, n) || (n < name.size() && self(self, t, n + 1));
+            else known = n < name.size() && TokenHolds(tokens[t], name[n]) && self(self, t + 1, n + 1);
+        }
+        return known == 1;
+    };
+    return at(at, 0, 0);
+}
 
 std::u32string Folded(std::u32string points) {
     for (char32_t& c : points) c = text::FoldCase(c);
@@ -131,8 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (request && !RequestPattern(patternBytes, pattern)) return 0;
 
     bool matched = MatchName(pattern, name, ignoreCase);
-    bool expected = ignoreCase ? ReferenceMatcher(Folded(pattern), Folded(name)).Matches()
-                               : ReferenceMatcher(pattern, name).Matches();
+    bool expected = ignoreCase ? ReferenceMatches(Folded(pattern), Folded(name)) : ReferenceMatches(pattern, name);
     if (matched != expected) std::abort();
     // A pattern without wildcards is a plain name.
     if (!HasWildcards(pattern) && !ignoreCase && matched != (pattern == name)) std::abort();
