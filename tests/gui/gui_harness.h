@@ -73,9 +73,19 @@ inline HWND FindWindowByCaption(const std::wstring& caption) {
     return nullptr;
 }
 
-inline HWND WaitForWindow(const std::wstring& caption) {
+// The last of this process's visible top-level windows that `wanted` takes, once there is one.
+inline HWND WaitForWindow(const std::function<bool(HWND)>& wanted) {
     HWND found = nullptr;
-    return WaitUntil([&] { return (found = FindWindowByCaption(caption)) != nullptr; }), found;
+    WaitUntil([&] {
+        for (HWND hwnd : OwnTopWindows())
+            if (wanted(hwnd)) found = hwnd;
+        return found != nullptr;
+    });
+    return found;
+}
+
+inline HWND WaitForWindow(const std::wstring& caption) {
+    return WaitForWindow([&](HWND hwnd) { return Text(hwnd) == caption; });
 }
 
 inline bool WaitForWindowGone(HWND hwnd) {

@@ -8,20 +8,9 @@
 
 namespace {
 
-const int kSwitchBoxes[] = {IDC_TEMP,        IDC_SYSTEM, IDC_VOLUME,  IDC_EXTRA,   IDC_NODIRENTRIES, IDC_EXCLUDEDATE,
-                            IDC_INCLUDEDATE, IDC_QUIET,  IDC_CRLF_LF, IDC_LF_CRLF, IDC_LATESTTIME};
-
-std::int64_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    return MakeLocalTime({year, month, day, hour, minute, second}).value_or(-1);
-}
-
 // Picks a day at an hour as the drop-down calendar does; false when the picker refuses it.
-bool PickDate(HWND options, int year, int month, int day, int hour) {
-    SYSTEMTIME picked{};
-    picked.wYear = static_cast<WORD>(year);
-    picked.wMonth = static_cast<WORD>(month);
-    picked.wDay = static_cast<WORD>(day);
-    picked.wHour = static_cast<WORD>(hour);
+bool PickDate(HWND options, WORD year, WORD month, WORD day, WORD hour) {
+    SYSTEMTIME picked{year, month, 0, day, hour, 0, 0, 0};
     return SendMessageW(gui::Item(options, IDC_DATE), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&picked));
 }
 
@@ -49,12 +38,8 @@ std::wstring SelectedFolder(HWND chooser) {
 // cancels when it is empty; returns once the dialog's handler has finished.
 void UseFolderChooser(HWND options, const std::wstring& folder) {
     gui::PostClick(options, IDC_BROWSE);
-    HWND chooser = nullptr;
-    ASSERT_TRUE(gui::WaitUntil([&] {
-        for (HWND hwnd : gui::OwnTopWindows())
-            if (GetWindow(hwnd, GW_OWNER) == options) chooser = hwnd;
-        return chooser != nullptr;
-    }));
+    HWND chooser = gui::WaitForWindow([&](HWND hwnd) { return GetWindow(hwnd, GW_OWNER) == options; });
+    ASSERT_TRUE(chooser);
     EXPECT_TRUE(FindWindowExW(chooser, nullptr, nullptr, L"フォルダを選択してください"));
     if (folder.empty()) {
         gui::Click(chooser, IDCANCEL);
@@ -77,11 +62,13 @@ void UseFolderChooser(HWND options, const std::wstring& folder) {
 // last hour of the last day; ticks, date and level set before a folder
 // choice stay on screen and reach Settings with OK, the date keeping its
 // time of day. A cancelled chooser changes nothing, not even text typed.
+// Every caption fits.
 TEST(OptionsDialog, CancelKeepsSettingsAndOkTakesWhatIsOnScreen) {
     gui::TempFolder folder(L"Tirvo作業_");  // a Japanese name in the chooser
     Settings before;
-    before.tDate = LocalTime(2010, 5, 17, 13, 45, 10);
+    before.tDate = *MakeLocalTime({2010, 5, 17, 13, 45, 10});
     before.stTempDir = L"C:\\作業\\tmp";
+    // The eleven switches, whose ids run from IDC_TEMP to IDC_LATESTTIME in this order.
     int* switches[] = {&before.bTemp,        &before.bSystem, &before.bVolume,  &before.bExtra,
                        &before.bNoDirEntries, &before.bExcludeDate, &before.bIncludeDate, &before.bQuiet,
                        &before.bCRLF_LF,      &before.bLF_CRLF, &before.bLatestTime};
@@ -99,7 +86,7 @@ TEST(OptionsDialog, CancelKeepsSettingsAndOkTakesWhatIsOnScreen) {
         for (int way = 0; way < 3; ++way) {
             HWND options = open();
             ASSERT_TRUE(options);
-            for (int id : kSwitchBoxes) gui::Click(options, id);
+            for (int id = IDC_TEMP; id <= IDC_LATESTTIME; ++id) gui::Click(options, id);
             gui::TypeText(gui::Item(options, IDC_TEMPDIR), L"D:\\other");
             EXPECT_TRUE(PickDate(options, 2020, 2, 29, 0));
             EXPECT_TRUE(MoveLevel(options, VK_HOME, 0));
@@ -111,12 +98,13 @@ TEST(OptionsDialog, CancelKeepsSettingsAndOkTakesWhatIsOnScreen) {
         }
         HWND options = open();
         ASSERT_TRUE(options);
+        gui::ExpectCaptionsFit(options);
         EXPECT_EQ(SendMessageW(gui::Item(options, IDC_LEVEL), TBM_GETPOS, 0, 0), 9);
         SYSTEMTIME range[2] = {};
         EXPECT_EQ(SendMessageW(gui::Item(options, IDC_DATE), DTM_GETRANGE, 0, reinterpret_cast<LPARAM>(range)),
                   GDTR_MIN | GDTR_MAX);
         EXPECT_EQ(std::tie(range[0].wYear, range[1].wYear), std::make_tuple(kFirstYear, kLastYear));
-        for (int id : kSwitchBoxes) if (id != IDC_TEMP) gui::Click(options, id);
+        for (int id = IDC_SYSTEM; id <= IDC_LATESTTIME; ++id) gui::Click(options, id);
         EXPECT_TRUE(PickDate(options, kLastYear, 12, 31, 23));
         EXPECT_TRUE(MoveLevel(options, VK_HOME, 0));
         EXPECT_TRUE(MoveLevel(options, VK_RIGHT, 1));
@@ -124,7 +112,7 @@ TEST(OptionsDialog, CancelKeepsSettingsAndOkTakesWhatIsOnScreen) {
         UseFolderChooser(options, L"");
         EXPECT_EQ(gui::Text(gui::Item(options, IDC_TEMPDIR)), L"E:\\typed");
         UseFolderChooser(options, folder.path.wstring());
-        for (int i = 0; i < 11; ++i) EXPECT_EQ(gui::IsChecked(options, kSwitchBoxes[i]), (i % 2 == 1) != (i > 0)) << i;
+        for (int i = 0; i < 11; ++i) EXPECT_EQ(gui::IsChecked(options, IDC_TEMP + i), (i % 2 == 1) != (i > 0)) << i;
         SYSTEMTIME shown{};
         SendMessageW(gui::Item(options, IDC_DATE), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown));
         EXPECT_EQ(std::tie(shown.wYear, shown.wMonth, shown.wDay), std::make_tuple(kLastYear, 12, 31));
@@ -133,7 +121,7 @@ TEST(OptionsDialog, CancelKeepsSettingsAndOkTakesWhatIsOnScreen) {
     });
     for (int i = 1; i < 11; ++i) *switches[i] = 1 - *switches[i];
     Settings expected = before;
-    expected.tDate = LocalTime(kLastYear, 12, 31, 13, 45, 10);
+    expected.tDate = *MakeLocalTime({kLastYear, 12, 31, 13, 45, 10});
     expected.stTempDir = folder.path.wstring();
     expected.nLevel = 1;
     EXPECT_EQ(Fields(after), Fields(expected));

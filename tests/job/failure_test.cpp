@@ -9,17 +9,6 @@ namespace {
 
 using namespace job_test;
 
-// The texts of a message box's static controls, joined.
-std::wstring MessageText(HWND box) {
-    std::wstring text;
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t className[16] = {};
-        GetClassNameW(child, className, 16);
-        if (lstrcmpiW(className, L"Static") == 0) text += gui::Text(child);
-    }
-    return text;
-}
-
 TEST(DropFailures, AreReportedAndReleaseEverything) {
     const struct {
         const wchar_t* library;  // copied as ZIP32.DLL into the program's folder; nullptr: none
@@ -60,7 +49,7 @@ TEST(DropFailures, AreReportedAndReleaseEverything) {
             gui::PostDrop(main, dropped);
             HWND box = gui::WaitForWindow(appName);
             ASSERT_TRUE(box);
-            const std::wstring text = MessageText(box);
+            const std::wstring text = gui::Text(GetDlgItem(box, 0xFFFF));  // the message's static
             if (!c.shown) EXPECT_EQ(text, c.message);
             else EXPECT_TRUE(text.find(c.message) != text.npos && text.find(c.shown) != text.npos) << gui::Utf8(text);
             EXPECT_FALSE(IsWindowEnabled(main));

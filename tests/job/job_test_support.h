@@ -60,14 +60,9 @@ inline ArchiveSummary Summarize(const fs::path& path) {
 
 // The newest progress window other than those in `known`.
 inline HWND WaitForNewProgress(const std::vector<HWND>& known = {}) {
-    HWND found = nullptr;
-    gui::WaitUntil([&] {
-        for (HWND hwnd : gui::OwnTopWindows())
-            if (gui::Text(hwnd) == kProgressCaption && std::find(known.begin(), known.end(), hwnd) == known.end())
-                found = hwnd;
-        return found != nullptr;
+    return gui::WaitForWindow([&](HWND hwnd) {
+        return gui::Text(hwnd) == kProgressCaption && std::find(known.begin(), known.end(), hwnd) == known.end();
     });
-    return found;
 }
 
 inline bool WaitFinished(HWND progress) {

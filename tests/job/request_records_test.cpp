@@ -1,11 +1,11 @@
 #include "job/request_records.h"
 
+#include "base/local_date.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-
 
 namespace {
 
@@ -57,11 +57,7 @@ TEST(PrepareRequestText, ConvertsTheSettingsOrNamesThePathNoArchiveCanRecord) {
     Settings settings;
     settings.stFileName = L"C:\\書庫\\a.zip";
     settings.stTempDir = L"C:\\一時";
-    std::tm day{};  // 5 January 2024, local midnight
-    day.tm_year = 124;
-    day.tm_mday = 5;
-    day.tm_isdst = -1;
-    settings.tDate = std::mktime(&day);
+    settings.tDate = *MakeLocalTime({2024, 1, 5});  // local midnight
     RequestText text;
     auto prepare = [&] { return PrepareRequestText(settings, {L"C:\\w\\x.txt"}, text); };
     ASSERT_FALSE(prepare());
