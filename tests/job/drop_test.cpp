@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <set>
 
 #include "base/codepage932.h"
 #include "expected_archive.h"
@@ -90,13 +91,11 @@ TEST(DropArchive, FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits) {
             EXPECT_EQ(comment, answer.comment);
         }
         // Each window opens clear of those still open.
-        std::vector<std::pair<LONG, LONG>> corners;
+        std::set<std::pair<LONG, LONG>> corners;
         for (HWND progress : windows) {
             RECT rect{};
             GetWindowRect(progress, &rect);
-            EXPECT_TRUE(IsWindowVisible(progress));
-            EXPECT_EQ(std::count(corners.begin(), corners.end(), std::pair(rect.left, rect.top)), 0);
-            corners.emplace_back(rect.left, rect.top);
+            EXPECT_TRUE(IsWindowVisible(progress) && corners.emplace(rect.left, rect.top).second);
         }
         gui::PressKey(windows[0], VK_RETURN);  // OK closes a finished window
         EXPECT_TRUE(gui::WaitForWindowGone(windows[0]));
