@@ -44,8 +44,7 @@ TEST(ProgressWindow, KeepsAHugeRunWholeAndIsLeftAloneByAQuietRunAfterIt) {
     char line[64];
     for (int i = 0; i < kLines; ++i) {  // "追加" in code page 932: two characters of two bytes
         if (i == 2) ExpectHeldTextShown(window, expected);
-        const int length =
-            std::snprintf(line, sizeof line, "\x92\xc7\x89\xc1: dir\\file%06d.txt (42%%)\r\n", i);
+        const int length = std::snprintf(line, sizeof line, "\x92\xc7\x89\xc1: dir\\file%06d.txt (42%%)\r\n", i);
         expected += static_cast<size_t>(length) - 2;
         ZipPrint(line, static_cast<std::uint32_t>(length));
     }

@@ -101,8 +101,7 @@ TEST(Responsiveness, CancelAtRandomMomentsOfALargeFileStopsWithinHalfASecond) {
             return windows.back();
         };
         auto finished = [](HWND progress) { return gui::IsEnabled(progress, IDOK); };
-        HWND first = run({folder / L"small.txt"});
-        ASSERT_TRUE(first && gui::WaitUntil([&] { return finished(first); }));
+        ASSERT_TRUE(WaitFinished(run({folder / L"small.txt"})));
         const std::string before = ReadFile(archive);
         std::mt19937 random(12);
         for (int runs = 0; static_cast<int>(latencies.size()) < cancels; ++runs) {
