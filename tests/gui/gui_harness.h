@@ -97,11 +97,6 @@ inline bool IsChecked(HWND dialog, int id) { return SendMessageW(Item(dialog, id
 inline bool IsEnabled(HWND dialog, int id) { return IsWindowEnabled(Item(dialog, id)) != FALSE; }
 inline bool HasExStyle(HWND hwnd, LONG style) { return (GetWindowLongW(hwnd, GWL_EXSTYLE) & style) != 0; }
 
-// Replaces the whole text as a paste would.
-inline void SetText(HWND edit, const std::wstring& text) {
-    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
 // Replaces the whole text key by key, so that the dialog hears of every character.
 inline void TypeText(HWND edit, const std::wstring& text) {
     SendMessageW(edit, EM_SETSEL, 0, -1);

@@ -107,11 +107,11 @@ TEST(MainWindow, TopMostBoxNameAndFileChooserChangeTheWindowAtOnce) {
         EXPECT_EQ(CheckedMode(main), 3);
         EXPECT_TRUE(gui::IsChecked(main, IDC_ENCRYPT));
         UseFileChooser(main, [&](HWND chooser, HWND field) {
-            gui::SetText(field, existing);
+            SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(existing.c_str()));
             PostMessageW(chooser, WM_COMMAND, IDOK, 0);
         });
         EXPECT_TRUE(gui::WaitUntil([&] { return gui::Text(name) == existing; }));
-        gui::SetText(name, other);  // not the folder just used, which the chooser may remember itself
+        gui::TypeText(name, other);  // not the folder just used, which the chooser may remember itself
         UseFileChooser(main, [&](HWND chooser, HWND field) {
             wchar_t shown[MAX_PATH + 1] = {};
             SendMessageW(chooser, CDM_GETFOLDERPATH, MAX_PATH + 1, reinterpret_cast<LPARAM>(shown));
@@ -124,7 +124,7 @@ TEST(MainWindow, TopMostBoxNameAndFileChooserChangeTheWindowAtOnce) {
             EXPECT_EQ(gui::HasExStyle(main, WS_EX_ACCEPTFILES), *typed != 0);
         }
         EXPECT_TRUE(gui::PostDrop(main, {L"C:\\windows\\win.ini"}));
-        gui::SetText(name, other);
+        gui::TypeText(name, other);
         gui::PressKey(main, VK_ESCAPE);
     });
     EXPECT_EQ(profile.ReadString(L"stFileName"), other);
