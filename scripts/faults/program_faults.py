@@ -98,7 +98,7 @@ FAULTS = [
     Fault("progress_windows_stacked",
           "a new progress window opens over one still open",
           "for (size_t tries = 0; tries <= open.size() && taken(corner); ++tries)",
-          "for (size_t tries = 0; tries < 0 && taken(corner); ++tries)"),
+          "for (size_t tries = 0; tries <= open.size() && false && taken(corner); ++tries)"),
     Fault("progress_log_limit_kept",
           "the edit control's default limit cuts a large run's log",
           "dlg->m_editLog.Send(EM_SETLIMITTEXT, 0);", ""),
