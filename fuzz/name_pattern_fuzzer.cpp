@@ -16,34 +16,13 @@
 
 namespace {
 
-struct Token {
-    enum Kind { Literal, AnyOne, AnyRun, Class } kind;
-    char32_t literal = 0;
-    std::u32string members;  // Class: the text between '[' and ']'
-};
-
-std::vector<Token> Tokenise(std::u32string_view pattern) {
-    std::vector<Token> tokens;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        char32_t c = pattern[i];
-        if (c == U'*') { tokens.push_back({Token::AnyRun}); continue; }
-        if (c == U'?') { tokens.push_back({Token::AnyOne}); continue; }
-        if (c == U'[') {
-            // The class ends at the first ']' after an optional negation and
-            // an optional leading ']' member.
-            std::size_t j = i + 1;
-            if (j < pattern.size() && (pattern[j] == U'!' || pattern[j] == U'^')) ++j;
-            if (j < pattern.size() && pattern[j] == U']') ++j;
-            std::size_t close = pattern.find(U']', j);
-            if (close != std::u32string_view::npos) {
-                tokens.push_back({Token::Class, 0, std::u32string(pattern.substr(i + 1, close - i - 1))});
-                i = close;
-                continue;
-            }
-        }
-        tokens.push_back({Token::Literal, c});
-    }
-    return tokens;
+// Where a class opening at pattern[i] closes: the first ']' after an optional
+// negation and an optional leading ']' member; npos where none does.
+std::size_t ClassEnd(std::u32string_view pattern, std::size_t i) {
+    std::size_t j = i + 1;
+    if (j < pattern.size() && (pattern[j] == U'!' || pattern[j] == U'^')) ++j;
+    if (j < pattern.size() && pattern[j] == U']') ++j;
+    return pattern.find(U']', j);
 }
 
 bool ClassHolds(std::u32string_view members, char32_t c) {
@@ -61,22 +40,21 @@ bool ClassHolds(std::u32string_view members, char32_t c) {
     return found != negate;
 }
 
-bool TokenHolds(const Token& token, char32_t c) {
-    return token.kind == Token::AnyOne || (token.kind == Token::Literal && token.literal == c) ||
-           (token.kind == Token::Class && ClassHolds(token.members, c));
-}
-
-// Token by token, each (token, place in the name) pair worked out once.
+// Place by place, each (pattern place, name place) pair worked out once.
 bool ReferenceMatches(std::u32string_view pattern, std::u32string_view name) {
-    const std::vector<Token> tokens = Tokenise(pattern);
-    std::vector<signed char> memo((tokens.size() + 1) * (name.size() + 1), -1);
-    auto at = [&](auto& self, std::size_t t, std::size_t n) -> bool {
-        signed char& known = memo[t * (name.size() + 1) + n];
-        if (known < 0) {
-            const bool anyRun = t < tokens.size() && tokens[t].kind == Token::AnyRun;
-            if (t == tokens.size()) known = n == name.size();
-            else if (anyRun) known = self(self, t + 1, n) || (n < name.size() && self(self, t, n + 1));
-            else known = n < name.size() && TokenHolds(tokens[t], name[n]) && self(self, t + 1, n + 1);
+    constexpr std::size_t npos = std::u32string_view::npos;
+    std::vector<signed char> memo((pattern.size() + 1) * (name.size() + 1), -1);
+    auto at = [&](auto& self, std::size_t p, std::size_t n) -> bool {
+        signed char& known = memo[p * (name.size() + 1) + n];
+        if (known >= 0) return known == 1;
+        if (p == pattern.size()) known = n == name.size();
+        else if (pattern[p] == U'*') known = self(self, p + 1, n) || (n < name.size() && self(self, p, n + 1));
+        else if (n == name.size()) known = false;
+        else {
+            const std::size_t end = pattern[p] == U'[' ? ClassEnd(pattern, p) : npos;
+            const bool one = end != npos ? ClassHolds(pattern.substr(p + 1, end - p - 1), name[n])
+                                         : pattern[p] == U'?' || pattern[p] == name[n];
+            known = one && self(self, end != npos ? end + 1 : p + 1, n + 1);
         }
         return known == 1;
     };

@@ -49,41 +49,35 @@ struct Script {
     Outcome* outcome;
     std::size_t passwordIndex = 0;
     int serviceCalls = 0;
+    std::size_t calls = 0;
     std::chrono::steady_clock::time_point lastCall, stopped;
     std::int64_t lastWaited = 0, stoppedWork = 0;
-    std::size_t calls = 0;
 
-    void Start() {
-        lastCall = std::chrono::steady_clock::now();
-        lastWaited = WaitedForProcessor();
-    }
-    void Called() {
+    Outcome& Called() {
         auto now = std::chrono::steady_clock::now();
         std::int64_t waited = WaitedForProcessor();
         auto gap = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
             now - lastCall - std::chrono::nanoseconds(waited - lastWaited));
-        if (gap > outcome->longestGap) {
-            outcome->longestGap = gap;
-            outcome->longestGapEnd = calls;
-        }
+        if (gap > outcome->longestGap) outcome->longestGap = gap, outcome->longestGapEnd = calls;
         ++calls;
         lastCall = now;
         lastWaited = waited;
+        return *outcome;
     }
 };
 Script* g_script = nullptr;
 
 std::uint32_t ZIP_API OnPrint(const char* text, std::uint32_t length) {
-    g_script->Called();
-    if (std::strlen(text) != length) g_script->outcome->printLengthsMatch = false;
-    g_script->outcome->log += FromCp932(text);
+    Outcome& out = g_script->Called();
+    out.printLengthsMatch = out.printLengthsMatch && std::strlen(text) == length;
+    out.log += FromCp932(text);
     return length;
 }
 
 int ZIP_API OnComment(char* buffer) {
-    g_script->Called();
-    ++g_script->outcome->commentCalls;
-    g_script->outcome->commentOffered = buffer;
+    Outcome& out = g_script->Called();
+    ++out.commentCalls;
+    out.commentOffered = buffer;
     if (g_script->answers->comment) {
         std::string typed = ToCp932(*g_script->answers->comment);
         std::memcpy(buffer, typed.c_str(), typed.size() + 1);
@@ -92,8 +86,7 @@ int ZIP_API OnComment(char* buffer) {
 }
 
 int ZIP_API OnPassword(char* buffer, int capacity, const char*, const char*) {
-    g_script->Called();
-    ++g_script->outcome->passwordCalls;
+    ++g_script->Called().passwordCalls;
     const auto& list = g_script->answers->passwords;
     std::string answer = g_script->passwordIndex < list.size() ? list[g_script->passwordIndex++] : std::string();
     std::strncpy(buffer, answer.c_str(), static_cast<std::size_t>(capacity) - 1);
@@ -102,14 +95,13 @@ int ZIP_API OnPassword(char* buffer, int capacity, const char*, const char*) {
 }
 
 int ZIP_API OnService(const char* name, std::uint32_t size) {
-    g_script->Called();
-    Outcome& out = *g_script->outcome;
-    out.serviceNames.push_back(FromCp932(name));
-    if (!out.serviceNames.back().empty() && (out.entries.empty() || out.entries.back() != out.serviceNames.back())) {
-        out.entries.push_back(out.serviceNames.back());
+    Outcome& out = g_script->Called();
+    const std::string& polled = out.serviceNames.emplace_back(FromCp932(name));
+    if (!polled.empty() && (out.entries.empty() || out.entries.back() != polled)) {
+        out.entries.push_back(polled);
         out.entrySizes.push_back(size);
     }
-    if (g_script->answers->onService) g_script->answers->onService(out.serviceNames.back());
+    if (g_script->answers->onService) g_script->answers->onService(polled);
     if (++g_script->serviceCalls != g_script->answers->cancelAtService) return 0;
     g_script->stopped = std::chrono::steady_clock::now();
     g_script->stoppedWork = ProcessorTime();
@@ -150,12 +142,6 @@ std::string ToCp932(const std::string& utf8) {
 #else
     return Iconv("CP932", "UTF-8", utf8);
 #endif
-}
-
-std::string ToRequestString(const std::string& utf8) {
-    if (utf8.starts_with(kZipUtf8Mark)) return utf8;  // already one, right or wrong
-    std::string cp932 = ToCp932(utf8);
-    return FromCp932(cp932) == utf8 ? cp932 : kZipUtf8Mark + utf8;
 }
 
 std::string FromCp932(const std::string& cp932) {
@@ -203,9 +189,15 @@ Request::Request() {
     options.level = '6';
 }
 
+std::string ToRequestString(const std::string& utf8) {
+    if (utf8.starts_with(kZipUtf8Mark)) return utf8;  // already one, right or wrong
+    const std::string cp932 = ToCp932(utf8);
+    return FromCp932(cp932) == utf8 ? cp932 : kZipUtf8Mark + utf8;
+}
+
 Outcome RunRequest(const EngineLibrary& engine, const Request& request, const Answers& answers) {
     Outcome outcome;
-    Script script{&answers, &outcome, 0, 0, {}, {}, 0, 0, 0};
+    Script script{&answers, &outcome, 0, 0, 0, {}, {}, 0, 0};
     g_script = &script;
     ZipCallbacks callbacks{OnPrint, OnComment, OnPassword, OnService};
     if (!engine.init(&callbacks)) return outcome;
@@ -227,7 +219,8 @@ Outcome RunRequest(const EngineLibrary& engine, const Request& request, const An
     std::memset(&options, 0xCD, sizeof options);
     for (std::string* s : {&date, &root, &temp}) s->assign(s->size(), 'X');
     ZipFileList list{static_cast<int>(pointers.size()), archive.c_str(), pointers.data()};
-    script.Start();
+    script.lastCall = std::chrono::steady_clock::now();
+    script.lastWaited = WaitedForProcessor();
     outcome.status = engine.archive(list);
     script.Called();
     if (script.stopped != std::chrono::steady_clock::time_point()) {

@@ -1,7 +1,6 @@
-// Drives the engine as the program does: loads the library by path, looks up
-// the four entry points, registers callbacks that answer from a script, and
-// runs one request. Strings are UTF-8 here and request strings (code page
-// 932, or the UTF-8 mark and UTF-8) at the boundary.
+// Drives the engine as the program does: the library loaded by path, callbacks
+// that answer from a script, one request. Strings are UTF-8 here and request
+// strings (code page 932, or the UTF-8 mark and UTF-8) at the boundary.
 #pragma once
 
 #include "zip32.h"
@@ -57,13 +56,11 @@ struct Outcome {
     std::vector<std::string> serviceNames;   // every poll, the heartbeat's included
     std::vector<std::string> entries;        // each entry polled, once, in order
     std::vector<std::uint32_t> entrySizes;
-    // The longest stretch of the run without a callback, its start and end
-    // included; natively without the time the thread waited for a processor,
-    // so that a loaded machine does not count as the engine's.
+    // The longest stretch without a callback, start and end included; natively
+    // less the time the thread waited for a processor (a loaded machine's).
     std::chrono::steady_clock::duration longestGap{};
     std::size_t longestGapEnd = 0;  // the number of callbacks before the one that ended it
-    // From the stop answer to the run's return: wall time, and the processor
-    // time the whole process spent in it (what the time is on an idle machine).
+    // From the stop answer to the run's return: wall time, and the whole process's processor time.
     std::chrono::steady_clock::duration stopToEnd{};
     std::chrono::nanoseconds stopWork{};
     int commentCalls = 0;

@@ -55,9 +55,8 @@ TEST(DosTime, FilterDaysAreMonthDayYearAndNameRealDays) {
     }
 }
 
-// Every way of cutting the input into two chunks, and byte by byte, gives
-// what the whole input gives: a CR/LF pair split between chunks stays one
-// line end.
+// Fed byte by byte up to any point and the rest at once, the input gives
+// what it gives whole: a CR/LF pair split between chunks stays one line end.
 TEST(LineEnds, ConversionDoesNotDependOnWhereChunksEnd) {
     const struct {
         LineEnds mode;
@@ -72,16 +71,11 @@ TEST(LineEnds, ConversionDoesNotDependOnWhereChunksEnd) {
         for (std::size_t cut = 0; cut <= c.in.size(); ++cut) {
             LineEndConverter converter(c.mode);
             std::string out;
-            converter.Convert(bytes(0), cut, out);
+            for (std::size_t i = 0; i < cut; ++i) converter.Convert(bytes(i), 1, out);
             converter.Convert(bytes(cut), c.in.size() - cut, out);
             converter.Finish(out);
             EXPECT_EQ(out, c.out) << "cut at " << cut;
         }
-        LineEndConverter converter(c.mode);
-        std::string out;
-        for (std::size_t i = 0; i < c.in.size(); ++i) converter.Convert(bytes(i), 1, out);
-        converter.Finish(out);
-        EXPECT_EQ(out, c.out) << "byte by byte";
     }
 }
 

@@ -1,40 +1,24 @@
 #include "expected_archive.h"
 
+#include <cstdio>
 #include <fstream>
-
-namespace {
-
-std::string Hex(const std::string& bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += kDigits[c >> 4];
-        out += kDigits[c & 15];
-    }
-    return out;
-}
-
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
-}  // namespace
 
 void WriteExpectedJson(const std::string& path, const ExpectedArchive& expected) {
     std::ofstream out(path, std::ios::binary);
-    out << "{";
-    bool first = true;
+    const char* separator = "{";
     for (const auto& [name, e] : expected) {
-        out << (first ? "" : ",") << JsonString(name) << ":";
+        out << separator << '"';
+        for (char c : name) out << (c == '"' || c == '\\' ? "\\" : "") << c;
+        out << "\":";
         if (e.isDir) out << "\"dir\"";
         else if (e.zeros) out << "{\"zeros\":" << e.zeros << "}";
-        else out << "{\"hex\":\"" << Hex(e.content) << "\"}";
-        first = false;
+        else {
+            out << "{\"hex\":\"";
+            char hex[3];
+            for (unsigned char c : e.content) out.write(hex, std::snprintf(hex, sizeof hex, "%02x", c));
+            out << "\"}";
+        }
+        separator = ",";
     }
-    out << "}";
+    out << (*separator == '{' ? "{}" : "}");
 }

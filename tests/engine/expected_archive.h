@@ -5,8 +5,7 @@
 #include <map>
 #include <string>
 
-// What an archive must hold: name -> content. Folder names end in '/' and
-// map to an empty Expected with isDir set.
+// name -> content. Folder names end in '/' and map to an Expected with isDir set.
 struct Expected {
     bool isDir = false;
     std::string content;

@@ -1,5 +1,4 @@
-// "Check with three readers": Python's zipfile (test and content compare),
-// 7-Zip (7zz t) and bsdtar (extract and compare), through check_zip.py.
+// Python's zipfile, 7zz and bsdtar through check_zip.py.
 #pragma once
 
 #include "expected_archive.h"

@@ -7,9 +7,7 @@
 #include <random>
 #include <sstream>
 
-TempFolder::TempFolder(const fs::path& base) {
-    std::random_device random;
-    path_ = base / ("tirvo-engine-" + std::to_string(random()));
+TempFolder::TempFolder(const fs::path& base) : path_(base / ("tirvo-engine-" + std::to_string(std::random_device()()))) {
     fs::create_directories(path_);
 }
 
@@ -21,14 +19,12 @@ TempFolder::~TempFolder() {
 
 void WriteFile(const fs::path& path, const std::string& content) {
     fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << content;
+    std::ofstream(path, std::ios::binary) << content;
 }
 
 std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
     std::stringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
 
@@ -87,6 +83,5 @@ Request NewRequest(const fs::path& root, const fs::path& archive, std::vector<st
 
 fs::path MemoryTemp(std::uintmax_t bytes) {
     std::error_code ec;
-    fs::space_info space = fs::space("/dev/shm", ec);
-    return !ec && space.available > bytes ? fs::path("/dev/shm") : fs::temp_directory_path();
+    return fs::space("/dev/shm", ec).available > bytes && !ec ? fs::path("/dev/shm") : fs::temp_directory_path();
 }

@@ -28,8 +28,7 @@ void Touch(const fs::path& path, long long offsetSeconds);
 std::string Utf8(const fs::path& path);
 // True also for a link whose target is gone.
 bool Exists(const fs::path& path);
-// A memory-backed file system when it has room for this many bytes: another
-// drive for the work directory, quick with many files or a large archive.
+// A memory-backed file system when it has room for this many bytes (another drive, quick).
 fs::path MemoryTemp(std::uintmax_t bytes);
 std::string Repeat(const std::string& text, int times);
 // Bytes deflate cannot compress, the same for the same seed.
@@ -37,7 +36,7 @@ std::string Noise(std::size_t size, std::uint32_t seed = 99);
 int IntFromEnvironment(const char* name, int otherwise);
 // Every file under dir with "tirvo" in its name: the engine's temporaries.
 std::vector<std::string> Temporaries(const fs::path& dir);
-// A parameter's name as a test name: letters and digits, '_' for the rest.
+// Letters and digits, '_' for the rest.
 std::string TestName(const char* name);
 // A request for names under root, written to archive.
 Request NewRequest(const fs::path& root, const fs::path& archive, std::vector<std::string> names);
