@@ -12,8 +12,6 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -161,57 +159,47 @@ TEST(NamePattern, WildcardsClassesAndEscapes) {
     for (const char* wild : {"*", "a?", "[[]", "[-]"}) EXPECT_TRUE(HasWildcards(text::ToCodePoints(wild))) << wild;
 }
 
-class UpdatePlanTest : public ::testing::Test {
-protected:
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / ("tirvo-plan-" + std::to_string(getpid()));
-    platform::Path scratch;
-    void SetUp() override {
-        std::filesystem::create_directories(folder);
-        scratch = folder.string();
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
+constexpr std::int64_t kEntryTime = 1000000000;
 
-    static constexpr std::int64_t kEntryTime = 1000000000;
-
-    // Old entries (all of kEntryTime) and found files (name and time, in walk
-    // order) to the plan, as one line: "=" kept, "~" replaced, "+" added.
-    std::string Planned(const std::vector<std::string>& olds, const std::vector<std::pair<std::string, std::int64_t>>& files,
-                     PlanOptions options) {
-        RecordSpool oldEntries(scratch), items(scratch);
-        for (const std::string& name : olds) {
-            ExistingEntry entry;
-            entry.name = entry.storedName = name;
-            entry.time = ToDosTime(kEntryTime);
-            oldEntries.Add(EncodeExistingEntry(entry));
-        }
-        for (const auto& [relative, modified] : files) {
-            FoundItem item;
-            item.path = scratch + "/absent/" + relative;  // no second look at the file
-            item.relative = relative;
-            item.info.modified = modified;
-            item.info.isDirectory = relative.ends_with("/");
-            if (item.info.isDirectory) item.relative.pop_back();
-            items.Add(EncodeFoundItem(item));
-        }
-        ::Plan plan(scratch);
-        std::string first, second;
-        if (MakePlan(oldEntries, items, options, scratch, plan, first, second) == PlanResult::NameClash)
-            return "clash " + first + " " + second;
-        std::string line;
-        RecordSpool::Reader reader = plan.entries.Read();
-        for (std::string_view record; reader.Next(record);) {
-            PlannedEntry entry = DecodePlannedEntry(record);
-            const char* sign = entry.source == PlannedEntry::Source::Existing ? "=" : entry.replaces ? "~" : "+";
-            line += (line.empty() ? "" : " ") + std::string(sign) +
-                    (entry.source == PlannedEntry::Source::Existing ? entry.old.name : entry.name);
-        }
-        return line + " (" + std::to_string(plan.changes) + ")";
+// Old entries (all of kEntryTime) and found files (name and time, in walk
+// order) to the plan, as one line: "=" kept, "~" replaced, "+" added.
+std::string Planned(const std::vector<std::string>& olds, const std::vector<std::pair<std::string, std::int64_t>>& files,
+                    PlanOptions options) {
+    const platform::Path scratch = std::filesystem::temp_directory_path().string();  // spills are nameless files
+    RecordSpool oldEntries(scratch), items(scratch);
+    for (const std::string& name : olds) {
+        ExistingEntry entry;
+        entry.name = entry.storedName = name;
+        entry.time = ToDosTime(kEntryTime);
+        oldEntries.Add(EncodeExistingEntry(entry));
     }
-};
+    for (const auto& [relative, modified] : files) {
+        FoundItem item;
+        item.path = scratch + "/absent/" + relative;  // no second look at the file
+        item.relative = relative;
+        item.info.modified = modified;
+        item.info.isDirectory = relative.ends_with("/");
+        if (item.info.isDirectory) item.relative.pop_back();
+        items.Add(EncodeFoundItem(item));
+    }
+    ::Plan plan(scratch);
+    std::string first, second;
+    if (MakePlan(oldEntries, items, options, scratch, plan, first, second) == PlanResult::NameClash)
+        return "clash " + first + " " + second;
+    std::string line;
+    RecordSpool::Reader reader = plan.entries.Read();
+    for (std::string_view record; reader.Next(record);) {
+        PlannedEntry entry = DecodePlannedEntry(record);
+        const bool kept = entry.source == PlannedEntry::Source::Existing;
+        line += (line.empty() ? "" : " ") + std::string(kept ? "=" : entry.replaces ? "~" : "+") +
+                (kept ? entry.old.name : entry.name);
+    }
+    return line + " (" + std::to_string(plan.changes) + ")";
+}
 
 // Update and freshen compare at the two-second steps of ZIP times; replaced
 // entries keep their places, new files follow in walk order.
-TEST_F(UpdatePlanTest, ModesReplaceOnlyWhatTheyShould) {
+TEST(UpdatePlanTest, ModesReplaceOnlyWhatTheyShould) {
     const std::int64_t older = kEntryTime - 10, same = kEntryTime - 1, newer = kEntryTime + 10;  // same: rounds up
     const std::vector<std::string> olds{"a", "b", "c", "d"};
     const std::vector<std::pair<std::string, std::int64_t>> files{
@@ -230,7 +218,7 @@ TEST_F(UpdatePlanTest, ModesReplaceOnlyWhatTheyShould) {
 
 // Filters by day, folder entries, names without folders (a clash), and a
 // name differing in case only from an old entry's where case is ignored.
-TEST_F(UpdatePlanTest, FiltersFoldersAndNames) {
+TEST(UpdatePlanTest, FiltersFoldersAndNames) {
     const std::int64_t day = 86400 * 12000;
     const std::vector<std::pair<std::string, std::int64_t>> files{
         {"d/", day}, {"d/x", day - 1}, {"d/y", day}, {"e/y", day + 5}, {"e/y", day + 5}};
