@@ -1,8 +1,6 @@
 // Representative runs of the engine, each repeated from the same starting
-// state with a fault, a cancel, a lock or a kill in it. Every run must keep
-// the promises ScenarioRun::Check tests: the old archive byte for byte or the
-// new one complete by three readers, no temporary file left, in move mode no
-// original lost, and a status that tells the truth.
+// state with a fault, a cancel, a lock or a kill in it; every run must keep
+// the promises ScenarioRun::Check tests.
 #include "engine_client.h"
 #include "expected_archive.h"
 #include "mount.h"
@@ -26,8 +24,7 @@
 namespace {
 
 enum class Mode { Add, Move, Update, Freshen };
-// Where the temporary archive is written: beside the archive, or in a work
-// directory on the same file system or on another one (a tmpfs).
+// The temporary archive beside the archive, or in a work directory on the same or another file system.
 enum class WorkDir { None, SameDrive, OtherDrive };
 
 struct Scenario {
@@ -50,8 +47,7 @@ const Scenario kScenarios[] = {
 
 const std::string kOldComment = "古いコメント", kNewComment = "新しいコメント", kPassword = "kagi-2026";
 
-// A file of the tree: its content at the start of every run, its content in
-// the old archive (none: not there), and its age in seconds.
+// A file of the tree: its content at the start of every run, in the old archive (if there), its age in seconds.
 struct TreeFile {
     std::string name, content;
     std::optional<std::string> old;
@@ -61,10 +57,9 @@ struct TreeFile {
 struct ScenarioRun {
     ScenarioRun(const Scenario& scenario, const fs::path& folder, const EngineLibrary& engine)
         : s_(scenario), folder_(folder) {
-        // a.txt newer than its entry (replaced by update and freshen), b.bin new
-        // and incompressible, c.txt as stored, e.txt older than its entry (kept
-        // by update and freshen). Unencrypted, b.bin takes two reads and big.dat
-        // is deflated in blocks; encrypted runs stay small, as a reader decrypts slowly.
+        // a.txt newer than its entry, b.bin new and incompressible, c.txt as stored, e.txt older than its entry.
+        // Unencrypted, b.bin takes two reads and big.dat is deflated in blocks; encrypted runs stay small, as a
+        // reader decrypts slowly.
         files_ = {
             {"d/a.txt", Repeat("alpha 行\r\n", 300), "old alpha", 10},
             {"d/b.bin", Noise(s_.encrypt ? 150 << 10 : 1200 << 10, 7), std::nullopt, 10},
@@ -119,8 +114,7 @@ struct ScenarioRun {
         return a;
     }
 
-    // Every promise the last run broke, one a line. killed: the process was
-    // killed, and may have left the temporary file it was writing.
+    // Every promise the last run broke, one a line; a killed run may leave the temporary file it was writing.
     std::string Check(const Outcome& outcome, bool killed = false) {
         std::string problems;
         auto fail = [&](const std::string& what) { problems += what + "\n"; };
@@ -148,8 +142,7 @@ struct ScenarioRun {
             if (!verdict->second.empty()) fail("new archive refused:\n" + verdict->second);
             if (s_.comment && !bytes.ends_with(ToCp932(kNewComment))) fail("the archive comment is not the new one");
         }
-        // No temporary file, but the one a killed run was writing, or the work
-        // directory's copy when the log says it could not be deleted.
+        // No temporary file, but a killed run's, or the work directory's copy when the log says it stayed.
         const bool workCopyKept = outcome.log.find("作業フォルダーの一時ファイルを削除できません") != std::string::npos;
         for (const fs::path temp : Temporaries(folder_)) {
             if (!(killed && temp.extension() == ".tmp") && !(workCopyKept && temp.parent_path() == work_))
@@ -167,9 +160,8 @@ struct ScenarioRun {
         return problems;
     }
 
-    // What the archive holds after a run that wrote it: the complete result of
-    // the mode, except that a file the log reports as unreadable keeps its old
-    // entry, or is absent when there was none.
+    // What the archive holds after a run that wrote it: the mode's result, but a file the log reports as
+    // unreadable keeps its old entry, if any.
     ExpectedArchive ExpectedAfter(const std::string& log) const {
         ExpectedArchive want{{"d/", Expected::Dir()}, {"d/sub/", Expected::Dir()}};
         if (s_.oldArchive) want["d/gone.txt"] = Expected::File("gone");
@@ -197,8 +189,7 @@ struct ScenarioRun {
     int readerChecks = 0;
 };
 
-// The engine's test library: the n-th call of an operation made to fail, locks
-// of another program, a record budget, and a heartbeat that polls at every turn.
+// The operations of the engine's test library that it makes fail (the n-th call) or meet a lock.
 enum FaultOp { kRead, kWrite, kFlush, kRename, kDelete, kThread, kOpCount, kOpen = kOpCount };
 const char* const kOpNames[] = {"read", "write", "flush", "rename", "delete", "thread start", "open"};
 constexpr int kCounting = 1 << 30;
@@ -229,8 +220,7 @@ protected:
 
 using FaultSweepTest = ScenarioTest;
 
-// The n-th read, write, flush, rename, delete or thread start made to fail,
-// for every n the run reaches; n = 0 counts the calls of a clean run.
+// The n-th call of each operation made to fail, for every n the run reaches (n = 0 counts them).
 TEST_P(FaultSweepTest, EveryFileOperationFailsInTurn) {
     int faults = 0, newArchives = 0;
     for (int op = 0; op < kOpCount; ++op) {
@@ -256,9 +246,8 @@ TEST_P(FaultSweepTest, EveryFileOperationFailsInTurn) {
               << " runs wrote a new archive, " << run->readerChecks << " three-reader checks\n";
 }
 
-// A stop at each poll of a heartbeat that polls at every turn of every long
-// loop. Once the new archive is in place only the deleting of the originals
-// can be stopped: the rest stay, and the status says so.
+// A stop at each poll of a heartbeat that polls at every turn. Once the new archive is in place only the
+// deleting of the originals can be stopped: the rest stay, and the status says so.
 TEST_P(FaultSweepTest, CancelAtEveryPoll) {
     Hook<void(unsigned)>("ZpTestSetHeartbeatInterval")(0);
     const Outcome clean = Run(run->MakeAnswers());
@@ -289,10 +278,9 @@ TEST_P(FaultSweepTest, CancelAtEveryPoll) {
               << clean.entries.size() << " entries), " << whileDeleting << " of them while deleting originals\n";
 }
 
-// Another program holding a file for a moment (a virus scanner, an indexer):
-// the next n opens, renames or deletes meet a lock, and the run waits it out,
-// calling back meanwhile. A lock on the archive's replacement that outlasts
-// the wait fails the run as any failure does, and Cancel ends the wait.
+// Another program holding a file for a moment: the next n opens, renames or deletes meet a lock, and the run
+// waits it out, calling back meanwhile. A lock on the archive's replacement that outlasts the wait fails the run
+// as any failure does, and Cancel ends the wait.
 class LockWaitTest : public ScenarioTest {};
 
 TEST_P(LockWaitTest, LocksAreWaitedOut) {
@@ -327,10 +315,9 @@ TEST_P(LockWaitTest, LocksAreWaitedOut) {
     }
 }
 
-// SIGKILL at random moments of a forked process running the request with the
-// ordinary engine. The temporary file it was writing may stay (nothing runs
-// after SIGKILL); the next run over the same archive must not mind it.
-// RELIABILITY_KILLS sets the kills per run (scripts/reliability-long.sh).
+// SIGKILL at random moments of a forked process running the request with the ordinary engine. The temporary
+// file it was writing may stay; the next run over the same archive must not mind it. RELIABILITY_KILLS sets the
+// kills per run (scripts/reliability-long.sh).
 class KillTest : public ScenarioTest {
 protected:
     EngineLibrary engine{ZIP32_LIBRARY};
@@ -389,8 +376,7 @@ TEST_P(KillTest, KilledAtRandomPoints) {
               << " left a temporary file; undisturbed run " << full.count() / 1000 << " ms\n";
 }
 
-// Run under LeakSanitizer by engine_leak_check: the ordinary engine loaded,
-// run over each scenario and over a file that is no archive, and freed.
+// Under LeakSanitizer in engine_leak_check: the ordinary engine loaded, run over each scenario and a non-archive.
 TEST(EngineLeaks, EveryScenarioAndAFailure) {
     EngineLibrary engine{ZIP32_LIBRARY};
     for (const Scenario& s : kScenarios) {
