@@ -1,6 +1,6 @@
-// A folder that is another file system only while this object lives: a
-// small tmpfs, or a read-only view of another folder. Needs the right to
-// mount (root); callers skip their test when a mount fails.
+// A folder that is another file system while this object lives: a small
+// tmpfs, or a read-only view of another folder. Needs the right to mount
+// (root); callers skip their test when a mount fails.
 #pragma once
 
 #include <sys/mount.h>
@@ -22,9 +22,8 @@ public:
     }
     bool ReadOnlyView(const std::filesystem::path& of) {
         std::filesystem::create_directories(at_);
-        if (mount(of.c_str(), at_.c_str(), nullptr, MS_BIND, nullptr) != 0) return false;
-        mounted_ = true;
-        return mount(nullptr, at_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+        mounted_ = mount(of.c_str(), at_.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        return mounted_ && mount(nullptr, at_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
     }
 
 private:
