@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -157,19 +158,11 @@ TEST_F(WineEngineTest, NameDifferingOnlyInCaseReplacesTheEntry) {
         EXPECT_NE(out.log.find("置換: " + entry), std::string::npos) << out.log;
     }
     // Wine's disk is case-sensitive underneath: a second file beside
-    // readme.txt, written from the Unix side (the output folder is Z: + its
-    // Unix path), is stored too, one in the old entry's place, and each
-    // replaces its own entry the next time.
-    const std::string unixFolder = Utf8(fs::path(tree).generic_wstring()).substr(2) + "/t/";
-    std::string command = "/bin/sh -c \"printf twin > '" + unixFolder + "README.TXT'\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION sh{};
-    if (!CreateProcessA("/bin/sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &sh))
+    // readme.txt, written from the Unix side (the output folder is Z: and its
+    // Unix path), is stored too, and each replaces its own entry the next time.
+    const std::string unixFile = Utf8(fs::path(tree).generic_wstring()).substr(2) + "/t/README.TXT";
+    if (std::system(("start /wait /unix /bin/sh -c \"printf twin > '" + unixFile + "'\"").c_str()) != 0)
         GTEST_SKIP() << "not under Wine";
-    WaitForSingleObject(sh.hProcess, 10000);
-    CloseHandle(sh.hThread);
-    CloseHandle(sh.hProcess);
     for (int run = 0; run < 2; ++run) {
         Outcome out = Archive(tree, {request}, archive,
                               {{"t/README.TXT", Expected::File("twin")}, {"t/readme.txt", Expected::File("new")}});

@@ -1,23 +1,15 @@
 // The application object's profile on the real registry.
-#include "framework/app.h"
-
 #include "gui_harness.h"
 
 #include <chrono>
 
 namespace {
 
-class TestApp : public CAppBase {
-public:
-    using CAppBase::CAppBase;
-    bool InitInstance() override { return false; }
-};
-
 // An application object named after the test, with the company key set.
 class ProfileTest : public testing::Test {
 protected:
     gui::TestProfile key;  // HKCU\Software\Dremmil\<test name>, empty
-    TestApp app{key.AppName().c_str()};
+    CArchiverApp app{key.AppName().c_str()};
     void SetUp() override { app.SetRegistryKey(L"Dremmil"); }
 };
 
