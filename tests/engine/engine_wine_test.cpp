@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,7 +52,7 @@ std::string ReadAll(const fs::path& path) {
 // A folder of the running test's own beside the archives.
 std::wstring NewTree() {
     const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-    const fs::path tree = fs::path(kOut + "/" + name + "-" + std::to_string(GetCurrentProcessId())).make_preferred();
+    const fs::path tree = fs::path(kOut + "/" + name + "-" + std::to_string(std::random_device()())).make_preferred();
     fs::create_directories(tree);
     return tree.wstring();
 }
@@ -109,6 +110,7 @@ TEST_F(WineEngineTest, HiddenSystemAndDbcsNamesBeyond260Characters) {
     want.insert({{"t/hidden.txt", Expected::File("hidden")}, {"t/system.txt", Expected::File("system")},
                  {"t/hdir/", Expected::Dir()}, {"t/hdir/inner.txt", Expected::File("inner")}});
     auto withSystem = [](ZipOptions& o) { o.systemFiles = 1; };
+    fs::remove(kOut + "/windows-system.zip");
     ASSERT_EQ(Archive(root, names, "windows-system.zip", want, withSystem).status, ZIP_OK);
     const std::wstring archive = fs::path(kOut + "/windows-system.zip").wstring();
     const DWORD hiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -147,6 +149,7 @@ TEST_F(WineEngineTest, NameDifferingOnlyInCaseReplacesTheEntry) {
     int n = 0;
     for (const auto& [old, now] : names) {
         request = "t\\" + Utf8(old), archive = "case-" + std::to_string(n++) + ".zip";
+        fs::remove(kOut + "/" + archive);
         const std::string entry = "t/" + Utf8(now);
         SCOPED_TRACE(entry);
         WriteW(tree + L"\\t\\" + old, "old");
@@ -191,6 +194,7 @@ TEST_F(WineEngineTest, FilesHeldByAnotherProgram) {
         const std::string archive = "held-" + std::to_string(&c - cases) + ".zip", path = kOut + "/" + archive;
         const std::wstring root = tree + L"\\" + std::to_wstring(&c - cases), t = root + L"\\t\\";
         SCOPED_TRACE(archive);
+        fs::remove(path);
         fs::create_directories(t);
         WriteW(t + L"a.txt", "free");
         WriteW(t + L"locked.txt", "locked");
