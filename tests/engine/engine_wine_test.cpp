@@ -131,6 +131,7 @@ TEST_F(WineEngineTest, ShortNamesAsTheFileSystemGivesThem) {
     wchar_t shortPath[MAX_PATH + 1];
     ASSERT_NE(GetShortPathNameW(file.c_str(), shortPath, MAX_PATH + 1), 0u);
     const fs::path path = shortPath;
+    fs::remove(kOut + "/short-names.zip");
     const std::string folder = Utf8(path.parent_path().filename()) + "/";
     Outcome out = Archive(tree, {"Long Folder Name"}, "short-names.zip",
                           {{folder, Expected::Dir()}, {folder + Utf8(path.filename()), Expected::File("short")}},
