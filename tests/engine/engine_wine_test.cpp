@@ -72,8 +72,7 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(engine.Complete()); }
 
-    // Runs one request from root into the output folder and leaves the
-    // archive there with what it must hold.
+    // One request from root into the output folder, the archive left there with what it must hold.
     Outcome Archive(const std::wstring& root, std::vector<std::string> names, const std::string& archiveName,
                     const ExpectedArchive& expected, void (*set)(ZipOptions&) = nullptr) {
         Request r = MakeRequest(root, kOut + "/" + archiveName, std::move(names));
