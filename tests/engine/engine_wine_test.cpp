@@ -37,11 +37,8 @@ std::wstring Long(const std::wstring& path) { return L"\\\\?\\" + path; }
 void MakeDir(const std::wstring& path) { CreateDirectoryW(Long(path).c_str(), nullptr); }
 
 void WriteW(const std::wstring& path, const std::string& content, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-    HANDLE h = CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(h);
+    ASSERT_TRUE(std::ofstream(fs::path(Long(path)), std::ios::binary) << content);
+    SetFileAttributesW(Long(path).c_str(), attributes);
 }
 
 std::string ReadAll(const fs::path& path) {
