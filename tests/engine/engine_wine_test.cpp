@@ -121,13 +121,13 @@ TEST_F(WineEngineTest, HiddenSystemAndDbcsNamesBeyond260Characters) {
 // A volume without 8.3 names (NTFS may have them turned off) gives the long
 // names back, and the archive holds those.
 TEST_F(WineEngineTest, ShortNamesAsTheFileSystemGivesThem) {
+    fs::remove(kOut + "/short-names.zip");
     const std::wstring file = tree + L"\\Long Folder Name\\Long File Name.text";
     MakeDir(tree + L"\\Long Folder Name");
     WriteW(file, "short");
     wchar_t shortPath[MAX_PATH + 1];
     ASSERT_NE(GetShortPathNameW(file.c_str(), shortPath, MAX_PATH + 1), 0u);
     const fs::path path = shortPath;
-    fs::remove(kOut + "/short-names.zip");
     const std::string folder = Utf8(path.parent_path().filename()) + "/";
     Outcome out = Archive(tree, {"Long Folder Name"}, "short-names.zip",
                           {{folder, Expected::Dir()}, {folder + Utf8(path.filename()), Expected::File("short")}},
@@ -136,8 +136,8 @@ TEST_F(WineEngineTest, ShortNamesAsTheFileSystemGivesThem) {
 }
 
 // Names differing in case only, full-width and Cyrillic letters too, are one
-// name: the new file replaces the entry rather than join it as a second one
-// that extracting would lay over the first.
+// name: a request finds the file in any case, and it replaces the entry rather
+// than join it as a second one that extracting would lay over the first.
 TEST_F(WineEngineTest, NameDifferingOnlyInCaseReplacesTheEntry) {
     const std::wstring names[][2] = {
         {L"資料Ａ.txt", L"資料ａ.txt"}, {L"ДАННЫЕ.txt", L"данные.txt"}, {L"ReadMe.TXT", L"readme.txt"}};
