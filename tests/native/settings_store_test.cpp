@@ -1,5 +1,5 @@
 // Loading and saving the 23 values through a profile in memory; what the
-// real registry makes of them is in tests/windows.
+// real registry makes of them is in tests/reliability.
 #include "base/settings_store.h"
 
 #include "base/local_date.h"
@@ -13,11 +13,9 @@
 namespace {
 
 struct MemoryProfile : SettingsProfile {
-    int ReadInt(const std::wstring& name, int defaultValue) override {
-        return ints.contains(name) ? ints[name] : defaultValue;
-    }
-    std::wstring ReadString(const std::wstring& name, const std::wstring& defaultValue) override {
-        return strings.contains(name) ? strings[name] : defaultValue;
+    int ReadInt(const std::wstring& name, int fallback) override { return ints.contains(name) ? ints[name] : fallback; }
+    std::wstring ReadString(const std::wstring& name, const std::wstring& fallback) override {
+        return strings.contains(name) ? strings[name] : fallback;
     }
     void WriteInt(const std::wstring& name, int value) override { ints[name] = value; }
     void WriteString(const std::wstring& name, const std::wstring& value) override { strings[name] = value; }
@@ -29,13 +27,26 @@ struct MemoryProfile : SettingsProfile {
 
 std::int64_t Midnight(int year, int month, int day) { return *MakeLocalTime({year, month, day}); }
 
-TEST(SettingsStore, EmptyProfileGivesTheDefaultsInEveryField) {
+// An empty profile gives the default in every field. Every field unlike its
+// default and every other, so that a value read under another's name shows,
+// is saved as 21 ints and 2 strings and loads back, the date as its day;
+// values no control could show (a level of 42, a mode of -1) are kept.
+TEST(SettingsStore, DefaultsFromAnEmptyProfileAndEveryFieldBackAsSaved) {
     MemoryProfile profile;
     Settings settings{123, L"x", 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 99, 9, 9, 9, 9, 9, L"y", 9};  // poisoned
     LoadSettings(profile, settings);
     Settings expected;
     expected.tDate = Midnight(2000, 12, 29);
     EXPECT_EQ(Fields(settings), Fields(expected));
+
+    settings = {*MakeLocalTime({2012, 7, 8, 9, 10, 11}), L"D:\\作業", 1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 42,
+                11, 12, 5, 13, -1, L"C:\\書庫\\a.zip", 0};
+    SaveSettings(profile, settings);
+    EXPECT_EQ(profile.ints.size(), 21u);
+    EXPECT_EQ(profile.strings.size(), 2u);
+    LoadSettings(profile, expected);
+    settings.tDate = Midnight(2012, 7, 8);
+    EXPECT_EQ(Fields(expected), Fields(settings));
 }
 
 // A stored Year, Month and Day loads as that day and is saved back as it was;

@@ -1,9 +1,8 @@
 // What this process holds, for tests that repeat something many times. Wine 8
-// answers 0 to the usual questions (PrivateUsage, GetProcessHandleCount,
-// GetGuiResources); there each count is taken from what Wine keeps: private
-// bytes from PagefileUsage, kernel handles as the handle values the system
-// knows, GDI objects from the handle table the PEB points to (link ntdll),
-// USER objects as the process's windows, message-only ones included.
+// answers 0 to the usual questions; there private bytes come from
+// PagefileUsage, kernel handles are the handle values the system knows, GDI
+// objects the entries of Wine's handle table (link ntdll) and USER objects
+// the process's windows, message-only ones included.
 #pragma once
 
 #include <windows.h>
@@ -49,15 +48,9 @@ inline const unsigned char* WineGdiTable() {
     auto* table = *reinterpret_cast<const unsigned char* const*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
 #ifndef _WIN64
     using Address = std::uintptr_t;
-    struct {
-        NTSTATUS exitStatus;
-        const unsigned char* teb;
-        CLIENT_ID client;
-        KAFFINITY affinity;
-        LONG priority, basePriority;
-    } thread{};  // THREAD_BASIC_INFORMATION
-    NtQueryInformationThread(GetCurrentThread(), ThreadBasicInformation, &thread, sizeof thread, nullptr);
-    const std::uint32_t teb64 = table || !thread.teb ? 0 : *reinterpret_cast<const std::uint32_t*>(thread.teb + 0xF70);
+    Address thread[7]{};  // THREAD_BASIC_INFORMATION, the TEB's address second
+    NtQueryInformationThread(GetCurrentThread(), ThreadBasicInformation, thread, sizeof thread, nullptr);
+    const std::uint32_t teb64 = table || !thread[1] ? 0 : *reinterpret_cast<const std::uint32_t*>(thread[1] + 0xF70);
     const std::uint64_t peb64 = teb64 ? *reinterpret_cast<const std::uint64_t*>(Address(teb64) + 0x60) : 0;
     std::uint64_t table64 = 0;
     if (peb64 && !(peb64 >> 32)) table64 = *reinterpret_cast<const std::uint64_t*>(Address(peb64) + 0xF8);
@@ -84,13 +77,11 @@ inline BOOL CALLBACK CountWindow(HWND window, LPARAM counter) {
 inline unsigned UserObjects() {
     if (DWORD count = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)) return count;
     unsigned count = 0;
-    std::vector<HWND> tops;
     for (HWND parent : {HWND(nullptr), HWND_MESSAGE})
-        for (HWND window = nullptr; (window = FindWindowExW(parent, window, nullptr, nullptr));) tops.push_back(window);
-    for (HWND top : tops) {
-        CountWindow(top, reinterpret_cast<LPARAM>(&count));
-        EnumChildWindows(top, CountWindow, reinterpret_cast<LPARAM>(&count));
-    }
+        for (HWND top = nullptr; (top = FindWindowExW(parent, top, nullptr, nullptr));) {
+            CountWindow(top, reinterpret_cast<LPARAM>(&count));
+            EnumChildWindows(top, CountWindow, reinterpret_cast<LPARAM>(&count));
+        }
     return count;
 }
 
