@@ -1,9 +1,13 @@
 // ZIP32.DLL under Wine, loaded by name from beside the test as the program
 // loads it: what only Windows has. Each archive is left with what it must
 // hold for engine_wine_readers (the three readers, on the Linux side); the
-// trees lie beside them, and ctest removes both before the next run.
+// trees lie beside them, and ctest removes both before the next run. Last,
+// the Win32 platform layer linked in: paths as the engine resolves them, and
+// which failures to open an input are waited out.
 #include "engine_client.h"
 #include "expected_archive.h"
+#include "lock_wait.h"
+#include "platform.h"
 #include "process_counts.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +15,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -54,14 +57,6 @@ std::wstring NewTree() {
     return tree.wstring();
 }
 
-Request MakeRequest(const std::wstring& root, const std::string& archive, std::vector<std::string> names) {
-    Request r;
-    r.root = Utf8(root) + "\\";
-    r.archive = archive;
-    r.names = std::move(names);
-    return r;
-}
-
 class WineEngineTest : public ::testing::Test {
 protected:
     EngineLibrary engine{"ZIP32.DLL"};
@@ -72,7 +67,8 @@ protected:
     // One request from root into the output folder, the archive left there with what it must hold.
     Outcome Archive(const std::wstring& root, std::vector<std::string> names, const std::string& archiveName,
                     const ExpectedArchive& expected, void (*set)(ZipOptions&) = nullptr) {
-        Request r = MakeRequest(root, kOut + "/" + archiveName, std::move(names));
+        Request r;
+        r.root = Utf8(root) + "\\", r.archive = kOut + "/" + archiveName, r.names = std::move(names);
         if (set) set(r.options);
         WriteExpectedJson(r.archive + ".expected.json", expected);
         return RunRequest(engine, r, Answers());
@@ -82,12 +78,16 @@ protected:
 // Under a root longer than 260 characters: hidden and system files and
 // folders, taken only when asked; code page 932 names whose trail byte is
 // 0x5C ('\': ソ is 83 5C, 表 is 95 5C); a name outside code page 932. A
-// hidden, system archive stays so when replaced.
-TEST_F(WineEngineTest, HiddenSystemAndDbcsNamesBeyond260Characters) {
+// hidden, system archive stays so when replaced. Names differing in case
+// only, full-width and Cyrillic letters too, are one name: a request finds
+// the file in any case, and it replaces the entry rather than join it as a
+// second one that extracting would lay over the first. Short names are the
+// file system's (Wine makes them; a volume without them gives the long ones).
+TEST_F(WineEngineTest, NamesAndAttributesAsWindowsHasThem) {
     std::wstring root = tree;
     for (int i = 0; i < 8; ++i) MakeDir(root += L"\\folder-with-a-rather-long-name-" + std::to_wstring(i));
     ASSERT_GT(root.size(), 260u);
-    for (const wchar_t* dir : {L"\\t", L"\\t\\hdir", L"\\表示"}) MakeDir(root + dir);
+    for (const wchar_t* dir : {L"\\t", L"\\t\\hdir", L"\\表示", L"\\c"}) MakeDir(root + dir);
     SetFileAttributesW(Long(root + L"\\t\\hdir").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
     WriteW(root + L"\\t\\plain.txt", "plain");
     WriteW(root + L"\\t\\hidden.txt", "hidden", FILE_ATTRIBUTE_HIDDEN);
@@ -95,33 +95,39 @@ TEST_F(WineEngineTest, HiddenSystemAndDbcsNamesBeyond260Characters) {
     WriteW(root + L"\\t\\hdir\\inner.txt", "inner");
     WriteW(root + L"\\表示\\ソース.txt", "dbcs");
     WriteW(root + L"\\한국어.txt", "korean");
-    const std::vector<std::string> names{"t", "表示", "*.txt"};
+    std::vector<std::string> names{"t", "表示", "*.txt"};
     ExpectedArchive want{{"t/", Expected::Dir()},    {"t/plain.txt", Expected::File("plain")},
                          {"表示/", Expected::Dir()}, {"表示/ソース.txt", Expected::File("dbcs")},
                          {"한국어.txt", Expected::File("korean")}};
+    const std::wstring cases[][2] = {
+        {L"資料Ａ.txt", L"資料ａ.txt"}, {L"ДАННЫЕ.txt", L"данные.txt"}, {L"ReadMe.TXT", L"readme.txt"}};
+    for (const auto& [old, now] : cases) {
+        WriteW(root + L"\\c\\" + old, "old");
+        names.push_back("c\\" + Utf8(old));
+        want["c/" + Utf8(old)] = Expected::File("old");
+    }
+    fs::remove(kOut + "/windows-names.zip");
     Outcome out = Archive(root, names, "windows-names.zip", want);
     ASSERT_EQ(out.status, ZIP_OK) << out.log;
     EXPECT_NE(out.log.find("表示/ソース.txt"), std::string::npos) << out.log;
 
-    want.insert({{"t/hidden.txt", Expected::File("hidden")}, {"t/system.txt", Expected::File("system")},
-                 {"t/hdir/", Expected::Dir()}, {"t/hdir/inner.txt", Expected::File("inner")}});
-    auto withSystem = [](ZipOptions& o) { o.systemFiles = 1; };
-    fs::remove(kOut + "/windows-system.zip");
-    ASSERT_EQ(Archive(root, names, "windows-system.zip", want, withSystem).status, ZIP_OK);
-    const std::wstring archive = fs::path(kOut + "/windows-system.zip").wstring();
+    const std::wstring archive = fs::path(kOut + "/windows-names.zip").wstring();
     const DWORD hiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     ASSERT_TRUE(SetFileAttributesW(archive.c_str(), hiddenSystem));
-    WriteW(root + L"\\t\\later.txt", "later");
-    want["t/later.txt"] = Expected::File("later");
-    out = Archive(root, names, "windows-system.zip", want, withSystem);
+    want.insert({{"t/hidden.txt", Expected::File("hidden")}, {"t/system.txt", Expected::File("system")},
+                 {"t/hdir/", Expected::Dir()}, {"t/hdir/inner.txt", Expected::File("inner")}});
+    for (const auto& [old, now] : cases) {
+        DeleteFileW(Long(root + L"\\c\\" + old).c_str());
+        WriteW(root + L"\\c\\" + now, "new");
+        want.erase("c/" + Utf8(old));
+        want["c/" + Utf8(now)] = Expected::File("new");
+    }
+    out = Archive(root, names, "windows-names.zip", want, [](ZipOptions& o) { o.systemFiles = 1; });
     ASSERT_EQ(out.status, ZIP_OK) << out.log;
     EXPECT_EQ(GetFileAttributesW(archive.c_str()) & hiddenSystem, hiddenSystem);
-}
+    for (const auto& [old, now] : cases)
+        EXPECT_NE(out.log.find("置換: c/" + Utf8(now)), std::string::npos) << out.log;
 
-// A volume without 8.3 names (NTFS may have them turned off) gives the long
-// names back, and the archive holds those.
-TEST_F(WineEngineTest, ShortNamesAsTheFileSystemGivesThem) {
-    fs::remove(kOut + "/short-names.zip");
     const std::wstring file = tree + L"\\Long Folder Name\\Long File Name.text";
     MakeDir(tree + L"\\Long Folder Name");
     WriteW(file, "short");
@@ -129,120 +135,52 @@ TEST_F(WineEngineTest, ShortNamesAsTheFileSystemGivesThem) {
     ASSERT_NE(GetShortPathNameW(file.c_str(), shortPath, MAX_PATH + 1), 0u);
     const fs::path path = shortPath;
     const std::string folder = Utf8(path.parent_path().filename()) + "/";
-    Outcome out = Archive(tree, {"Long Folder Name"}, "short-names.zip",
-                          {{folder, Expected::Dir()}, {folder + Utf8(path.filename()), Expected::File("short")}},
-                          [](ZipOptions& o) { o.shortNames = 1; });
+    fs::remove(kOut + "/short-names.zip");
+    out = Archive(tree, {"Long Folder Name"}, "short-names.zip",
+                  {{folder, Expected::Dir()}, {folder + Utf8(path.filename()), Expected::File("short")}},
+                  [](ZipOptions& o) { o.shortNames = 1; });
     EXPECT_EQ(out.status, ZIP_OK) << out.log;
 }
 
-// Names differing in case only, full-width and Cyrillic letters too, are one
-// name: a request finds the file in any case, and it replaces the entry rather
-// than join it as a second one that extracting would lay over the first.
-TEST_F(WineEngineTest, NameDifferingOnlyInCaseReplacesTheEntry) {
-    const std::wstring names[][2] = {
-        {L"資料Ａ.txt", L"資料ａ.txt"}, {L"ДАННЫЕ.txt", L"данные.txt"}, {L"ReadMe.TXT", L"readme.txt"}};
-    MakeDir(tree + L"\\t");
-    std::string request, archive;
-    int n = 0;
-    for (const auto& [old, now] : names) {
-        request = "t\\" + Utf8(old), archive = "case-" + std::to_string(n++) + ".zip";
-        fs::remove(kOut + "/" + archive);
-        const std::string entry = "t/" + Utf8(now);
-        SCOPED_TRACE(entry);
-        WriteW(tree + L"\\t\\" + old, "old");
-        ASSERT_EQ(Archive(tree, {request}, archive, {{"t/" + Utf8(old), Expected::File("old")}}).status, ZIP_OK);
-        DeleteFileW((tree + L"\\t\\" + old).c_str());
-        WriteW(tree + L"\\t\\" + now, "new");
-        Outcome out = Archive(tree, {request}, archive, {{entry, Expected::File("new")}});
-        EXPECT_EQ(out.status, ZIP_OK) << out.log;
-        EXPECT_NE(out.log.find("置換: " + entry), std::string::npos) << out.log;
-    }
-    // Wine's disk is case-sensitive underneath: a second file beside
-    // readme.txt, written from the Unix side (the output folder is Z: and its
-    // Unix path), is stored too, and each replaces its own entry the next time.
-    const std::string unixFile = Utf8(fs::path(tree).generic_wstring()).substr(2) + "/t/README.TXT";
-    if (std::system(("start /wait /unix /bin/sh -c \"printf twin > '" + unixFile + "'\"").c_str()) != 0)
-        GTEST_SKIP() << "not under Wine";
-    for (int run = 0; run < 2; ++run) {
-        Outcome out = Archive(tree, {request}, archive,
-                              {{"t/README.TXT", Expected::File("twin")}, {"t/readme.txt", Expected::File("new")}});
-        EXPECT_EQ(out.status, ZIP_OK) << out.log;
-    }
-}
-
-// Held for a moment (a virus scanner), an input or the archive is waited
-// for. Held longer (an office program), an input is named, kept in move mode
-// and the rest archived; the archive is left as it was. A log another
-// program writes, sharing reads and writes, is archived and kept.
+// Held for a moment (a virus scanner), an input is waited for. Held longer
+// (an office program), an input is named, kept in move mode and the rest
+// archived; the archive is left as it was. A log another program writes,
+// sharing reads and writes, is archived and kept.
 TEST_F(WineEngineTest, FilesHeldByAnotherProgram) {
-    const struct {
-        bool holdArchive;  // else the input locked.txt
-        DWORD holdMs;
-        int status;
-        std::vector<const char*> logged;  // each sentence of a long line, which is broken after each
-    } cases[] = {
-        {false, 500, ZIP_OK, {"追加: t/locked.txt"}},
-        {false, 10000, ZIP_PARTIAL,
-         {"t/locked.txt は他のプログラムが開いているため読み込めません", "書庫には入れませんでした(元のファイルは残しています)"}},
-        {true, 500, ZIP_OK, {"追加: t/locked.txt"}},
-        {true, 10000, ZIP_READ_FAILED, {"held-3.zip を読み込めません (他のプロセスが使用中です)"}},
+    const std::wstring t = tree + L"\\t\\", archive = fs::path(kOut + "/held.zip").wstring();
+    MakeDir(tree + L"\\t");
+    for (const char* name : {"moment", "locked", "log"}) WriteW(t + fs::path(name).wstring() + L".txt", name);
+    // The other program's handles: one closed after half a second, the others when the run is over.
+    auto open = [](const std::wstring& path, DWORD share = 0) {
+        return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0, nullptr);
     };
-    for (const auto& c : cases) {
-        const std::string archive = "held-" + std::to_string(&c - cases) + ".zip", path = kOut + "/" + archive;
-        const std::wstring root = tree + L"\\" + std::to_wstring(&c - cases), t = root + L"\\t\\";
-        SCOPED_TRACE(archive);
-        fs::remove(path);
-        fs::create_directories(t);
-        WriteW(t + L"a.txt", "free");
-        WriteW(t + L"locked.txt", "locked");
-        const ExpectedArchive old{{"t/a.txt", Expected::File("free")}};
-        ExpectedArchive want{{"t/", Expected::Dir()}, {"t/a.txt", Expected::File("free")},
-                             {"t/locked.txt", Expected::File("locked")}};
-        if (c.holdArchive) {
-            ASSERT_EQ(Archive(root, {"t\\a.txt"}, archive, old).status, ZIP_OK);
-        }
-        const std::string before = ReadAll(path);
-        HANDLE log = INVALID_HANDLE_VALUE;
-        if (c.status == ZIP_PARTIAL) {
-            WriteW(t + L"log.txt", "log");
-            want["t/log.txt"] = Expected::File("log");
-            want.erase("t/locked.txt");
-            log = CreateFileW((t + L"log.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            ASSERT_NE(log, INVALID_HANDLE_VALUE);
-        }
-        // The other program's handle, without sharing, closed after its time
-        // or when the run is over.
-        HANDLE held = CreateFileW(c.holdArchive ? fs::path(path).c_str() : (t + L"locked.txt").c_str(),
-                                  GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(held, INVALID_HANDLE_VALUE);
-        HANDLE runOver = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        std::thread holder([&] { WaitForSingleObject(runOver, c.holdMs), CloseHandle(held); });
-        Outcome out = Archive(root, {"t"}, archive, c.status == ZIP_READ_FAILED ? old : want,
-                              [](ZipOptions& o) { o.move = 1; });
-        SetEvent(runOver);
-        holder.join();
-        CloseHandle(runOver);
-        if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
-        EXPECT_EQ(out.status, c.status) << out.log;
-        for (const char* sentence : c.logged) EXPECT_NE(out.log.find(sentence), std::string::npos) << out.log;
-        EXPECT_EQ(fs::exists(t + L"locked.txt"), c.status != ZIP_OK);
-        EXPECT_EQ(fs::exists(t + L"a.txt"), c.status == ZIP_READ_FAILED);
-        EXPECT_EQ(fs::exists(t + L"log.txt"), c.status == ZIP_PARTIAL);
-        EXPECT_EQ(ReadAll(path) == before, c.status == ZIP_READ_FAILED);
-    }
-}
+    HANDLE moment = open(t + L"moment.txt"), locked = open(t + L"locked.txt");
+    HANDLE log = open(t + L"log.txt", FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_TRUE(moment != INVALID_HANDLE_VALUE && locked != INVALID_HANDLE_VALUE && log != INVALID_HANDLE_VALUE);
+    std::thread scanner([moment] { Sleep(500), CloseHandle(moment); });
+    fs::remove(archive);
+    const ExpectedArchive want{{"t/", Expected::Dir()}, {"t/moment.txt", Expected::File("moment")},
+                               {"t/log.txt", Expected::File("log")}};
+    Outcome out = Archive(tree, {"t"}, "held.zip", want, [](ZipOptions& o) { o.move = 1; });
+    scanner.join();
+    CloseHandle(locked);
+    CloseHandle(log);
+    EXPECT_EQ(out.status, ZIP_PARTIAL) << out.log;
+    // Each sentence of a long line, which is broken after each.
+    for (const char* sentence : {"t/locked.txt は他のプログラムが開いているため読み込めません",
+                                 "書庫には入れませんでした(元のファイルは残しています)"})
+        EXPECT_NE(out.log.find(sentence), std::string::npos) << out.log;
+    EXPECT_FALSE(fs::exists(t + L"moment.txt"));
+    EXPECT_TRUE(fs::exists(t + L"locked.txt") && fs::exists(t + L"log.txt"));
 
-// A library without the UTF-8 mark: code page 932 refuses a marked string,
-// and read leniently it begins with a character no pattern treats as a
-// wildcard.
-TEST(MarkedStrings, CodePage932RefusesThemOrReadsNoWildcard) {
-    const std::string marked = kZipUtf8Mark + std::string("f\xE3\x80\x9C.txt");  // f〜.txt
-    const int length = static_cast<int>(marked.size());
-    EXPECT_EQ(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, marked.data(), length, nullptr, 0), 0);
-    wchar_t lenient[64] = {};
-    ASSERT_GT(MultiByteToWideChar(932, 0, marked.data(), length, lenient, 64), 0);
-    EXPECT_EQ(std::wstring(L"?*[").find(lenient[0]), std::wstring::npos) << static_cast<int>(lenient[0]);
+    const std::string before = ReadAll(archive);
+    HANDLE held = open(archive);
+    out = Archive(tree, {"t"}, "held.zip", want);
+    CloseHandle(held);
+    EXPECT_EQ(out.status, ZIP_READ_FAILED) << out.log;
+    EXPECT_NE(out.log.find("held.zip を読み込めません (他のプロセスが使用中です)"), std::string::npos)
+        << out.log;
+    EXPECT_EQ(ReadAll(archive), before);
 }
 
 // The program loads and frees the engine on every drop. 500 times: load,
@@ -255,10 +193,11 @@ TEST(EngineLifetime, LoadRunAndFreeFiveHundredTimesLeavesNothingBehind) {
     MakeDir(tree + L"\\t");
     for (int i = 0; i < 8; ++i) WriteW(tree + L"\\t\\f" + std::to_wstring(i) + L".txt", std::string(3000, 'a' + i));
     WriteW(tree + L"\\not-a-zip.zip", "plain text");
-    const Request folder = MakeRequest(tree, Utf8(tree) + "\\a.zip", {"t"});
+    Request folder;
+    folder.root = Utf8(tree) + "\\", folder.archive = folder.root + "a.zip", folder.names = {"t"};
     Request update = folder, failing = folder;
     update.options.update = 1;
-    failing.archive = Utf8(tree) + "\\not-a-zip.zip";
+    failing.archive = folder.root + "not-a-zip.zip";
 
     constexpr int kRuns = 500, kSettled = 50;
     std::uint64_t privateBytes = 0;
@@ -284,6 +223,60 @@ TEST(EngineLifetime, LoadRunAndFreeFiveHundredTimesLeavesNothingBehind) {
     EXPECT_LE(growth, 1.0);
     EXPECT_EQ(process_counts::KernelHandles(), handles);
     EXPECT_EQ(process_counts::FreeTlsSlots(), tlsSlots);
+}
+
+TEST(PlatformPaths, EveryFormResolvesToOneNormalisedLongPath) {
+    const struct {
+        const char* given;
+        const wchar_t* resolved;
+    } cases[] = {
+        {"C:\\a\\..\\b\\.\\x.zip", L"\\\\?\\C:\\b\\x.zip"},
+        {"C:/a//b/x.zip", L"\\\\?\\C:\\a\\b\\x.zip"},
+        {"\\\\server\\share\\a\\..\\x.zip", L"\\\\?\\UNC\\server\\share\\x.zip"},
+        {"\\\\?\\C:\\a\\..\\b\\.\\x.zip", L"\\\\?\\C:\\b\\x.zip"},
+        {"\\\\?\\C:\\a\\x. ", L"\\\\?\\C:\\a\\x. "},  // the long form keeps trailing dots and spaces
+        {"\\\\?\\UNC\\server\\share\\a\\..\\x.zip", L"\\\\?\\UNC\\server\\share\\x.zip"},
+        {"\\\\?\\UNC\\server\\share\\..\\x.zip", L"\\\\?\\UNC\\server\\share\\x.zip"},  // not above the share
+        {"\\\\.\\C:\\a\\x.zip", L"\\\\?\\C:\\a\\x.zip"},
+        {"\\\\?\\Volume{01234567-89ab-cdef-0123-456789abcdef}\\x.zip",
+         L"\\\\?\\Volume{01234567-89ab-cdef-0123-456789abcdef}\\x.zip"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.given);
+        platform::Path path;
+        ASSERT_TRUE(platform::ResolveFile(c.given, path));
+        EXPECT_EQ(path, c.resolved);
+    }
+    platform::Path root;
+    ASSERT_TRUE(platform::ResolveRoot("\\\\?\\C:\\windows\\..\\", root));
+    EXPECT_EQ(root, L"\\\\?\\C:\\");
+}
+
+std::uint32_t ZIP_API Print(const char*, std::uint32_t) { return 0; }
+int ZIP_API Service(const char*, std::uint32_t) { return 0; }
+
+TEST(InputOpener, WaitsForDeniedInputsUntilOneWaitCameToNothing) {
+    Heartbeat heartbeat(Print, Service);
+    InputOpener inputs(heartbeat);
+    int attempts = 0;
+    auto failing = [&](DWORD code, int times) {
+        attempts = 0;
+        return [&attempts, code, times](platform::Error& e) {
+            if (++attempts > times) return true;
+            e = {code == ERROR_ACCESS_DENIED ? platform::ErrorKind::AccessDenied : platform::ErrorKind::SharingViolation,
+                 code};
+            return false;
+        };
+    };
+    platform::Error error;
+    EXPECT_TRUE(inputs.Open(failing(ERROR_ACCESS_DENIED, 2), error));  // held for a moment
+    EXPECT_EQ(attempts, 3);
+    EXPECT_FALSE(inputs.Open(failing(ERROR_ACCESS_DENIED, 1000000), error));  // waited out in vain
+    EXPECT_GT(attempts, 3);
+    EXPECT_FALSE(inputs.Open(failing(ERROR_ACCESS_DENIED, 1), error));  // from now on left out at once
+    EXPECT_EQ(attempts, 1);
+    EXPECT_TRUE(inputs.Open(failing(ERROR_SHARING_VIOLATION, 2), error));  // still waited for
+    EXPECT_EQ(attempts, 3);
 }
 
 }  // namespace

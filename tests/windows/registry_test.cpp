@@ -5,19 +5,17 @@
 
 namespace {
 
-// An application object named after the test, with the company key set.
-class ProfileTest : public testing::Test {
-protected:
-    gui::TestProfile key;  // HKCU\Software\Dremmil\<test name>, empty
-    CArchiverApp app{key.AppName().c_str()};
-    void SetUp() override { app.SetRegistryKey(L"Dremmil"); }
-};
-
 // Reading creates nothing; writing creates the key (the empty section is the
 // application's key itself) and reads back as written, up to strings of
-// exactly the length limit; a longer one gives the default, quickly even when
-// huge, and is not written.
-TEST_F(ProfileTest, ValuesReadBackAsWrittenWithinTheLengthLimit) {
+// exactly the length limit; a longer one is not written. Values the program
+// did not write, each read as an int (default -7) and as a string (default
+// "def"): a string ends at its first terminator or at its end, one with
+// environment variables is read expanded; a value of another type or size,
+// or a string over the limit, gives the default, quickly even when huge.
+TEST(ProfileTest, ValuesBackAsWrittenAndOtherShapesAsTheDefault) {
+    gui::TestProfile key;  // HKCU\Software\Dremmil\<test name>, empty
+    CArchiverApp app{key.AppName().c_str()};
+    app.SetRegistryKey(L"Dremmil");
     EXPECT_EQ(app.ReadProfileString(L"", L"stFileName", L"def"), L"def");
     HKEY handle = nullptr;
     EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, key.Path().c_str(), 0, KEY_READ, &handle), ERROR_SUCCESS);
@@ -26,31 +24,19 @@ TEST_F(ProfileTest, ValuesReadBackAsWrittenWithinTheLengthLimit) {
         EXPECT_EQ(key.ReadDword(L"n"), static_cast<DWORD>(value));
         EXPECT_EQ(app.ReadProfileInt(L"", L"n", 12345), value);
     }
-    const std::wstring longest(CAppBase::kMaxProfileString, L'x');
+    const std::wstring longest(CAppBase::kMaxProfileString, L'x'), tooLong = longest + L"y";
     for (const std::wstring& value : {std::wstring(L""), std::wstring(L"D:\\作業\\ｱｲｳ"), longest}) {
         ASSERT_TRUE(app.SaveProfileString(L"", L"st", value));
         EXPECT_EQ(app.ReadProfileString(L"", L"st", L"default"), value);
     }
-    ASSERT_TRUE(key.WriteString(L"tooLong", longest + L"y"));
-    ASSERT_TRUE(key.WriteString(L"huge", std::wstring(4 * 1024 * 1024, L'z')));
-    EXPECT_EQ(app.ReadProfileString(L"", L"tooLong", L"def"), L"def");
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(app.ReadProfileString(L"", L"huge", L"def"), L"def");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_FALSE(app.SaveProfileString(L"", L"written", longest + L"y"));
+    EXPECT_FALSE(app.SaveProfileString(L"", L"written", tooLong));
     EXPECT_FALSE(key.ReadString(L"written"));
-}
 
-// Values the program did not write, each read as an int (default -7) and as
-// a string (default "def"). A string ends at its first terminator or at its
-// end, one with environment variables is read expanded; a value of another
-// type or size gives the default.
-TEST_F(ProfileTest, ValuesOfOtherTypesAndShapesGiveTheDefault) {
     auto bytes = [](const void* data, std::size_t size) {
         return std::vector<BYTE>(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
     };
     const unsigned long long qword = 5;
-    const std::wstring temp = _wgetenv(L"TEMP");
+    const std::wstring temp = _wgetenv(L"TEMP"), huge(4 * 1024 * 1024, L'z');
     const struct {
         DWORD type;
         std::vector<BYTE> data;
@@ -70,13 +56,17 @@ TEST_F(ProfileTest, ValuesOfOtherTypesAndShapesGiveTheDefault) {
         {REG_SZ, {}, -7, L""},
         {REG_SZ, {'a', 0, 'b'}, -7, L"a"},
         {REG_EXPAND_SZ, bytes(L"%TEMP%\\x", 18), -7, temp + L"\\x"},
+        {REG_SZ, bytes(tooLong.c_str(), (tooLong.size() + 1) * 2), -7, L"def"},
+        {REG_SZ, bytes(huge.c_str(), (huge.size() + 1) * 2), -7, L"def"},
     };
+    const auto start = std::chrono::steady_clock::now();
     for (const auto& c : cases) {
         const std::wstring name = L"v" + std::to_wstring(&c - cases);
         ASSERT_TRUE(key.WriteRaw(name, c.type, c.data.data(), static_cast<DWORD>(c.data.size())));
         EXPECT_EQ(app.ReadProfileInt(L"", name, -7), c.asInt) << gui::Utf8(name);
         EXPECT_EQ(app.ReadProfileString(L"", name, L"def"), c.asString) << gui::Utf8(name);
     }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 }  // namespace
