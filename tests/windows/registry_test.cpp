@@ -5,12 +5,9 @@
 
 namespace {
 
-// Reading creates nothing; writing creates the key (the empty section is the
-// application's key itself) and reads back as written, up to strings of
-// exactly the length limit; a longer one is not written. Values the program
-// did not write, each read as an int (default -7) and as a string (default
-// "def"): a string ends at its first terminator or at its end, one with
-// environment variables is read expanded; a value of another type or size,
+// Reading creates nothing; what the program writes reads back as written, up
+// to strings of exactly the length limit. Values it did not write, each read as
+// an int (default -7) and as a string (default "def"): another type or size,
 // or a string over the limit, gives the default, quickly even when huge.
 TEST(ProfileTest, ValuesBackAsWrittenAndOtherShapesAsTheDefault) {
     gui::TestProfile key;  // HKCU\Software\Dremmil\<test name>, empty
