@@ -1,5 +1,5 @@
-// Loading and saving the 23 values through a profile in memory; what the
-// real registry makes of them is in tests/reliability.
+// Loading and saving the 23 values through a profile in memory (what the
+// real registry makes of them is in tests/reliability), and local dates.
 #include "base/settings_store.h"
 
 #include "base/local_date.h"
@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <map>
 #include <vector>
 
@@ -52,7 +54,10 @@ TEST(SettingsStore, DefaultsFromAnEmptyProfileAndEveryFieldBackAsSaved) {
 // A stored Year, Month and Day loads as that day and is saved back as it was;
 // a day that does not exist or lies outside the supported years gives the
 // default date. A time is saved as its day, or as the default date when it
-// lies outside the supported years.
+// lies outside the supported years. Natively, daylight saving time is the
+// system's (TZ): a midnight that the clock change skips (São Paulo,
+// 2018-11-04) still gives a time on that day, and a day of 23 hours (Berlin,
+// 2020-03-29) is 23 hours long.
 TEST(SettingsStore, DatesLoadAndSaveAsTheirDayOrTheDefault) {
     const std::vector<int> fallback{2000, 12, 29};
     const std::vector<int> stored[] = {{2024, 2, 29}, {2400, 2, 29}, {kFirstYear, 1, 1}, {kLastYear, 12, 31},
@@ -83,6 +88,21 @@ TEST(SettingsStore, DatesLoadAndSaveAsTheirDayOrTheDefault) {
         SaveSettings(profile, settings);
         EXPECT_EQ(profile.SavedDay(), day) << time;
     }
+#ifndef _WIN32
+    const char* old = std::getenv("TZ");
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+    setenv("TZ", "America/Sao_Paulo", 1);
+    tzset();
+    const std::optional<LocalDateTime> skipped = SplitLocalTime(Midnight(2018, 11, 4));
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    const std::int64_t shortDay = Midnight(2020, 3, 30) - Midnight(2020, 3, 29);
+    saved ? setenv("TZ", saved->c_str(), 1) : unsetenv("TZ");
+    tzset();
+    ASSERT_TRUE(skipped);
+    EXPECT_EQ(std::tie(skipped->month, skipped->day), std::make_tuple(11, 4));
+    EXPECT_EQ(shortDay, 23 * 3600);
+#endif
 }
 
 }  // namespace
