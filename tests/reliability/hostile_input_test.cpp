@@ -136,16 +136,10 @@ TEST_F(HostileInputTest, DamagedArchivesAreRefusedOrKeptWhole) {
         accepted += AddNew(archive, bytes, *old);
     }
     std::cout << "[ FIGURES  ] " << damaged.size() << " archives, " << accepted << " accepted\n";
-    fs::remove(archive);
-    fs::create_directories(archive);
-    Outcome out = Run({"n.txt"});
-    EXPECT_NE(out.log.find("はフォルダーなので"), std::string::npos) << out.log;
-    EXPECT_TRUE(out.status != ZIP_OK && fs::is_directory(archive) && fs::is_empty(archive));
-    EXPECT_TRUE(Temporaries(folder.Path()).empty());
 }
 
-// The archive on a read-only view or on a full disk (a tmpfs filled up), the work directory full: refused. A
-// missing work directory puts the temporary beside the archive.
+// The archive on a read-only view, on a full disk (a tmpfs filled up) or a folder in its place, the work
+// directory full: refused. A missing work directory puts the temporary beside the archive.
 TEST_F(HostileInputTest, PlacesThatCannotBeWritten) {
     const fs::path data = folder.Path() / "data", full = folder.Path() / "full", missing = folder.Path() / "none";
     Mount readOnly(folder.Path() / "ro"), fullDisk(full);
@@ -159,6 +153,9 @@ TEST_F(HostileInputTest, PlacesThatCannotBeWritten) {
     EXPECT_FALSE(AddNew(folder.Path() / "ro" / "out.zip", old, oldEntries));
     EXPECT_FALSE(AddNew(full / "out.zip", old, oldEntries));
     EXPECT_FALSE(AddNew(archive, old, oldEntries, full, "ディスクの空き容量が足りません"));
+    fs::create_directories(data / "dir.zip");
+    EXPECT_FALSE(AddNew(data / "dir.zip", "", oldEntries, {}, "はフォルダーなので"));
+    EXPECT_TRUE(fs::is_empty(data / "dir.zip"));
     EXPECT_TRUE(AddNew(archive, old, oldEntries, missing));
     EXPECT_FALSE(Exists(missing));
 }
@@ -217,16 +214,23 @@ TEST_F(HostileInputTest, FileChangesWhileRead) {
     }
 }
 
-// Names a Windows file name may hold (pattern characters in a folder taken whole, code page 932 with a 0x5C trail
-// byte, a trailing dot or space, 250 characters; more: EngineTest), in a tree deeper than a path may be long
-// (made through folder handles): what lies within reach is archived and read back, the rest reported.
-TEST_F(HostileInputTest, NamesOfEveryKindAndPathsTooLong) {
+// One move request naming each file of a folder of very many (once minutes, as the folder was listed for every
+// name) and a folder of names a Windows file name may hold (pattern characters taken whole, code page 932 with a
+// 0x5C trail byte, a trailing dot or space, 250 characters; other scripts: EngineTest) over a tree deeper than a
+// path may be long (made through folder handles): what lies within reach is archived and read back, the rest
+// reported. RELIABILITY_MANY_FILES sets the count (scripts/reliability-long.sh: 100,000).
+TEST_F(HostileInputTest, FolderWithVeryManyFilesBesideNamesAndPathsOfEveryKind) {
+    const int count = IntFromEnvironment("RELIABILITY_MANY_FILES", 10000);
+    std::vector<std::string> names{"deep"}, files;
+    for (const std::string& name : {std::string(" !#$%&'()+,;=@[]^_`{}~.txt"), std::string("表示ｶﾅ.txt"),
+                                   std::string("trailing dot."), std::string("trailing space "), std::string(250, 'x')})
+        files.push_back("deep/" + name);
+    for (int i = 0; i < count; ++i) names.push_back("many/f" + std::to_string(i) + ".txt");
+    files.insert(files.end(), names.begin() + 1, names.end());
     ExpectedArchive want{{"deep/", Expected::Dir()}};
-    const std::string names[] = {" !#$%&'()+,;=@[]^_`{}~.txt", "表示ｶﾅ.txt", "trailing dot.", "trailing space ",
-                                 std::string(250, 'x')};
-    for (const std::string& name : names) {
-        WriteFile(src / "deep" / fs::u8path(name), "content of " + name);
-        want["deep/" + name] = Expected::File("content of " + name);
+    for (const std::string& file : files) {
+        WriteFile(src / fs::u8path(file), file);
+        want[file] = Expected::File(file);
     }
     std::string absolute = Utf8(src / "deep"), relative = "deep";
     int fd = open(absolute.c_str(), O_RDONLY | O_DIRECTORY);
@@ -244,32 +248,14 @@ TEST_F(HostileInputTest, NamesOfEveryKindAndPathsTooLong) {
         relative += "/" + part;
     }
     close(fd);
-    Outcome out = Run({"deep"});
-    EXPECT_EQ(out.status, ZIP_PARTIAL) << out.log.substr(0, 3000);
-    EXPECT_NE(out.log.find("エラー"), std::string::npos);
-    EXPECT_EQ(ReaderProblems(Utf8(archive), want), "") << out.log.substr(0, 3000);
-    EXPECT_TRUE(Temporaries(folder.Path()).empty());
-    EXPECT_EQ(std::system(("rm -rf '" + Utf8(src / "deep") + "'").c_str()), 0);  // beyond what std::filesystem removes
-}
-
-// A folder of many files, each named in one move request: once minutes, as the folder was listed for every
-// name. RELIABILITY_MANY_FILES sets the count (scripts/reliability-long.sh: 100,000).
-TEST_F(HostileInputTest, FolderWithVeryManyFiles) {
-    const int count = IntFromEnvironment("RELIABILITY_MANY_FILES", 10000);
-    std::vector<std::string> names;
-    ExpectedArchive want;
-    for (int i = 0; i < count; ++i) {
-        names.push_back("many/f" + std::to_string(i) + ".txt");
-        WriteFile(src / names.back(), names.back());
-        want[names.back()] = Expected::File(names.back());
-    }
     const auto start = std::chrono::steady_clock::now();
     Outcome out = Run(names, true);
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
-    ASSERT_EQ(out.status, ZIP_OK) << out.log.substr(0, 2000);
+    EXPECT_EQ(out.status, ZIP_PARTIAL) << out.log.substr(0, 3000);
     EXPECT_LT(seconds.count(), 60 * std::max(1, count / 10000));
-    EXPECT_EQ(ReaderProblems(Utf8(archive), want), "");
-    EXPECT_TRUE(fs::is_empty(src / "many"));
+    EXPECT_EQ(ReaderProblems(Utf8(archive), want), "") << out.log.substr(0, 3000);
+    EXPECT_TRUE(fs::is_empty(src / "many") && Temporaries(folder.Path()).empty());
+    EXPECT_EQ(std::system(("rm -rf '" + Utf8(src / "deep") + "'").c_str()), 0);  // beyond what std::filesystem removes
     std::cout << "[ FIGURES  ] " << count << " files in one folder moved in " << seconds.count() << " s\n";
 }
 
