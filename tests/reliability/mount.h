@@ -9,19 +9,15 @@
 
 class Mount {
 public:
-    explicit Mount(const std::filesystem::path& at) : at_(at) {}
+    explicit Mount(const std::filesystem::path& at) : at_(at) { std::filesystem::create_directories(at_); }
     ~Mount() {
         if (mounted_) umount2(at_.c_str(), MNT_DETACH);
     }
     Mount(const Mount&) = delete;
     Mount& operator=(const Mount&) = delete;
 
-    bool Tmpfs(const char* options) {
-        std::filesystem::create_directories(at_);
-        return mounted_ = mount("tmpfs", at_.c_str(), "tmpfs", 0, options) == 0;
-    }
+    bool Tmpfs(const char* options) { return mounted_ = mount("tmpfs", at_.c_str(), "tmpfs", 0, options) == 0; }
     bool ReadOnlyView(const std::filesystem::path& of) {
-        std::filesystem::create_directories(at_);
         mounted_ = mount(of.c_str(), at_.c_str(), nullptr, MS_BIND, nullptr) == 0;
         return mounted_ && mount(nullptr, at_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
     }

@@ -30,19 +30,19 @@ enum class WorkDir { None, SameDrive, OtherDrive };
 struct Scenario {
     const char* name;
     Mode mode;
-    bool oldArchive, encrypt, comment;  // start from an earlier run's archive; a password; ask for a comment
+    bool oldArchive, encrypt;  // start from an earlier run's archive; a password and a comment asked for
     WorkDir workDir;
 };
 
 const Scenario kScenarios[] = {
-    {"add to a new archive", Mode::Add, false, false, false, WorkDir::None},
-    {"add, encrypted, with a comment", Mode::Add, true, true, true, WorkDir::None},
-    {"add through a work directory", Mode::Add, true, false, false, WorkDir::SameDrive},
-    {"move through a work directory on another drive", Mode::Move, true, false, false, WorkDir::OtherDrive},
-    {"move into a new archive", Mode::Move, false, false, false, WorkDir::None},
-    {"move into an archive, encrypted, with a comment", Mode::Move, true, true, true, WorkDir::None},
-    {"update, encrypted, with a comment", Mode::Update, true, true, true, WorkDir::None},
-    {"freshen", Mode::Freshen, true, false, false, WorkDir::None},
+    {"add to a new archive", Mode::Add, false, false, WorkDir::None},
+    {"add, encrypted, with a comment", Mode::Add, true, true, WorkDir::None},
+    {"add through a work directory", Mode::Add, true, false, WorkDir::SameDrive},
+    {"move through a work directory on another drive", Mode::Move, true, false, WorkDir::OtherDrive},
+    {"move into a new archive", Mode::Move, false, false, WorkDir::None},
+    {"move into an archive, encrypted, with a comment", Mode::Move, true, true, WorkDir::None},
+    {"update, encrypted, with a comment", Mode::Update, true, true, WorkDir::None},
+    {"freshen", Mode::Freshen, true, false, WorkDir::None},
 };
 
 const std::string kOldComment = "古いコメント", kNewComment = "新しいコメント", kPassword = "kagi-2026";
@@ -100,8 +100,7 @@ struct ScenarioRun {
         r.options.move = s_.mode == Mode::Move;
         r.options.update = s_.mode == Mode::Update;
         r.options.freshen = s_.mode == Mode::Freshen;
-        r.options.encrypt = s_.encrypt;
-        r.options.comment = s_.comment;
+        r.options.encrypt = r.options.comment = s_.encrypt;
         r.options.useTempDir = s_.workDir != WorkDir::None;
         if (r.options.useTempDir) r.tempDir = Utf8(work_);
         return r;
@@ -109,8 +108,7 @@ struct ScenarioRun {
 
     Answers MakeAnswers() const {
         Answers a;
-        if (s_.encrypt) a.passwords = {kPassword, kPassword};
-        if (s_.comment) a.comment = kNewComment;
+        if (s_.encrypt) a.passwords = {kPassword, kPassword}, a.comment = kNewComment;
         return a;
     }
 
@@ -140,7 +138,7 @@ struct ScenarioRun {
                 verdict->second = ReaderProblems(Utf8(archive_), want, s_.encrypt ? kPassword : "");
             }
             if (!verdict->second.empty()) fail("new archive refused:\n" + verdict->second);
-            if (s_.comment && !bytes.ends_with(ToCp932(kNewComment))) fail("the archive comment is not the new one");
+            if (s_.encrypt && !bytes.ends_with(ToCp932(kNewComment))) fail("the archive comment is not the new one");
         }
         // No temporary file, but a killed run's, or the work directory's copy when the log says it stayed.
         const bool workCopyKept = outcome.log.find("作業フォルダーの一時ファイルを削除できません") != std::string::npos;
@@ -189,8 +187,8 @@ struct ScenarioRun {
     int readerChecks = 0;
 };
 
-// The operations of the engine's test library that it makes fail (the n-th call) or meet a lock.
-enum FaultOp { kRead, kWrite, kFlush, kRename, kDelete, kThread, kOpCount, kOpen = kOpCount };
+// The operations of the engine's test library that it makes fail (the n-th call, opens never) or meet a lock.
+enum Op { kRead, kWrite, kFlush, kRename, kDelete, kThread, kOpen };
 const char* const kOpNames[] = {"read", "write", "flush", "rename", "delete", "thread start", "open"};
 constexpr int kCounting = 1 << 30;
 
@@ -202,7 +200,6 @@ protected:
 
     template <class Fn>
     Fn* Hook(const char* name) const { return reinterpret_cast<Fn*>(faulty.Symbol(name)); }
-    void Arm(int op, int n) const { Hook<void(int, int)>("ZpTestArmFault")(op, n); }
     int ArmLocks(int op, int n) const { return Hook<int(int, int)>("ZpTestArmLocks")(op, n); }
     Outcome Run(const Answers& answers) const { return RunRequest(faulty, run->MakeRequest(), answers); }
 
@@ -220,133 +217,111 @@ protected:
 
 using FaultSweepTest = ScenarioTest;
 
-// The n-th call of each operation made to fail, for every n the run reaches (n = 0 counts them).
-TEST_P(FaultSweepTest, EveryFileOperationFailsInTurn) {
-    int faults = 0, newArchives = 0;
-    for (int op = 0; op < kOpCount; ++op) {
-        for (int n = 0, calls = 0; n <= calls; ++n) {
-            SCOPED_TRACE(std::string(kOpNames[op]) + " " + std::to_string(n) + " of " + std::to_string(calls));
-            run->Restore();
-            Arm(op, n ? n : kCounting);
-            Outcome out = Run(run->MakeAnswers());
-            const int pending = Hook<int(int)>("ZpTestFaultPending")(op);
-            Arm(op, 0);
-            if (n == 0) {
-                calls = kCounting - pending;
-                ASSERT_EQ(out.status, ZIP_OK) << out.log;
-            } else {
-                EXPECT_EQ(pending, 0) << "the fault was not reached";
-                ++faults;
-            }
-            EXPECT_EQ(run->Check(out), "") << out.log;
-            newArchives += n && !run->keptOld;
-        }
-    }
-    std::cout << "[ FIGURES  ] " << GetParam().name << ": " << faults << " injected faults, " << newArchives
-              << " runs wrote a new archive, " << run->readerChecks << " three-reader checks\n";
-}
-
-// A stop at each poll of a heartbeat that polls at every turn. Once the new archive is in place only the
-// deleting of the originals can be stopped: the rest stay, and the status says so.
-TEST_P(FaultSweepTest, CancelAtEveryPoll) {
+// The n-th call of each operation made to fail, then a stop at the n-th poll of a heartbeat that polls at every
+// turn, for every n an undisturbed run reaches. Once the new archive is in place only the deleting of the
+// originals can be stopped: the rest stay, and the status says so.
+TEST_P(FaultSweepTest, EveryFileOperationFailsAndEveryPollStopsInTurn) {
+    auto arm = Hook<void(int, int)>("ZpTestArmFault");
     Hook<void(unsigned)>("ZpTestSetHeartbeatInterval")(0);
+    for (int op = kRead; op < kOpen; ++op) arm(op, kCounting);
     const Outcome clean = Run(run->MakeAnswers());
     ASSERT_EQ(clean.status, ZIP_OK) << clean.log;
-    const std::size_t polls = clean.serviceNames.size();
-    ASSERT_GT(polls, clean.entries.size());
-    int whileDeleting = 0;
-    for (std::size_t k = 1; k <= polls; ++k) {
-        SCOPED_TRACE("cancel at poll " + std::to_string(k) + " of " + std::to_string(polls));
-        run->Restore();
-        Answers answers = run->MakeAnswers();
-        answers.cancelAtService = static_cast<int>(k);
-        Outcome out = Run(answers);
-        EXPECT_EQ(run->Check(out), "") << out.log;
-        // Waits for the folder listers poll as often as they last: a run may poll less.
-        if (out.serviceNames.size() < k) continue;
-        EXPECT_EQ(out.serviceNames.size(), k) << "polled after the stop";
-        if (out.status == ZIP_DELETE_FAILED && !run->keptOld) {
-            EXPECT_NE(out.log.find("中止したため、残りの元のファイルは削除しませんでした"), std::string::npos) << out.log;
-            ++whileDeleting;
-        } else {
-            EXPECT_EQ(out.status, ZIP_CANCELLED) << out.log;
-            EXPECT_TRUE(run->keptOld);
+    std::vector<int> calls;  // of each operation, then the polls (in the place of the opens)
+    for (int op = kRead; op < kOpen; ++op) calls.push_back(kCounting - Hook<int(int)>("ZpTestFaultPending")(op));
+    for (int op = kRead; op < kOpen; ++op) arm(op, 0);
+    calls.push_back(static_cast<int>(clean.serviceNames.size()));
+    int faults = 0, newArchives = 0, whileDeleting = 0;
+    for (int op = kRead; op <= kOpen; ++op) {
+        const bool stop = op == kOpen;
+        for (int n = 1; n <= calls[op]; ++n) {
+            SCOPED_TRACE((stop ? "stop at poll" : kOpNames[op]) + (" " + std::to_string(n)) + " of " +
+                         std::to_string(calls[op]));
+            run->Restore();
+            Answers answers = run->MakeAnswers();
+            answers.cancelAtService = stop ? n : 0;
+            if (!stop) arm(op, n);
+            Outcome out = Run(answers);
+            EXPECT_EQ(run->Check(out), "") << out.log;
+            if (!stop) {
+                EXPECT_EQ(Hook<int(int)>("ZpTestFaultPending")(op), 0) << "the fault was not reached";
+                arm(op, 0);
+                ++faults;
+                newArchives += !run->keptOld;
+                continue;
+            }
+            // Waits for the folder listers poll as often as they last: a run may poll less.
+            if (out.serviceNames.size() < static_cast<std::size_t>(n)) continue;
+            EXPECT_EQ(out.serviceNames.size(), static_cast<std::size_t>(n)) << "polled after the stop";
+            const bool deleting = out.status == ZIP_DELETE_FAILED && !run->keptOld;
+            const bool said = out.log.find("中止したため、残りの元のファイルは削除しませんでした") != std::string::npos;
+            EXPECT_TRUE(deleting ? said : out.status == ZIP_CANCELLED && run->keptOld) << out.log;
+            whileDeleting += deleting;
         }
     }
     Hook<void(unsigned)>("ZpTestSetHeartbeatInterval")(40);
-    std::cout << "[ FIGURES  ] " << GetParam().name << ": cancelled at each of " << polls << " polls ("
-              << clean.entries.size() << " entries), " << whileDeleting << " of them while deleting originals\n";
+    std::cout << "[ FIGURES  ] " << GetParam().name << ": " << faults << " injected faults, " << newArchives
+              << " runs wrote a new archive, " << run->readerChecks << " three-reader checks; stopped at each of "
+              << calls.back() << " polls (" << clean.entries.size() << " entries), " << whileDeleting
+              << " of them while deleting originals\n";
 }
 
 // Another program holding a file for a moment: the next n opens, renames or deletes meet a lock, and the run
 // waits it out, calling back meanwhile. A lock on the archive's replacement that outlasts the wait fails the run
 // as any failure does, and Cancel ends the wait.
-class LockWaitTest : public ScenarioTest {};
+using LockWaitTest = ScenarioTest;
 
 TEST_P(LockWaitTest, LocksAreWaitedOut) {
     const Outcome clean = Run(run->MakeAnswers());
     ASSERT_EQ(clean.status, ZIP_OK) << clean.log;
-    for (int op : {kOpen, kRename, kDelete}) {
-        for (int n : {1, 6}) {
-            SCOPED_TRACE(std::string(kOpNames[op]) + " locked " + std::to_string(n) + " times");
-            run->Restore();
-            ArmLocks(op, n);
-            Outcome out = Run(run->MakeAnswers());
-            const bool allMet = ArmLocks(op, 0) == 0;
-            EXPECT_EQ(out.status, ZIP_OK) << out.log;
-            EXPECT_EQ(run->Check(out), "") << out.log;
-            // Only the run's own thread opens are certain to wait: workers hand a lock on.
-            if (op != kOpen && n == 6 && allMet) {
-                EXPECT_GT(out.serviceNames.size(), clean.serviceNames.size()) << "no call back while waiting";
-            }
-        }
-    }
-    for (bool cancel : {false, true}) {
-        SCOPED_TRACE(cancel ? "cancelled while waiting" : "lock outlasts the wait");
+    constexpr int kLasting = 1 << 20;
+    const struct {
+        int op, n;
+        bool cancel = false;
+    } cases[] = {{kOpen, 1}, {kOpen, 6}, {kRename, 1}, {kRename, 6}, {kDelete, 1}, {kDelete, 6},
+                 {kRename, kLasting}, {kRename, kLasting, true}};
+    for (const auto& [op, n, cancel] : cases) {
+        SCOPED_TRACE(std::string(kOpNames[op]) + " locked " + std::to_string(n) + "x" + (cancel ? ", Cancel" : ""));
         run->Restore();
         Answers answers = run->MakeAnswers();
         answers.cancelAtService = cancel ? static_cast<int>(clean.serviceNames.size()) + 1 : 0;
-        ArmLocks(kRename, 1 << 20);
+        ArmLocks(op, n);
         Outcome out = Run(answers);
-        ArmLocks(kRename, 0);
-        EXPECT_EQ(out.status, cancel ? ZIP_CANCELLED : ZIP_WRITE_FAILED) << out.log;
+        const bool allMet = ArmLocks(op, 0) == 0;
+        EXPECT_EQ(out.status, n < kLasting ? ZIP_OK : cancel ? ZIP_CANCELLED : ZIP_WRITE_FAILED) << out.log;
         EXPECT_EQ(run->Check(out), "") << out.log;
-        EXPECT_TRUE(run->keptOld);
+        // Only the run's own thread opens are certain to wait: workers hand a lock on.
+        EXPECT_TRUE(op == kOpen || n != 6 || !allMet || out.serviceNames.size() > clean.serviceNames.size())
+            << "no call back while waiting";
     }
 }
 
-// SIGKILL at random moments of a forked process running the request with the ordinary engine. The temporary
-// file it was writing may stay; the next run over the same archive must not mind it. RELIABILITY_KILLS sets the
-// kills per run (scripts/reliability-long.sh).
-class KillTest : public ScenarioTest {
-protected:
-    EngineLibrary engine{ZIP32_LIBRARY};
+// SIGKILL at random moments, 0 to 120 % of the longest of three undisturbed runs, of a forked process running
+// the request with the ordinary engine. The temporary file it was writing may stay; the next run over the same
+// archive must not mind it. RELIABILITY_KILLS sets the kills per run (scripts/reliability-long.sh).
+using KillTest = ScenarioTest;
 
-    // The child's exit status, or -signal.
-    int RunInChild(std::optional<std::chrono::microseconds> killAfter) const {
+TEST_P(KillTest, KilledAtRandomPoints) {
+    EngineLibrary engine{ZIP32_LIBRARY};
+    auto inChild = [&](std::chrono::microseconds killAfter) {  // the exit status or -signal: all a child tells
         const pid_t pid = fork();
         if (pid == 0) _exit(RunRequest(engine, run->MakeRequest(), run->MakeAnswers()).status);
-        if (killAfter) {
-            std::this_thread::sleep_for(*killAfter);
+        if (killAfter.count() >= 0) {
+            std::this_thread::sleep_for(killAfter);
             kill(pid, SIGKILL);
         }
         int status = 0;
         waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-    }
-};
-
-TEST_P(KillTest, KilledAtRandomPoints) {
-    auto ended = [](int status) { Outcome o; o.status = status; return o; };  // all a killed child tells
-    // Kills fall in 0 to 120 % of an undisturbed run, the longest of three (the machine may be busy).
+        Outcome o;
+        o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        return o;
+    };
     std::chrono::microseconds full{0};
     for (int i = 0; i < 3; ++i) {
         run->Restore();
         const auto start = std::chrono::steady_clock::now();
-        ASSERT_EQ(RunInChild(std::nullopt), ZIP_OK);
+        ASSERT_EQ(inChild(std::chrono::microseconds(-1)).status, ZIP_OK);
         const auto took = std::chrono::steady_clock::now() - start;
         full = std::max(full, std::chrono::duration_cast<std::chrono::microseconds>(took));
-        ASSERT_EQ(run->Check(ended(ZIP_OK)), "");
     }
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<long long> delay(0, full.count() * 6 / 5);
@@ -356,20 +331,17 @@ TEST_P(KillTest, KilledAtRandomPoints) {
         run->Restore();
         const std::chrono::microseconds wait{delay(random)};
         SCOPED_TRACE("kill after " + std::to_string(wait.count()) + " µs");
-        const int status = RunInChild(wait);
-        if (status == -SIGKILL) ++killed;
-        else EXPECT_EQ(status, ZIP_OK) << "the child ended on its own, but not well";
-        EXPECT_EQ(run->Check(ended(status == -SIGKILL ? -1 : status), true), "");
+        const Outcome out = inChild(wait);
+        killed += out.status == -SIGKILL;
+        EXPECT_TRUE(out.status == -SIGKILL || out.status == ZIP_OK) << "the child ended on its own, but not well";
+        EXPECT_EQ(run->Check(out, true), "");
         oldKept += run->keptOld;
         if (Temporaries(folder.Path()).empty() || tempsLeft++ >= 3) continue;
+        // After a kill that came once the work was done, the next run finds little or nothing to do.
+        const bool done = !run->keptOld;
         Outcome next = RunRequest(engine, run->MakeRequest(), run->MakeAnswers());
-        if (!run->keptOld) {
-            // The killed run finished its work; the next one finds nothing or little to do.
-            EXPECT_TRUE(next.status == ZIP_OK || next.status == ZIP_NOTHING_TO_DO) << next.log;
-            continue;
-        }
-        EXPECT_EQ(next.status, ZIP_OK) << next.log;
-        EXPECT_EQ(run->Check(next, true), "") << "run after a kill";
+        EXPECT_TRUE(next.status == ZIP_OK || (done && next.status == ZIP_NOTHING_TO_DO)) << next.log;
+        EXPECT_EQ(done ? "" : run->Check(next, true), "") << "run after a kill";
     }
     std::cout << "[ FIGURES  ] " << GetParam().name << ": " << kills << " runs, " << killed << " killed (" << oldKept
               << " left the old archive, " << kills - oldKept << " the new one), " << tempsLeft
