@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <ctime>
@@ -108,8 +107,7 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
     std::strftime(today, sizeof today, "%m%d%Y", std::localtime(&now));
     TempFolder work(MemoryTemp(1 << 20));  // the finished archive is copied beside the old one
     for (const auto& c : cases) {
-        const int mode = c.mode;
-        SCOPED_TRACE(std::to_string(mode) + " / " + c.name);
+        SCOPED_TRACE(std::to_string(c.mode) + " / " + c.name);
         Request r = NewRequest({"docs", "日本語.txt"});
         c.set(r.options);
         const ZipOptions& o = r.options;
@@ -132,15 +130,15 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
 
         r.date = today;
         r.tempDir = Utf8(work.Path());
-        r.options.move = mode == kMove;
-        r.options.update = mode == kUpdate;
-        r.options.freshen = mode == kFreshen;
+        r.options.move = c.mode == kMove;
+        r.options.update = c.mode == kUpdate;
+        r.options.freshen = c.mode == kFreshen;
         Outcome out = Run(r, {.passwords = {"pass word", "pass word"}, .comment = "新しい注釈"});
         ASSERT_EQ(out.status, ZIP_OK) << out.log;
 
         ExpectedArchive want{{name("docs/gone.txt"), Expected::File("old\n")},
                              {name("docs/a.txt"), Expected::File(LineEnds(kText, lineEnds))}};
-        if (mode != kFreshen) {
+        if (c.mode != kFreshen) {
             want[name("docs/b.bin")] = Expected::File(kBinary);
             want[name("docs/empty.txt")] = Expected::File("");
             if (!o.includeDate) want[name("docs/sub/c.txt")] = Expected::File(LineEnds("gamma\n", lineEnds));
@@ -151,8 +149,8 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
         Check(want, o.encrypt ? "pass word" : "");
         EXPECT_EQ(*c.probe ? Python(c.probe, archive) : "", c.expect);
         // Move deletes exactly the stored originals, and the folders this empties.
-        EXPECT_EQ(Exists(src / "日本語.txt"), mode != kMove);
-        EXPECT_EQ(Exists(src / "docs"), mode != kMove || !o.systemFiles);
+        EXPECT_EQ(Exists(src / "日本語.txt"), c.mode != kMove);
+        EXPECT_EQ(Exists(src / "docs"), c.mode != kMove || !o.systemFiles);
     }
 }
 
