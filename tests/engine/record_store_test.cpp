@@ -78,6 +78,8 @@ TEST_F(RecordStoreTest, FieldsComeBackAsWrittenAndWhatCannotBeReadIsAnError) {
     const std::string record = EncodePlannedEntry(kept);
     EXPECT_EQ(fields(DecodePlannedEntry(record).old), fields(kept.old));
     EXPECT_THROW(DecodePlannedEntry(std::string_view(record).substr(0, record.size() - 1)), ScratchError);
+    EXPECT_EQ(KeyNumber(NumberKey(0x0102030405060708ull)), 0x0102030405060708ull);
+    EXPECT_LT(NumberKey(255), NumberKey(256));  // keys of numbers sort as the numbers
 
     SetRecordBudget(64);
     RecordSpool spool((folder / "missing").native());
