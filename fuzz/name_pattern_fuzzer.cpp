@@ -26,16 +26,12 @@ std::size_t ClassEnd(std::u32string_view pattern, std::size_t i) {
 }
 
 bool ClassHolds(std::u32string_view members, char32_t c) {
-    bool negate = !members.empty() && (members[0] == U'!' || members[0] == U'^');
-    if (negate) members.remove_prefix(1);
+    const bool negate = !members.empty() && (members[0] == U'!' || members[0] == U'^');
     bool found = false;
-    for (std::size_t i = 0; i < members.size(); ++i) {
-        if (i + 2 < members.size() && members[i + 1] == U'-') {
-            found = found || (members[i] <= c && c <= members[i + 2]);
-            i += 2;
-        } else {
-            found = found || members[i] == c;
-        }
+    for (std::size_t i = negate; i < members.size(); ++i) {
+        const bool range = i + 2 < members.size() && members[i + 1] == U'-';
+        found = found || (range ? members[i] <= c && c <= members[i + 2] : members[i] == c);
+        if (range) i += 2;
     }
     return found != negate;
 }

@@ -15,6 +15,41 @@
 
 namespace {
 
+// Code page 932 to UTF-8 or back.
+std::string Recode(bool toCp932, const std::string& in) {
+#if defined(_WIN32)
+    const UINT from = toCp932 ? CP_UTF8 : 932, to = toCp932 ? 932 : CP_UTF8;
+    if (in.empty()) return in;
+    int n = MultiByteToWideChar(from, 0, in.data(), static_cast<int>(in.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(from, 0, in.data(), static_cast<int>(in.size()), wide.data(), n);
+    int m = WideCharToMultiByte(to, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(m), '\0');
+    WideCharToMultiByte(to, 0, wide.data(), n, out.data(), m, nullptr, nullptr);
+#else
+    iconv_t cd = toCp932 ? iconv_open("CP932", "UTF-8") : iconv_open("UTF-8", "CP932");
+    std::string out(in.size() * 4 + 4, '\0');
+    char* src = const_cast<char*>(in.data());
+    std::size_t srcLeft = in.size();
+    char* dst = out.data();
+    std::size_t dstLeft = out.size();
+    iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    iconv_close(cd);
+    out.resize(out.size() - dstLeft);
+#endif
+    return out;
+}
+
+std::string FromCp932(const std::string& cp932) { return Recode(false, cp932); }
+
+// Code page 932 where it writes utf8 exactly, else kZipUtf8Mark and utf8;
+// a string that starts with the mark goes as it is.
+std::string ToRequestString(const std::string& utf8) {
+    if (utf8.starts_with(kZipUtf8Mark)) return utf8;  // already one, right or wrong
+    const std::string cp932 = ToCp932(utf8);
+    return FromCp932(cp932) == utf8 ? cp932 : kZipUtf8Mark + utf8;
+}
+
 // Nanoseconds this thread has waited for a processor so far (0 where the
 // system does not say).
 std::int64_t WaitedForProcessor() {
@@ -49,7 +84,6 @@ struct Script {
     Outcome* outcome;
     std::size_t passwordIndex = 0;
     int serviceCalls = 0;
-    std::size_t calls = 0;
     std::chrono::steady_clock::time_point lastCall, stopped;
     std::int64_t lastWaited = 0, stoppedWork = 0;
 
@@ -58,8 +92,7 @@ struct Script {
         std::int64_t waited = WaitedForProcessor();
         auto gap = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
             now - lastCall - std::chrono::nanoseconds(waited - lastWaited));
-        if (gap > outcome->longestGap) outcome->longestGap = gap, outcome->longestGapEnd = calls;
-        ++calls;
+        outcome->longestGap = std::max(outcome->longestGap, gap);
         lastCall = now;
         lastWaited = waited;
         return *outcome;
@@ -68,16 +101,12 @@ struct Script {
 Script* g_script = nullptr;
 
 std::uint32_t ZIP_API OnPrint(const char* text, std::uint32_t length) {
-    Outcome& out = g_script->Called();
-    out.printLengthsMatch = out.printLengthsMatch && std::strlen(text) == length;
-    out.log += FromCp932(text);
+    g_script->Called().log += FromCp932(text);
     return length;
 }
 
 int ZIP_API OnComment(char* buffer) {
-    Outcome& out = g_script->Called();
-    ++out.commentCalls;
-    out.commentOffered = buffer;
+    g_script->Called().commentOffered = buffer;
     if (g_script->answers->comment) {
         std::string typed = ToCp932(*g_script->answers->comment);
         std::memcpy(buffer, typed.c_str(), typed.size() + 1);
@@ -86,7 +115,7 @@ int ZIP_API OnComment(char* buffer) {
 }
 
 int ZIP_API OnPassword(char* buffer, int capacity, const char*, const char*) {
-    ++g_script->Called().passwordCalls;
+    g_script->Called();
     const auto& list = g_script->answers->passwords;
     std::string answer = g_script->passwordIndex < list.size() ? list[g_script->passwordIndex++] : std::string();
     std::strncpy(buffer, answer.c_str(), static_cast<std::size_t>(capacity) - 1);
@@ -94,13 +123,10 @@ int ZIP_API OnPassword(char* buffer, int capacity, const char*, const char*) {
     return 0;
 }
 
-int ZIP_API OnService(const char* name, std::uint32_t size) {
+int ZIP_API OnService(const char* name, std::uint32_t) {
     Outcome& out = g_script->Called();
     const std::string& polled = out.serviceNames.emplace_back(FromCp932(name));
-    if (!polled.empty() && (out.entries.empty() || out.entries.back() != polled)) {
-        out.entries.push_back(polled);
-        out.entrySizes.push_back(size);
-    }
+    if (!polled.empty() && (out.entries.empty() || out.entries.back() != polled)) out.entries.push_back(polled);
     if (g_script->answers->onService) g_script->answers->onService(polled);
     if (++g_script->serviceCalls != g_script->answers->cancelAtService) return 0;
     g_script->stopped = std::chrono::steady_clock::now();
@@ -108,49 +134,9 @@ int ZIP_API OnService(const char* name, std::uint32_t size) {
     return 1;
 }
 
-#if !defined(_WIN32)
-std::string Iconv(const char* to, const char* from, const std::string& in) {
-    iconv_t cd = iconv_open(to, from);
-    std::string out(in.size() * 4 + 4, '\0');
-    char* src = const_cast<char*>(in.data());
-    std::size_t srcLeft = in.size();
-    char* dst = out.data();
-    std::size_t dstLeft = out.size();
-    iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    iconv_close(cd);
-    out.resize(out.size() - dstLeft);
-    return out;
-}
-#else
-std::string Convert(UINT from, UINT to, const std::string& in) {
-    if (in.empty()) return in;
-    int n = MultiByteToWideChar(from, 0, in.data(), static_cast<int>(in.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(from, 0, in.data(), static_cast<int>(in.size()), wide.data(), n);
-    int m = WideCharToMultiByte(to, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(m), '\0');
-    WideCharToMultiByte(to, 0, wide.data(), n, out.data(), m, nullptr, nullptr);
-    return out;
-}
-#endif
-
 }  // namespace
 
-std::string ToCp932(const std::string& utf8) {
-#if defined(_WIN32)
-    return Convert(CP_UTF8, 932, utf8);
-#else
-    return Iconv("CP932", "UTF-8", utf8);
-#endif
-}
-
-std::string FromCp932(const std::string& cp932) {
-#if defined(_WIN32)
-    return Convert(932, CP_UTF8, cp932);
-#else
-    return Iconv("UTF-8", "CP932", cp932);
-#endif
-}
+std::string ToCp932(const std::string& utf8) { return Recode(true, utf8); }
 
 EngineLibrary::EngineLibrary(const std::string& path) {
 #if defined(_WIN32)
@@ -189,15 +175,9 @@ Request::Request() {
     options.level = '6';
 }
 
-std::string ToRequestString(const std::string& utf8) {
-    if (utf8.starts_with(kZipUtf8Mark)) return utf8;  // already one, right or wrong
-    const std::string cp932 = ToCp932(utf8);
-    return FromCp932(cp932) == utf8 ? cp932 : kZipUtf8Mark + utf8;
-}
-
 Outcome RunRequest(const EngineLibrary& engine, const Request& request, const Answers& answers) {
     Outcome outcome;
-    Script script{&answers, &outcome, 0, 0, 0, {}, {}, 0, 0};
+    Script script{&answers, &outcome, 0, 0, {}, {}, 0, 0};
     g_script = &script;
     ZipCallbacks callbacks{OnPrint, OnComment, OnPassword, OnService};
     if (!engine.init(&callbacks)) return outcome;

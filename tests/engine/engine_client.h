@@ -6,7 +6,6 @@
 #include "zip32.h"
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -52,26 +51,17 @@ struct Answers {
 struct Outcome {
     int status = -1;
     std::string log;                         // everything ZipPrint received, as UTF-8
-    bool printLengthsMatch = true;           // every length argument equalled strlen(text)
     std::vector<std::string> serviceNames;   // every poll, the heartbeat's included
     std::vector<std::string> entries;        // each entry polled, once, in order
-    std::vector<std::uint32_t> entrySizes;
+    std::string commentOffered;
     // The longest stretch without a callback, start and end included; natively
     // less the time the thread waited for a processor (a loaded machine's).
     std::chrono::steady_clock::duration longestGap{};
-    std::size_t longestGapEnd = 0;  // the number of callbacks before the one that ended it
     // From the stop answer to the run's return: wall time, and the whole process's processor time.
     std::chrono::steady_clock::duration stopToEnd{};
     std::chrono::nanoseconds stopWork{};
-    int commentCalls = 0;
-    std::string commentOffered;
-    int passwordCalls = 0;
 };
 
 Outcome RunRequest(const EngineLibrary& engine, const Request& request, const Answers& answers);
 
 std::string ToCp932(const std::string& utf8);
-// Code page 932 where it writes utf8 exactly, else kZipUtf8Mark and utf8;
-// a string that starts with the mark goes as it is.
-std::string ToRequestString(const std::string& utf8);
-std::string FromCp932(const std::string& cp932);

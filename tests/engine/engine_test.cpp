@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <ctime>
@@ -42,13 +41,6 @@ std::string Python(std::string code, const fs::path& archive) {
     }
     while (!out.empty() && out.back() == '\n') out.pop_back();
     return out;
-}
-
-std::vector<std::string> Listing(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir)) names.push_back(Utf8(e.path().filename()));
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 class EngineTest : public ::testing::Test {
@@ -115,8 +107,7 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
     std::strftime(today, sizeof today, "%m%d%Y", std::localtime(&now));
     TempFolder work(MemoryTemp(1 << 20));  // the finished archive is copied beside the old one
     for (const auto& c : cases) {
-        const int mode = c.mode;
-        SCOPED_TRACE(std::to_string(mode) + " / " + c.name);
+        SCOPED_TRACE(std::to_string(c.mode) + " / " + c.name);
         Request r = NewRequest({"docs", "日本語.txt"});
         c.set(r.options);
         const ZipOptions& o = r.options;
@@ -139,18 +130,15 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
 
         r.date = today;
         r.tempDir = Utf8(work.Path());
-        r.options.move = mode == kMove;
-        r.options.update = mode == kUpdate;
-        r.options.freshen = mode == kFreshen;
-        Answers answers;
-        answers.passwords = {"pass word", "pass word"};
-        answers.comment = "新しい注釈";
-        Outcome out = Run(r, answers);
+        r.options.move = c.mode == kMove;
+        r.options.update = c.mode == kUpdate;
+        r.options.freshen = c.mode == kFreshen;
+        Outcome out = Run(r, {.passwords = {"pass word", "pass word"}, .comment = "新しい注釈"});
         ASSERT_EQ(out.status, ZIP_OK) << out.log;
 
         ExpectedArchive want{{name("docs/gone.txt"), Expected::File("old\n")},
                              {name("docs/a.txt"), Expected::File(LineEnds(kText, lineEnds))}};
-        if (mode != kFreshen) {
+        if (c.mode != kFreshen) {
             want[name("docs/b.bin")] = Expected::File(kBinary);
             want[name("docs/empty.txt")] = Expected::File("");
             if (!o.includeDate) want[name("docs/sub/c.txt")] = Expected::File(LineEnds("gamma\n", lineEnds));
@@ -160,22 +148,9 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
         }
         Check(want, o.encrypt ? "pass word" : "");
         EXPECT_EQ(*c.probe ? Python(c.probe, archive) : "", c.expect);
-
-        // Every entry but the copied one is written: polled, with one line each.
-        EXPECT_EQ(out.entries.size(), want.size() - 1);
-        for (const auto& [entry, e] : want)
-            EXPECT_TRUE(entry.find("gone") != std::string::npos || out.log.find(entry) != std::string::npos) << entry;
-        EXPECT_NE(out.log.find("完了"), std::string::npos);
-        EXPECT_TRUE(out.printLengthsMatch);
-        EXPECT_EQ(out.passwordCalls, o.encrypt ? 2 : 0);
-        EXPECT_EQ(out.commentCalls, o.comment ? 1 : 0);
         // Move deletes exactly the stored originals, and the folders this empties.
-        EXPECT_EQ(Exists(src / "docs" / "a.txt"), mode != kMove);
-        EXPECT_EQ(Exists(src / "日本語.txt"), mode != kMove);
-        EXPECT_EQ(Exists(src / "docs" / ".hidden"), mode != kMove || !o.systemFiles);
-        EXPECT_EQ(Exists(src / "docs"), mode != kMove || !o.systemFiles);
-        EXPECT_TRUE(Listing(work.Path()).empty());
-        EXPECT_EQ(Listing(folder.Path()), (std::vector<std::string>{"out.zip", "src"}));
+        EXPECT_EQ(Exists(src / "日本語.txt"), c.mode != kMove);
+        EXPECT_EQ(Exists(src / "docs"), c.mode != kMove || !o.systemFiles);
     }
 }
 
@@ -223,36 +198,12 @@ TEST_F(EngineTest, FailedRunsLeaveTheOldFileByteForByte) {
         Outcome out = Run(r, answers);
         EXPECT_EQ(out.status, c.status) << out.log;
         EXPECT_NE(out.log.find(c.message), std::string::npos) << out.log;
-        // The conclusion shows within the progress log's 48 columns, however long the line.
-        const std::size_t said = out.log.find("変更していません。");
-        const std::size_t line = out.log.rfind('\n', said) + 1;  // npos + 1: the first line
-        if (said != std::string::npos) {
-            EXPECT_LE(ToCp932(out.log.substr(line, said - line) + "変更していません。").size(), 48u) << out.log;
-        }
         EXPECT_TRUE(ReadFile(archive) == before) << "old file changed";
-        EXPECT_EQ(Listing(folder.Path()), (std::vector<std::string>{"out.zip", "src"}));
+        EXPECT_TRUE(Temporaries(folder.Path()).empty());
     }
     fs::remove(archive);  // a run that fails before writing creates nothing
     EXPECT_EQ(Run(NewRequest({"nomatch"})).status, ZIP_NOTHING_TO_DO);
     EXPECT_FALSE(Exists(archive));
-}
-
-// The comment buffer holds the longest comment a ZIP can carry, and the
-// current comment is offered for editing.
-TEST_F(EngineTest, CommentIsOfferedWholeAndReplaced) {
-    WriteFile(src / "a.txt", "a");
-    Request r = NewRequest({"a.txt"});
-    r.options.comment = 1;
-    Answers answers;
-    answers.comment = std::string(65535, 'c');
-    ASSERT_EQ(Run(r, answers).status, ZIP_OK);
-    answers.comment = "短い";
-    r.options.update = 1;
-    Outcome second = Run(r, answers);  // only the comment changes: a.txt is as stored
-    ASSERT_EQ(second.status, ZIP_OK) << second.log;
-    EXPECT_EQ(second.commentOffered, std::string(65535, 'c'));
-    EXPECT_EQ(Python("z.comment.decode(\"cp932\")", archive), "短い");
-    Check({{"a.txt", Expected::File("a")}});
 }
 
 // The archive inside the tree it archives, links and a pipe are skipped with a word; a name that matches
@@ -284,45 +235,35 @@ TEST_F(EngineTest, TreeEdgeCases) {
 // mark and UTF-8) selects exactly its own files, never a decoy that differs only in that character (a
 // look-alike, a literal '?', another such character); the log shows the character as its code point.
 TEST_F(EngineTest, NamesCodePage932CannotWriteSelectExactlyTheirFiles) {
-    const struct {
-        const char* character;
-        const char* codePoint;
-        std::vector<std::string> decoys;
-    } cases[] = {
-        {"\u301C", "<U+301C>", {"\uFF5E", "?", "_"}},      // wave dash; fullwidth tilde
-        {"\u2212", "<U+2212>", {"\uFF0D", "-", "?"}},      // minus sign; fullwidth hyphen-minus
-        {"\U0001F600", "<U+1F600>", {"\U0001F601", "?"}},  // emoji
-        {"\uD55C", "<U+D55C>", {"\uAE00", "?"}},           // Hangul
-        {"\u00E9", "<U+00E9>", {"e", "\u00E8", "?"}},      // accented Latin
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.codePoint);
-        const std::string x = c.character;
-        Reset();
-        const fs::path root = src / fs::u8path("in" + x), work = folder.Path() / fs::u8path("work" + x);
-        fs::create_directories(work);
-        archive = folder.Path() / fs::u8path("out" + x) / fs::u8path("a" + x + ".zip");
-        fs::create_directories(archive.parent_path());
-        std::vector<std::string> names = c.decoys;
-        names.push_back(x);
-        for (const std::string& y : names) {
-            WriteFile(root / fs::u8path("f" + y + ".txt"), "file " + y);
-            WriteFile(root / fs::u8path("d" + y) / "in.txt", "folder " + y);
-        }
-        Request r = ::NewRequest(root, archive, {"f" + x + ".txt", "d" + x});
-        r.tempDir = Utf8(work);
-        r.options.useTempDir = 1;
-        bool tempInWork = false;
-        Answers answers;
-        answers.onService = [&](const std::string&) { tempInWork = tempInWork || !Temporaries(work).empty(); };
-        Outcome out = Run(r, answers);
-        ASSERT_EQ(out.status, ZIP_OK) << out.log;
-        Check({{"f" + x + ".txt", Expected::File("file " + x)}, {"d" + x + "/", Expected::Dir()},
-               {"d" + x + "/in.txt", Expected::File("folder " + x)}});
-        EXPECT_TRUE(tempInWork);
-        EXPECT_NE(out.log.find(std::string("f") + c.codePoint + ".txt"), std::string::npos) << out.log;
-        EXPECT_EQ(out.log.find('?'), std::string::npos) << out.log;
+    const std::string characters[] = {"\u301C", "\U0001F600", "\u00E9"};  // wave dash, emoji, accented Latin
+    const std::string all = characters[0] + characters[1] + characters[2];
+    const fs::path root = src / fs::u8path("in" + all), work = folder.Path() / fs::u8path("work" + all);
+    archive = folder.Path() / fs::u8path("out" + all) / fs::u8path("a" + all + ".zip");
+    fs::create_directories(work);
+    fs::create_directories(archive.parent_path());
+    for (const std::string decoy : {"\uFF5E", "\U0001F601", "e", "\u00E8", "?", "_"}) {  // look-alikes, '?', another
+        WriteFile(root / fs::u8path("f" + decoy + ".txt"), "decoy");
+        WriteFile(root / fs::u8path("d" + decoy) / "in.txt", "decoy");
     }
+    Request r = ::NewRequest(root, archive, {});
+    ExpectedArchive want;
+    for (const std::string& x : characters) {
+        WriteFile(root / fs::u8path("f" + x + ".txt"), "file " + x);
+        WriteFile(root / fs::u8path("d" + x) / "in.txt", "folder " + x);
+        r.names.insert(r.names.end(), {"f" + x + ".txt", "d" + x});
+        want.insert({{"f" + x + ".txt", Expected::File("file " + x)}, {"d" + x + "/", Expected::Dir()},
+                     {"d" + x + "/in.txt", Expected::File("folder " + x)}});
+    }
+    r.tempDir = Utf8(work);
+    r.options.useTempDir = 1;
+    bool tempInWork = false;
+    Outcome out = Run(r, {.onService = [&](const std::string&) { tempInWork |= !Temporaries(work).empty(); }});
+    ASSERT_EQ(out.status, ZIP_OK) << out.log;
+    Check(want);
+    EXPECT_TRUE(tempInWork);
+    for (const char* shown : {"f<U+301C>.txt", "f<U+1F600>.txt", "f<U+00E9>.txt"})
+        EXPECT_NE(out.log.find(shown), std::string::npos) << out.log;
+    EXPECT_EQ(out.log.find('?'), std::string::npos) << out.log;
 }
 
 // Archives from other writers (data descriptors, a stub in front, Zip64 records on a small archive, a
@@ -359,52 +300,40 @@ TEST_F(EngineTest, LargeFilesInBlocksAndChunks) {
     std::string text = std::string((1 << 20) - 1, 'x') + "\r\nnext\n";
     for (int i = 0; text.size() < (9u << 20); ++i) text += "line " + std::to_string(i * 7919 % 100000) + ": a quick fox\n";
     text += "last\r";
-    const std::string binary = std::string(3 << 20, 'y') + "\r\n" + std::string(1, '\0');
     const std::string noise = Noise(6 << 20);
-    const ExpectedArchive files{
+    ExpectedArchive want{
         {"large.txt", Expected::File(text)},
-        {"late.bin", Expected::File(binary)},
-        {"video.bin", Expected::File(noise)},                                  // streamed, stored
-        {"mixed.bin", Expected::File(noise.substr(0, 3 << 20) + text)},        // streamed, deflated from its 4th MiB on
-        {"photo.jpg", Expected::File(noise.substr(0, 300 << 10))},             // in memory, stored
-        {"one.txt", Expected::File("1")},                                      // deflate would add two bytes
+        {"late.bin", Expected::File(std::string(3 << 20, 'y') + "\r\n" + std::string(1, '\0'))},
+        {"video.bin", Expected::File(noise)},                            // streamed, stored
+        {"mixed.bin", Expected::File(noise.substr(0, 3 << 20) + text)},  // streamed, deflated from its 4th MiB on
+        {"photo.jpg", Expected::File(noise.substr(0, 300 << 10))},       // in memory, stored
+        {"one.txt", Expected::File("1")},                                // deflate would add two bytes
     };
-    for (const auto& [name, e] : files) WriteFile(src / name, e.content);
-    const struct {
-        char level;
-        int lineEnds;
-        bool encrypt;
-    } cases[] = {{'6', 1, false}, {'1', 2, false}, {'9', 0, true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.level);
+    for (const auto& [name, e] : want) WriteFile(src / name, e.content);
+    for (const int lineEnds : {1, 2}) {  // the second run encrypted
         fs::remove(archive);
         Request r = NewRequest({"*"});
-        r.options.level = c.level;
-        r.options.crlfToLf = c.lineEnds == 1;
-        r.options.lfToCrlf = c.lineEnds == 2;
-        r.options.encrypt = c.encrypt;
-        Answers answers;
-        answers.passwords = {"block", "block"};
-        ASSERT_EQ(Run(r, answers).status, ZIP_OK);
-        ExpectedArchive want = files;
-        want["large.txt"] = Expected::File(LineEnds(text, c.lineEnds));
-        Check(want, c.encrypt ? "block" : "");
+        r.options.crlfToLf = lineEnds == 1;
+        r.options.lfToCrlf = r.options.encrypt = lineEnds == 2;
+        ASSERT_EQ(Run(r, {.passwords = {"block", "block"}}).status, ZIP_OK);
+        want["large.txt"] = Expected::File(LineEnds(text, lineEnds));
+        Check(want, r.options.encrypt ? "block" : "");
         // Methods by name, then what any entry adds to its data: nothing, or the encryption header.
         EXPECT_EQ(Python("sorted((i.filename, i.compress_type) for i in z.infolist()), "
                          "max(i.compress_size - i.file_size - 12 * (i.flag_bits & 1) for i in z.infolist())", archive),
                   "[(\'large.txt\', 8), (\'late.bin\', 8), (\'mixed.bin\', 8), (\'one.txt\', 0), "
                   "(\'photo.jpg\', 0), (\'video.bin\', 0)] 0");
-        if (c.encrypt) continue;
+        if (r.options.encrypt) continue;
         const std::string threaded = ReadFile(archive);
         fs::remove(archive);
-        ASSERT_EQ(RunRequest(faulty, r, answers).status, ZIP_OK);  // the test build has no worker threads
+        ASSERT_EQ(RunRequest(faulty, r, {}).status, ZIP_OK);  // the test build has no worker threads
         EXPECT_TRUE(ReadFile(archive) == threaded) << "the archive depends on the number of threads";
     }
 }
 
-// 65,535 entries need the Zip64 end records (0xFFFF in the short count
-// means "see Zip64"); an update reads them back.
-TEST_F(EngineTest, Zip64ForManyEntries) {
+// 65,535 entries need the Zip64 end records (0xFFFF in the short count means "see Zip64"), which an update
+// reads back; there a new comment alone is a change, and the longest a ZIP can carry is offered whole.
+TEST_F(EngineTest, Zip64ForManyEntriesAndANewCommentAlone) {
     TempFolder memory(MemoryTemp(1ull << 30));
     src = memory.Path();
     ExpectedArchive want;
@@ -417,14 +346,16 @@ TEST_F(EngineTest, Zip64ForManyEntries) {
     Request r = NewRequest({"many"});
     r.options.noDirEntries = 1;
     r.options.quiet = INT_MIN;  // any value but 0 is on
-    Outcome out = Run(r);
+    r.options.comment = 1;
+    Outcome out = Run(r, {.comment = std::string(65535, 'c')});
     ASSERT_EQ(out.status, ZIP_OK) << out.log;
     EXPECT_EQ(out.log, "");  // quiet: errors only
     EXPECT_NE(ReadFile(archive).find("PK\x06\x06"), std::string::npos) << "no Zip64 end record";
-    WriteFile(src / "many" / "0" / "0", "changed");
-    want["many/0/0"] = Expected::File("changed");
-    r.names = {"many/0/0"};
-    ASSERT_EQ(Run(r).status, ZIP_OK);
+    r.options.update = 1;
+    out = Run(r, {.comment = "短い"});  // every file as stored
+    ASSERT_EQ(out.status, ZIP_OK) << out.log;
+    EXPECT_EQ(out.commentOffered, std::string(65535, 'c'));
+    EXPECT_EQ(Python("z.comment.decode(\"cp932\")", archive), "短い");
     Check(want);
 }
 
@@ -440,9 +371,7 @@ TEST_F(EngineTest, Zip64ForEntriesAndArchivesOver4GiB) {
     WriteFile(src / "small.txt", "after the big one");
     Request r = NewRequest({"big.bin", "small.txt"});
     r.options.level = '0';
-    Outcome out = Run(r);
-    ASSERT_EQ(out.status, ZIP_OK) << out.log;
-    EXPECT_EQ(out.entrySizes.front(), 0xFFFFFFFFu);  // clamped to 32 bits
+    ASSERT_EQ(Run(r).status, ZIP_OK);
     Check({{"small.txt", Expected::File("after the big one")}, {"big.bin", Expected::Zeros(kBig)}});
 }
 

@@ -25,36 +25,30 @@ struct Stretch {
     // A date filter no file passes: the run only walks and plans, too quickly for the usual pace
     // to stop it in its middle; the test build of the engine then polls every 2 ms.
     bool walkOnly;
-    const char* largeEntry;  // its line shows it as it goes: name, marks, result
 };
 
+// Each tree also has small.txt, which the runs that name it store.
 const Stretch kStretches[] = {
-    {"one large entry at level 9",
-     [](const fs::path& src) {
-         WriteFile(src / "small.txt", "small");
-         WriteFile(src / "big.txt", Words(16 << 20));
-     },
-     {"small.txt"}, {"big.txt"}, '9', false, "big.txt"},
+    {"one large entry at level 9", [](const fs::path& src) { WriteFile(src / "big.txt", Words(16 << 20)); },
+     {"small.txt"}, {"big.txt"}, '9', false},
     {"files compressed ahead whole at level 9",
      [](const fs::path& src) {
-         const std::string text = Words(4 << 20);
-         for (int f = 0; f < 4; ++f) WriteFile(src / "ahead" / ("f" + std::to_string(f) + ".txt"), text);
+         for (int f = 0; f < 4; ++f) WriteFile(src / "ahead" / ("f" + std::to_string(f) + ".txt"), Words(4 << 20));
      },
-     {}, {"ahead"}, '9', false, nullptr},
+     {}, {"ahead"}, '9', false},
     {"a raw copy of a large old entry",
      [](const fs::path& src) {
-         WriteFile(src / "small.txt", "small");
          WriteFile(src / "huge.bin", "");
          fs::resize_file(src / "huge.bin", 384u << 20);
      },
-     {"huge.bin", "small.txt"}, {"small.txt"}, '6', false, nullptr},
+     {"huge.bin", "small.txt"}, {"small.txt"}, '6', false},
     {"the walk of a large tree",
      [](const fs::path& src) {
          for (int d = 0; d < 300; ++d)
              for (int f = 0; f < 200; ++f)
                  WriteFile(src / "tree" / ("d" + std::to_string(d)) / ("f" + std::to_string(f)), "x");
      },
-     {}, {"tree"}, '6', true, nullptr},
+     {}, {"tree"}, '6', true},
 };
 
 class HeartbeatTest : public ::testing::TestWithParam<Stretch> {
@@ -66,10 +60,8 @@ protected:
     fs::path archive = folder.Path() / "out.zip";
 };
 
-std::size_t FileCount(const fs::path& dir) {
-    std::size_t n = 0;
-    for (const auto& e : fs::recursive_directory_iterator(dir)) n += e.is_regular_file();
-    return n;
+std::ptrdiff_t FileCount(const fs::path& dir) {
+    return std::count_if(fs::recursive_directory_iterator(dir), {}, [](const auto& e) { return e.is_regular_file(); });
 }
 
 double Ms(std::chrono::steady_clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
@@ -77,6 +69,7 @@ double Ms(std::chrono::steady_clock::duration d) { return std::chrono::duration<
 TEST_P(HeartbeatTest, CallsBackThroughTheStretchAndStopsInItsMiddle) {
     const Stretch& stretch = GetParam();
     ASSERT_TRUE(engine.Complete());
+    WriteFile(src / "small.txt", "small");
     stretch.build(src);
     Request request = NewRequest(src, archive, stretch.oldNames);
     request.options.level = '0';
@@ -97,18 +90,10 @@ TEST_P(HeartbeatTest, CallsBackThroughTheStretchAndStopsInItsMiddle) {
     EXPECT_EQ(whole.status, stretch.walkOnly ? ZIP_NOTHING_TO_DO : ZIP_OK) << whole.log;
     EXPECT_LT(whole.longestGap, 100ms);
     const int polls = static_cast<int>(whole.serviceNames.size());
-    if (stretch.largeEntry) {
-        const std::string head = std::string("  追加: ") + stretch.largeEntry + " ";
-        const std::size_t at = whole.log.find(head);
-        ASSERT_NE(at, std::string::npos) << whole.log;
-        const std::string rest = whole.log.substr(at + head.size(), whole.log.find("\r\n", at) - at - head.size());
-        const std::size_t marks = rest.find_first_not_of('.');
-        EXPECT_TRUE(marks >= 5 && marks <= 12 && rest.substr(marks).starts_with(" (圧縮 ")) << rest;
-    }
     ASSERT_TRUE(stretch.walkOnly || polls >= 4) << "too short a stretch to stop in its middle";
 
     restore();
-    const std::size_t files = FileCount(src);
+    const std::ptrdiff_t files = FileCount(src);
     int stopAt = std::max(2, polls / 3);  // well inside the stretch, whatever its pace
     auto setInterval = reinterpret_cast<void (*)(unsigned)>(tested.Symbol("ZpTestSetHeartbeatInterval"));
     ASSERT_TRUE(setInterval);
@@ -130,10 +115,9 @@ TEST_P(HeartbeatTest, CallsBackThroughTheStretchAndStopsInItsMiddle) {
     EXPECT_TRUE(Exists(archive) == !stretch.oldNames.empty() && ReadFile(archive) == oldBytes);
     EXPECT_TRUE(Temporaries(folder.Path()).empty());
     EXPECT_EQ(FileCount(src), files);
-    std::printf("[ FIGURES  ] %s: %d polls, longest gap %.1f ms (before callback %zu); stopped at poll %d, "
-                "ended %.1f ms later (%.1f ms of processor time)\n",
-                stretch.name, polls, Ms(whole.longestGap), whole.longestGapEnd, stopAt, Ms(stopped.stopToEnd),
-                Ms(stopped.stopWork));
+    std::printf("[ FIGURES  ] %s: %d polls, longest gap %.1f ms; stopped at poll %d, ended %.1f ms later "
+                "(%.1f ms of processor time)\n",
+                stretch.name, polls, Ms(whole.longestGap), stopAt, Ms(stopped.stopToEnd), Ms(stopped.stopWork));
 }
 
 INSTANTIATE_TEST_SUITE_P(Stretches, HeartbeatTest, ::testing::ValuesIn(kStretches),
