@@ -67,25 +67,22 @@ inline std::vector<HWND> OwnTopWindows() {
     return windows;
 }
 
-inline HWND FindWindowByCaption(const std::wstring& caption) {
-    for (HWND hwnd : OwnTopWindows())
-        if (Text(hwnd) == caption) return hwnd;
-    return nullptr;
-}
-
-// The last of this process's visible top-level windows that `wanted` takes, once there is one.
-inline HWND WaitForWindow(const std::function<bool(HWND)>& wanted) {
+// The last of this process's visible top-level windows that `wanted` takes,
+// once there is one; a timeout of 0 looks once.
+inline HWND WaitForWindow(const std::function<bool(HWND)>& wanted, std::chrono::milliseconds timeout = 20s) {
     HWND found = nullptr;
-    WaitUntil([&] {
-        for (HWND hwnd : OwnTopWindows())
-            if (wanted(hwnd)) found = hwnd;
-        return found != nullptr;
-    });
+    WaitUntil(
+        [&] {
+            for (HWND hwnd : OwnTopWindows())
+                if (wanted(hwnd)) found = hwnd;
+            return found != nullptr;
+        },
+        timeout);
     return found;
 }
 
-inline HWND WaitForWindow(const std::wstring& caption) {
-    return WaitForWindow([&](HWND hwnd) { return Text(hwnd) == caption; });
+inline HWND WaitForWindow(const std::wstring& caption, std::chrono::milliseconds timeout = 20s) {
+    return WaitForWindow([&](HWND hwnd) { return Text(hwnd) == caption; }, timeout);
 }
 
 inline bool WaitForWindowGone(HWND hwnd) {
@@ -169,8 +166,8 @@ inline void ExpectCaptionsFit(HWND dialog) {
 struct TempFolder {
     explicit TempFolder(const std::wstring& start = L"tirvo-test-") {
         static int serial = 0;
-        path = std::filesystem::temp_directory_path() / (start + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                                         std::to_wstring(++serial));
+        path = std::filesystem::temp_directory_path() /
+               (start + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial));
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
     }
@@ -250,12 +247,7 @@ inline void RunWithUser(const std::function<void()>& program, const std::functio
 // Start-up as the program does it: settings loaded from the profile's key,
 // the main window run modally, the settings saved.
 inline void RunMainWindow(const TestProfile& profile, const std::function<void()>& user) {
-    RunWithUser(
-        [&] {
-            CArchiverApp app(profile.AppName().c_str());
-            app.InitInstance();
-        },
-        user);
+    RunWithUser([&] { CArchiverApp(profile.AppName().c_str()).InitInstance(); }, user);
 }
 
 // The main window run with the given Settings, no registry involved; returns

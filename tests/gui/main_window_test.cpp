@@ -8,23 +8,37 @@
 
 namespace {
 
-// The mode buttons' ids run from IDC_MODE_ADD in the modes' order.
-int CheckedMode(HWND main) {
-    int checked = -1;
-    for (int i = 0; i < 4; ++i)
-        if (gui::IsChecked(main, IDC_MODE_ADD + i)) checked = i;
-    return checked;
+// Opens the file chooser (modal: the main window is disabled), lets act() end
+// it and waits until the main window takes input again.
+void UseFileChooser(HWND main, const std::function<void(HWND chooser, HWND nameField)>& act) {
+    gui::PostClick(main, IDC_BROWSE);
+    HWND chooser = gui::WaitForWindow([&](HWND hwnd) { return hwnd != main; });
+    ASSERT_TRUE(chooser);
+    EXPECT_FALSE(IsWindowEnabled(main));
+    HWND field = GetDlgItem(chooser, 0x480);  // edt1, or the edit of the combo box cmb13
+    if (!field) field = reinterpret_cast<HWND>(SendMessageW(GetDlgItem(chooser, 0x47c), CBEM_GETEDITCONTROL, 0, 0));
+    act(chooser, field);
+    ASSERT_TRUE(gui::WaitForWindowGone(chooser));
+    ASSERT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
 }
 
 // What is stored before the start (nothing on a first run) is what the window
 // shows; each way to end (Enter, Escape, the close box) saves what is on
 // screen then: a mode outside the group checks no button and is saved as -1.
+// On the way, the on-top box turns the window's state over; drops are
+// accepted exactly while a name is set; the file chooser opens in the name's
+// folder with no name given, a chosen file becomes the name, a cancelled
+// chooser changes nothing.
 TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
+    gui::TempFolder folder;
+    const std::wstring chosen = folder / L"chosen.zip";
+    std::ofstream(chosen.c_str()) << "x";  // the chooser wants an existing file
+    std::filesystem::create_directory(folder.path / L"other");
     const struct {
         const wchar_t* fileName;
         DWORD mode, topMost;
         UINT endKey;  // 0: the close box
-        bool change;  // mode, two boxes and the name changed before the end
+        bool change;  // mode, three boxes and the name changed before the end
     } cases[] = {{nullptr, 0, 1, VK_ESCAPE, false},
                  {L"C:\\保存\\old.zip", 1, 1, VK_RETURN, true},
                  {nullptr, 3, 0, 0, true},
@@ -40,8 +54,12 @@ TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
         gui::RunMainWindow(profile, [&] {
             HWND main = gui::WaitForWindow(L"Tirvo");
             ASSERT_TRUE(main);
-            EXPECT_EQ(gui::Text(gui::Item(main, IDC_FILENAME)), name);
-            EXPECT_EQ(CheckedMode(main), c.mode < 4 ? static_cast<int>(c.mode) : -1);
+            HWND nameField = gui::Item(main, IDC_FILENAME);
+            EXPECT_EQ(gui::Text(nameField), name);
+            int checkedMode = -1;  // the mode buttons' ids run from IDC_MODE_ADD in the modes' order
+            for (int i = 0; i < 4; ++i)
+                if (gui::IsChecked(main, IDC_MODE_ADD + i)) checkedMode = i;
+            EXPECT_EQ(checkedMode, c.mode < 4 ? static_cast<int>(c.mode) : -1);
             for (int id : {IDC_ENCRYPT, IDC_JUNKDIR, IDC_FORCE, IDC_COMMENT})
                 EXPECT_FALSE(gui::IsChecked(main, id)) << id;
             EXPECT_EQ(gui::IsChecked(main, IDC_TOPMOST), c.topMost == 1);
@@ -49,93 +67,42 @@ TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
             EXPECT_EQ(gui::HasExStyle(main, WS_EX_ACCEPTFILES), !name.empty());
             EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(main, WM_GETICON, ICON_BIG, 0)), programIcon);
             if (c.change) {
-                for (int id : {IDC_MODE_UPDATE, IDC_JUNKDIR, IDC_COMMENT}) gui::Click(main, id);
-                gui::TypeText(gui::Item(main, IDC_FILENAME), L"D:\\作業\\x.zip");
+                for (int id : {IDC_MODE_UPDATE, IDC_JUNKDIR, IDC_COMMENT, IDC_TOPMOST}) gui::Click(main, id);
+                EXPECT_EQ(gui::HasExStyle(main, WS_EX_TOPMOST), c.topMost == 0);
+                for (const wchar_t* typed : {L"", L"C", L" "}) {
+                    gui::TypeText(nameField, typed);
+                    EXPECT_EQ(gui::HasExStyle(main, WS_EX_ACCEPTFILES), *typed != 0);
+                }
+                gui::TypeText(nameField, folder / L"other\\new.zip");
+                UseFileChooser(main, [&](HWND chooser, HWND field) {
+                    wchar_t shown[MAX_PATH + 1] = {};
+                    SendMessageW(chooser, CDM_GETFOLDERPATH, MAX_PATH + 1, reinterpret_cast<LPARAM>(shown));
+                    EXPECT_EQ(lstrcmpiW(shown, (folder / L"other").c_str()), 0) << gui::Utf8(shown);
+                    EXPECT_EQ(gui::Text(field), L"");
+                    SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
+                    PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+                });
+                UseFileChooser(main, [](HWND chooser, HWND) { PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0); });
+                EXPECT_EQ(gui::Text(nameField), chosen);
+                EXPECT_TRUE(gui::IsChecked(main, IDC_COMMENT));
             }
             c.endKey ? gui::PressKey(main, c.endKey) : gui::PressCloseBox(main);
             EXPECT_TRUE(gui::WaitForWindowGone(main));
         });
-        EXPECT_EQ(profile.ReadString(L"stFileName"), c.change ? L"D:\\作業\\x.zip" : name);
+        EXPECT_EQ(profile.ReadString(L"stFileName"), c.change ? chosen : name);
         EXPECT_EQ(profile.ReadDword(L"nMode"), c.change ? 2u : c.mode < 4 ? c.mode : 0xFFFFFFFFu);
         EXPECT_EQ(profile.ReadDword(L"bJunkDir"), c.change ? 1u : 0u);
         EXPECT_EQ(profile.ReadDword(L"bComment"), c.change ? 1u : 0u);
         EXPECT_EQ(profile.ReadDword(L"bEncrypt"), 0u);
-        EXPECT_EQ(profile.ReadDword(L"bTopMost"), c.topMost);
+        EXPECT_EQ(profile.ReadDword(L"bTopMost"), c.change ? 1 - c.topMost : c.topMost);
     }
-}
-
-// Opens the file chooser (modal: the main window is disabled), lets act()
-// end it and waits until the main window takes input again.
-void UseFileChooser(HWND main, const std::function<void(HWND chooser, HWND nameField)>& act) {
-    gui::PostClick(main, IDC_BROWSE);
-    HWND chooser = gui::WaitForWindow([&](HWND hwnd) { return hwnd != main; });
-    ASSERT_TRUE(chooser);
-    EXPECT_FALSE(IsWindowEnabled(main));
-    HWND field = GetDlgItem(chooser, 0x480);  // edt1, or the edit of the combo box cmb13
-    if (!field) field = reinterpret_cast<HWND>(SendMessageW(GetDlgItem(chooser, 0x47c), CBEM_GETEDITCONTROL, 0, 0));
-    act(chooser, field);
-    ASSERT_TRUE(gui::WaitForWindowGone(chooser));
-    ASSERT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
-}
-
-// The on-top box turns the window's state over at each click. A cancelled
-// file chooser changes nothing; a chosen file becomes the name, and the
-// chooser then opens in the name's folder with no name given. Drops are
-// accepted exactly while a name is set; one arriving while the name is only a
-// space is released and leaves the window as it was.
-TEST(MainWindow, TopMostBoxNameAndFileChooserChangeTheWindowAtOnce) {
-    gui::TempFolder folder;
-    const std::wstring existing = folder / L"chosen.zip";
-    std::ofstream(existing.c_str()) << "x";  // the chooser wants an existing file
-    std::filesystem::create_directory(folder.path / L"other");
-    const std::wstring other = folder / L"other\\new.zip";
-    gui::TestProfile profile;
-    gui::RunMainWindow(profile, [&] {
-        HWND main = gui::WaitForWindow(L"Tirvo");
-        ASSERT_TRUE(main);
-        for (bool onTop : {false, true, false}) {
-            gui::Click(main, IDC_TOPMOST);
-            EXPECT_EQ(gui::IsChecked(main, IDC_TOPMOST), onTop);
-            EXPECT_EQ(gui::HasExStyle(main, WS_EX_TOPMOST), onTop);
-        }
-        HWND name = gui::Item(main, IDC_FILENAME);
-        gui::TypeText(name, L"C:\\keep\\me.zip");
-        gui::Click(main, IDC_MODE_FRESHEN);
-        gui::Click(main, IDC_ENCRYPT);
-        UseFileChooser(main, [](HWND chooser, HWND) { PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0); });
-        EXPECT_EQ(gui::Text(name), L"C:\\keep\\me.zip");
-        EXPECT_EQ(CheckedMode(main), 3);
-        EXPECT_TRUE(gui::IsChecked(main, IDC_ENCRYPT));
-        UseFileChooser(main, [&](HWND chooser, HWND field) {
-            SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(existing.c_str()));
-            PostMessageW(chooser, WM_COMMAND, IDOK, 0);
-        });
-        EXPECT_TRUE(gui::WaitUntil([&] { return gui::Text(name) == existing; }));
-        gui::TypeText(name, other);  // not the folder just used, which the chooser may remember itself
-        UseFileChooser(main, [&](HWND chooser, HWND field) {
-            wchar_t shown[MAX_PATH + 1] = {};
-            SendMessageW(chooser, CDM_GETFOLDERPATH, MAX_PATH + 1, reinterpret_cast<LPARAM>(shown));
-            EXPECT_EQ(lstrcmpiW(shown, (folder / L"other").c_str()), 0) << gui::Utf8(shown);
-            EXPECT_EQ(gui::Text(field), L"");
-            PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
-        });
-        for (const wchar_t* typed : {L"", L"C", L" "}) {
-            gui::TypeText(name, typed);
-            EXPECT_EQ(gui::HasExStyle(main, WS_EX_ACCEPTFILES), *typed != 0);
-        }
-        EXPECT_TRUE(gui::PostDrop(main, {L"C:\\windows\\win.ini"}));
-        gui::TypeText(name, other);
-        gui::PressKey(main, VK_ESCAPE);
-    });
-    EXPECT_EQ(profile.ReadString(L"stFileName"), other);
-    EXPECT_EQ(profile.ReadDword(L"bTopMost"), 0u);
 }
 
 // System commands 0x10..0x1F (the system may set the low four bits) and the
 // menu item, the last after a separator, open the About box, owned by the
 // main window and modal, closed each of the four ways; other commands do not
 // (one that did would keep the synchronous call waiting in its modal loop).
-// Every caption of the main window and the box fits (the options dialog's: its own test).
+// Every caption of the main window and the box fits.
 TEST(MainWindow, AboutBoxOpensForItsCommandsAndClosesEveryWay) {
     Settings settings;
     settings.bTopMost = 0;
@@ -169,7 +136,7 @@ TEST(MainWindow, AboutBoxOpensForItsCommandsAndClosesEveryWay) {
         for (WPARAM command : {0x00, 0x0F, 0x20, 0x2F}) {
             DWORD_PTR result = 0;
             EXPECT_TRUE(SendMessageTimeoutW(main, WM_SYSCOMMAND, command, 0, SMTO_BLOCK, 10000, &result)) << command;
-            EXPECT_FALSE(gui::FindWindowByCaption(L"ﾊﾞｰｼﾞｮﾝ情報 Tirvo")) << command;
+            EXPECT_FALSE(gui::WaitForWindow(L"ﾊﾞｰｼﾞｮﾝ情報 Tirvo", {})) << command;
         }
     });
 }

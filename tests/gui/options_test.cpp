@@ -1,5 +1,4 @@
-// The options dialog opened from the real main window: what reaches Settings
-// after cancel and after OK, the folder chooser, the limits of the date.
+// The options dialog opened from the real main window.
 #include "gui_harness.h"
 
 #include "base/local_date.h"
@@ -57,18 +56,17 @@ void UseFolderChooser(HWND options, const std::wstring& folder) {
 
 // Every kind of control changed and a folder chosen (which takes every
 // control into the dialog's copy), then cancelled each of the three ways:
-// nothing reaches Settings. Then the dialog shows a stored level outside 0..9
-// as the nearer end and offers the years the settings store keeps, up to the
-// last hour of the last day; ticks, date and level set before a folder
-// choice stay on screen and reach Settings with OK, the date keeping its
-// time of day. A cancelled chooser changes nothing, not even text typed.
-// Every caption fits.
+// nothing reaches Settings. Then a stored level outside 0..9 shows as the
+// nearer end, the date offers the years the settings store keeps, up to the
+// last hour of the last day; what is set before a folder choice stays on
+// screen and reaches Settings with OK, the date keeping its time of day. A
+// cancelled chooser changes nothing, not even text typed. Every caption fits.
 TEST(OptionsDialog, CancelKeepsSettingsAndOkTakesWhatIsOnScreen) {
     gui::TempFolder folder(L"Tirvo作業_");  // a Japanese name in the chooser
     Settings before;
     before.tDate = *MakeLocalTime({2010, 5, 17, 13, 45, 10});
     before.stTempDir = L"C:\\作業\\tmp";
-    // The eleven switches, whose ids run from IDC_TEMP to IDC_LATESTTIME in this order.
+    // The eleven switches, their ids from IDC_TEMP to IDC_LATESTTIME in this order.
     int* switches[] = {&before.bTemp,        &before.bSystem, &before.bVolume,  &before.bExtra,
                        &before.bNoDirEntries, &before.bExcludeDate, &before.bIncludeDate, &before.bQuiet,
                        &before.bCRLF_LF,      &before.bLF_CRLF, &before.bLatestTime};

@@ -1,6 +1,7 @@
 // Drops that end with a message before the engine runs: paths the engine
 // cannot take, and RunZip's failures with a stand-in library (or none) that
-// this program loads in place of ZIP32.DLL.
+// this program loads in place of ZIP32.DLL. A ZIP32.DLL in the current folder
+// and in the DLL directory, which the default search would take, is never loaded.
 #include <gtest/gtest.h>
 
 #include "job_test_support.h"
@@ -26,21 +27,19 @@ TEST(DropFailures, AreReportedAndReleaseEverything) {
     const fs::path fakes = fs::path(TIRVO_FAKE_ENGINE_DIR).make_preferred();
     wchar_t program[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, program, MAX_PATH);
-    const fs::path ownEngine = fs::path(program).parent_path() / L"ZIP32.DLL";  // loaded from there only
+    const fs::path ownEngine = fs::path(program).parent_path() / L"ZIP32.DLL";
     ASSERT_EQ(GetModuleHandleW(L"ZIP32.DLL"), nullptr);
     fs::remove(ownEngine);  // left behind by a run that was stopped
+    const fs::path before = fs::current_path();
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         TempFolder files, dlls;
         if (c.library) fs::copy_file(fakes / c.library, ownEngine);
-        // Another ZIP32.DLL in the current folder and in the DLL directory,
-        // which the default search would take: it must never be loaded.
         const wchar_t* decoy = c.library && c.library == std::wstring(L"zip32_init_fails.dll")
                                    ? L"zip32_version24.dll" : L"zip32_init_fails.dll";
         fs::copy_file(fakes / decoy, files.path / L"ZIP32.DLL");
         fs::copy_file(fakes / decoy, dlls.path / L"ZIP32.DLL");
         SetDllDirectoryW(dlls.path.c_str());
-        const fs::path before = fs::current_path();
         fs::current_path(files.path);
         WriteFile(files.path / L"a.txt", "a");
         std::vector<std::wstring> dropped{files / L"a.txt"};
@@ -53,7 +52,7 @@ TEST(DropFailures, AreReportedAndReleaseEverything) {
             if (!c.shown) EXPECT_EQ(text, c.message);
             else EXPECT_TRUE(text.find(c.message) != text.npos && text.find(c.shown) != text.npos) << gui::Utf8(text);
             EXPECT_FALSE(IsWindowEnabled(main));
-            EXPECT_EQ(gui::FindWindowByCaption(kProgressCaption), nullptr);
+            EXPECT_EQ(gui::WaitForWindow(kProgressCaption, {}), nullptr);
             gui::PressKey(box, VK_RETURN);
             ASSERT_TRUE(gui::WaitForWindowGone(box));
             EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));

@@ -1,10 +1,9 @@
-// Files, archives and the main window for the archive job's Windows tests.
+// Files and the main window for the archive job's Windows tests.
 #pragma once
 
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -32,30 +31,6 @@ inline void WriteFile(const fs::path& path, const std::string& content) {
 inline std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// The comment and the entries' name bytes of a small archive (no Zip64).
-struct ArchiveSummary {
-    std::string comment;
-    std::vector<std::string> names;
-};
-
-inline ArchiveSummary Summarize(const fs::path& path) {
-    const std::string bytes = ReadFile(path);
-    auto le = [&](size_t at, int width) {
-        std::uint32_t value = 0;
-        for (int i = width - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-        return value;
-    };
-    const size_t end = bytes.rfind("PK\x05\x06");
-    if (end == std::string::npos || end + 22 > bytes.size()) return {};
-    ArchiveSummary summary{bytes.substr(end + 22, le(end + 20, 2)), {}};
-    for (size_t at = le(end + 16, 4), i = le(end + 10, 2); i > 0 && at + 46 <= bytes.size(); --i) {
-        summary.names.push_back(bytes.substr(at + 46, le(at + 28, 2)));
-        at += 46 + le(at + 28, 2) + le(at + 30, 2) + le(at + 32, 2);
-    }
-    std::sort(summary.names.begin(), summary.names.end());
-    return summary;
 }
 
 // The newest progress window other than those in `known`.

@@ -65,8 +65,7 @@ TEST(PrepareRequestText, ConvertsTheSettingsOrNamesThePathNoArchiveCanRecord) {
     EXPECT_EQ(text.tempDir, "C:\\\x88\xea\x8e\x9e");
     EXPECT_EQ(text.date, "01052024");  // "%m%d%Y" in local time
     EXPECT_EQ(text.drop.root, "C:\\w\\");
-    // Each string that code page 932 cannot write goes as the mark and UTF-8
-    // (a wave dash, a minus sign), the others in code page 932 as ever.
+    // A string code page 932 cannot write goes as the mark and UTF-8.
     settings.stFileName = L"C:\\out\u2212\\a.zip";
     settings.stTempDir = L"C:\\work\u301C";
     ASSERT_FALSE(prepare());
