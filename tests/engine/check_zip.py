@@ -1,12 +1,8 @@
 #!/usr/bin/env python3
-"""Checks archives with three independent readers: Python's zipfile, 7zz and bsdtar.
+"""Checks archives with Python's zipfile, 7zz and bsdtar; exits 0 only when all three accept every archive.
 
-usage: check_zip.py ARCHIVE EXPECTED.json [PASSWORD]
-       check_zip.py --dir DIR   (every X.zip there with its X.zip.expected.json)
-
-EXPECTED maps every entry name the archive must hold (and nothing else) to
-"dir", {"hex": "..."} or {"zeros": N}. Exits 0 only when all three readers
-accepted every archive.
+usage: check_zip.py ARCHIVE EXPECTED.json [PASSWORD] | --dir DIR (each X.zip there with X.zip.expected.json)
+EXPECTED maps every entry name the archive holds to "dir", {"hex": "..."} or {"zeros": N}.
 """
 import json
 import os

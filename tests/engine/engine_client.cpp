@@ -40,14 +40,12 @@ std::string Recode(bool toCp932, const std::string& in) {
     return out;
 }
 
-std::string FromCp932(const std::string& cp932) { return Recode(false, cp932); }
-
 // Code page 932 where it writes utf8 exactly, else kZipUtf8Mark and utf8;
 // a string that starts with the mark goes as it is.
 std::string ToRequestString(const std::string& utf8) {
     if (utf8.starts_with(kZipUtf8Mark)) return utf8;  // already one, right or wrong
     const std::string cp932 = ToCp932(utf8);
-    return FromCp932(cp932) == utf8 ? cp932 : kZipUtf8Mark + utf8;
+    return Recode(false, cp932) == utf8 ? cp932 : kZipUtf8Mark + utf8;
 }
 
 // Nanoseconds this thread has waited for a processor so far (0 where the
@@ -101,7 +99,7 @@ struct Script {
 Script* g_script = nullptr;
 
 std::uint32_t ZIP_API OnPrint(const char* text, std::uint32_t length) {
-    g_script->Called().log += FromCp932(text);
+    g_script->Called().log += Recode(false, text);
     return length;
 }
 
@@ -125,7 +123,7 @@ int ZIP_API OnPassword(char* buffer, int capacity, const char*, const char*) {
 
 int ZIP_API OnService(const char* name, std::uint32_t) {
     Outcome& out = g_script->Called();
-    const std::string& polled = out.serviceNames.emplace_back(FromCp932(name));
+    const std::string& polled = out.serviceNames.emplace_back(Recode(false, name));
     if (!polled.empty() && (out.entries.empty() || out.entries.back() != polled)) out.entries.push_back(polled);
     if (g_script->answers->onService) g_script->answers->onService(polled);
     if (++g_script->serviceCalls != g_script->answers->cancelAtService) return 0;

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -33,12 +34,7 @@ std::string LineEnds(const std::string& s, int lineEnds) {
 // What Python prints for `code`, run with the archive opened as z (unless the code starts with "import").
 std::string Python(std::string code, const fs::path& archive) {
     if (code.rfind("import", 0) != 0) code = "import zipfile,sys,os,time;z=zipfile.ZipFile(sys.argv[1]);print(" + code + ")";
-    std::string out, command = "python3 -c '" + code + "' '" + Utf8(archive) + "' 2>&1";
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
-        pclose(pipe);
-    }
+    std::string out = CommandOutput("python3 -c '" + code + "' '" + Utf8(archive) + "' 2>&1");
     while (!out.empty() && out.back() == '\n') out.pop_back();
     return out;
 }
@@ -52,10 +48,6 @@ protected:
     fs::path archive = folder.Path() / "out.zip";
 
     void SetUp() override { ASSERT_TRUE(engine.Complete() && faulty.Complete()); }
-    void Reset() {
-        fs::remove_all(src);
-        fs::remove(archive);
-    }
     Request NewRequest(std::vector<std::string> names) const { return ::NewRequest(src, archive, std::move(names)); }
     Outcome Run(const Request& r, const Answers& answers = Answers()) { return RunRequest(engine, r, answers); }
     void Check(const ExpectedArchive& want, const std::string& password = "") {
@@ -113,18 +105,25 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
         const ZipOptions& o = r.options;
         const int lineEnds = o.crlfToLf && o.lfToCrlf ? 0 : o.crlfToLf ? 1 : o.lfToCrlf ? 2 : 0;
         auto name = [&](const std::string& rel) { return o.junkDirs ? rel.substr(rel.find_last_of('/') + 1) : rel; };
-        Reset();
+        fs::remove_all(src);
+        fs::remove(archive);
         WriteFile(src / "docs" / "a.txt", kText);
         WriteFile(src / "docs" / "gone.txt", "old\n");
         Request first = NewRequest({"docs/a.txt", "docs/gone.txt"});
         first.options.junkDirs = o.junkDirs;
         ASSERT_EQ(Run(first).status, ZIP_OK);
         fs::remove(src / "docs" / "gone.txt");
-        WriteFile(src / "docs" / "b.bin", kBinary);
-        WriteFile(src / "docs" / "empty.txt", "");
-        WriteFile(src / "docs" / "sub" / "c.txt", "gamma\n");
-        WriteFile(src / "docs" / ".hidden", "secret\n");
-        WriteFile(src / "日本語.txt", "日本\r\n");
+        ExpectedArchive want{{name("docs/gone.txt"), Expected::File("old\n")},
+                             {name("docs/a.txt"), Expected::File(LineEnds(kText, lineEnds))}};
+        const std::tuple<const char*, std::string, bool> added[] = {  // name, content, left out by an option
+            {"docs/b.bin", kBinary, false}, {"docs/empty.txt", "", false}, {"日本語.txt", "日本\r\n", false},
+            {"docs/sub/c.txt", "gamma\n", !!o.includeDate}, {"docs/.hidden", "secret\n", !o.systemFiles}};
+        for (const auto& [rel, content, left] : added) {
+            WriteFile(src / fs::u8path(rel), content);
+            if (c.mode != kFreshen && !left)
+                want[name(rel)] = Expected::File(content == kBinary ? content : LineEnds(content, lineEnds));
+        }
+        if (c.mode != kFreshen && !o.noDirEntries && !o.junkDirs) want["docs/"] = want["docs/sub/"] = Expected::Dir();
         Touch(src / "docs" / "a.txt", 10);
         Touch(src / "docs" / "sub" / "c.txt", -3 * 86400);
 
@@ -135,17 +134,6 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
         r.options.freshen = c.mode == kFreshen;
         Outcome out = Run(r, {.passwords = {"pass word", "pass word"}, .comment = "新しい注釈"});
         ASSERT_EQ(out.status, ZIP_OK) << out.log;
-
-        ExpectedArchive want{{name("docs/gone.txt"), Expected::File("old\n")},
-                             {name("docs/a.txt"), Expected::File(LineEnds(kText, lineEnds))}};
-        if (c.mode != kFreshen) {
-            want[name("docs/b.bin")] = Expected::File(kBinary);
-            want[name("docs/empty.txt")] = Expected::File("");
-            if (!o.includeDate) want[name("docs/sub/c.txt")] = Expected::File(LineEnds("gamma\n", lineEnds));
-            if (o.systemFiles) want[name("docs/.hidden")] = Expected::File(LineEnds("secret\n", lineEnds));
-            want["日本語.txt"] = Expected::File(LineEnds("日本\r\n", lineEnds));
-            if (!o.noDirEntries && !o.junkDirs) want["docs/"] = want["docs/sub/"] = Expected::Dir();
-        }
         Check(want, o.encrypt ? "pass word" : "");
         EXPECT_EQ(*c.probe ? Python(c.probe, archive) : "", c.expect);
         // Move deletes exactly the stored originals, and the folders this empties.
@@ -285,9 +273,7 @@ TEST_F(EngineTest, UpdatesArchivesFromOtherWriters) {
         }
         Request r = NewRequest({"new.txt"});
         r.options.encrypt = seed.find("encrypted") != std::string::npos;
-        Answers answers;
-        answers.passwords = {"seed", "seed"};
-        ASSERT_EQ(Run(r, answers).status, ZIP_OK);
+        ASSERT_EQ(Run(r, {.passwords = {"seed", "seed"}}).status, ZIP_OK);
         Check(want, r.options.encrypt ? "seed" : "");
     }
 }

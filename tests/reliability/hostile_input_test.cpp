@@ -221,10 +221,8 @@ TEST_F(HostileInputTest, FileChangesWhileRead) {
 // reported. RELIABILITY_MANY_FILES sets the count (scripts/reliability-long.sh: 100,000).
 TEST_F(HostileInputTest, FolderWithVeryManyFilesBesideNamesAndPathsOfEveryKind) {
     const int count = IntFromEnvironment("RELIABILITY_MANY_FILES", 10000);
-    std::vector<std::string> names{"deep"}, files;
-    for (const std::string& name : {std::string(" !#$%&'()+,;=@[]^_`{}~.txt"), std::string("表示ｶﾅ.txt"),
-                                   std::string("trailing dot."), std::string("trailing space "), std::string(250, 'x')})
-        files.push_back("deep/" + name);
+    std::vector<std::string> names{"deep"}, files{"deep/ !#$%&'()+,;=@[]^_`{}~.txt", "deep/表示ｶﾅ.txt",
+                                   "deep/trailing dot.", "deep/trailing space ", "deep/" + std::string(250, 'x')};
     for (int i = 0; i < count; ++i) names.push_back("many/f" + std::to_string(i) + ".txt");
     files.insert(files.end(), names.begin() + 1, names.end());
     ExpectedArchive want{{"deep/", Expected::Dir()}};

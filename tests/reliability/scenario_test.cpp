@@ -57,9 +57,8 @@ struct TreeFile {
 struct ScenarioRun {
     ScenarioRun(const Scenario& scenario, const fs::path& folder, const EngineLibrary& engine)
         : s_(scenario), folder_(folder) {
-        // a.txt newer than its entry, b.bin new and incompressible, c.txt as stored, e.txt older than its entry.
-        // Unencrypted, b.bin takes two reads and big.dat is deflated in blocks; encrypted runs stay small, as a
-        // reader decrypts slowly.
+        // a.txt newer than its entry, b.bin new and incompressible (two reads), c.txt as stored, e.txt older than
+        // its entry, big.dat deflated in blocks; encrypted runs stay small, as a reader decrypts slowly.
         files_ = {
             {"d/a.txt", Repeat("alpha 行\r\n", 300), "old alpha", 10},
             {"d/b.bin", Noise(s_.encrypt ? 150 << 10 : 1200 << 10, 7), std::nullopt, 10},
@@ -204,8 +203,7 @@ protected:
     Outcome Run(const Answers& answers) const { return RunRequest(faulty, run->MakeRequest(), answers); }
 
     void SetUp() override {
-        ASSERT_TRUE(faulty.Complete());
-        ASSERT_NE(Hook<void(unsigned)>("ZpTestSetRecordBudget"), nullptr);
+        ASSERT_TRUE(faulty.Complete() && faulty.Symbol("ZpTestSetRecordBudget"));
         // Every store of a run spills at once, so that scratch files are read and written (and fail) too.
         Hook<void(unsigned)>("ZpTestSetRecordBudget")(64);
         run = std::make_unique<ScenarioRun>(GetParam(), folder.Path(), faulty);
@@ -320,8 +318,7 @@ TEST_P(KillTest, KilledAtRandomPoints) {
         run->Restore();
         const auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(inChild(std::chrono::microseconds(-1)).status, ZIP_OK);
-        const auto took = std::chrono::steady_clock::now() - start;
-        full = std::max(full, std::chrono::duration_cast<std::chrono::microseconds>(took));
+        full = std::max(full, std::chrono::duration_cast<decltype(full)>(std::chrono::steady_clock::now() - start));
     }
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<long long> delay(0, full.count() * 6 / 5);
