@@ -126,18 +126,15 @@ TEST(NamePattern, WildcardsClassesAndEscapes) {
     const struct {
         const char* pattern;
         const char* name;
-        bool ignoreCase, matches;
+        bool matches, ignoreCase = false;
     } cases[] = {
-        {"a[-]b[[]1].txt", "a-b[1].txt", false, true}, {"[[]x]", "[x]", false, true},
-        {"[[]x]", "x]", false, false},                  {"?.txt", "a.txt", false, true},
-        {"?.txt", "ab.txt", false, false},              {"*.log", "a.b.log", false, true},
-        {"a*b*c", "aXbYbZc", false, true},              {"a*b", "ab c", false, false},
-        {"[ab].txt", "b.txt", false, true},             {"[!ab].txt", "a.txt", false, false},
-        {"[^ab].txt", "c.txt", false, true},            {"[a-c]", "c", false, true},
-        {"[a-c]", "d", false, false},                   {"[]a]", "]", false, true},
-        {"[abc", "[abc", false, true},                  {"README.TXT", "readme.txt", false, false},
-        {"README.TXT", "readme.txt", true, true},       {"資料Ａ*", "資料ａ.txt", true, true},
-        {"[Ａ-Ｃ]", "ｂ", true, true},
+        {"a[-]b[[]1].txt", "a-b[1].txt", true}, {"[[]x]", "[x]", true},       {"[[]x]", "x]", false},
+        {"?.txt", "a.txt", true},                {"?.txt", "ab.txt", false},   {"*.log", "a.b.log", true},
+        {"a*b*c", "aXbYbZc", true},              {"a*b", "ab c", false},       {"[ab].txt", "b.txt", true},
+        {"[!ab].txt", "a.txt", false},           {"[^ab].txt", "c.txt", true}, {"[a-c]", "c", true},
+        {"[a-c]", "d", false},                   {"[]a]", "]", true},          {"[abc", "[abc", true},
+        {"README.TXT", "readme.txt", false},     {"README.TXT", "readme.txt", true, true},
+        {"資料Ａ*", "資料ａ.txt", true, true},   {"[Ａ-Ｃ]", "ｂ", true, true},
     };
     for (const auto& c : cases) {
         std::u32string pattern = text::ToCodePoints(c.pattern), name = text::ToCodePoints(c.name);
