@@ -29,10 +29,8 @@ protected:
     }
 };
 
-// In memory, a few runs merged at once, thousands of runs merged in passes:
-// records of every length around the chunk sizes, many with equal keys, come
-// back from the spool in order on every read, from the sorter by key and in
-// add order among equal keys.
+// In memory, a few runs merged at once, thousands merged in passes: records of every length around the chunk
+// sizes come back from the spool on every read, from the sorter by key, equal keys in the order added.
 TEST_F(RecordStoreTest, RecordsComeBackInOrderWhetherInMemoryOrMergedInPasses) {
     for (std::size_t budget : {std::size_t(64) << 20, std::size_t(256) << 10, std::size_t(64)}) {
         SCOPED_TRACE("budget " + std::to_string(budget));
