@@ -172,8 +172,7 @@ struct TempFolder {
     std::filesystem::path path;
 };
 
-// The registry key of "TirvoTest_<suite>_<test>" (TirvoTest32_ in the 32-bit build, which shares HKCU), empty at
-// the start and removed at the end.
+// The key of "TirvoTest_<suite>_<test>" (TirvoTest32_ in the 32-bit build): empty at the start, removed at the end.
 class TestProfile {
 public:
     TestProfile() {
