@@ -1,8 +1,5 @@
-// Driving the real program's windows as a user would: the program runs on the
-// test's thread, a second thread acts with real messages (typing, clicks,
-// keys, real HDROP drops) and finds windows by caption among this process's
-// visible top-level windows. Wait on conditions, never on fixed sleeps; use
-// PostClick for a button that opens a modal window.
+// The real program's windows driven as a user would: the program runs on the test's thread, a second thread acts
+// with real messages and finds windows by caption. Wait on conditions, never sleep; PostClick opens a modal window.
 #pragma once
 
 #include <windows.h>
@@ -67,8 +64,7 @@ inline std::vector<HWND> OwnTopWindows() {
     return windows;
 }
 
-// The last of this process's visible top-level windows that `wanted` takes,
-// once there is one; a timeout of 0 looks once.
+// The last of this process's visible top-level windows that `wanted` takes; a timeout of 0 looks once.
 inline HWND WaitForWindow(const std::function<bool(HWND)>& wanted, std::chrono::milliseconds timeout = 20s) {
     HWND found = nullptr;
     WaitUntil(
@@ -104,8 +100,7 @@ inline void TypeText(HWND edit, const std::wstring& text) {
 inline void Click(HWND dialog, int id) { SendMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
 inline void PostClick(HWND dialog, int id) { PostMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
 
-// A key pressed at the window's focused control, so that the dialog's own
-// keyboard handling applies (Enter the default button, Escape Cancel).
+// A key pressed at the window's focused control, so that the dialog's own keyboard handling applies.
 inline void PressKey(HWND window, UINT key) {
     GUITHREADINFO info{};
     info.cbSize = sizeof(info);
@@ -119,8 +114,7 @@ inline void PressKey(HWND window, UINT key) {
 
 inline void PressCloseBox(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
-// A drop as the shell makes it: DROPFILES with wide names in movable memory,
-// which the receiver releases with DragFinish.
+// A drop as the shell makes it: DROPFILES with wide names in movable memory, released by the receiver.
 inline bool PostDrop(HWND target, const std::vector<std::wstring>& paths) {
     std::wstring names;
     for (const std::wstring& path : paths) names += path + L'\0';
@@ -133,9 +127,8 @@ inline bool PostDrop(HWND target, const std::vector<std::wstring>& paths) {
     return PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0) != FALSE;
 }
 
-// Each caption that does not fit its control fails the test: push buttons,
-// check boxes and radio buttons on one line beside their box, group titles
-// within the frame, static texts word-wrapped within their rectangle.
+// Each caption that does not fit its control fails the test: buttons and boxes on one line, group titles within
+// the frame, static texts word-wrapped within their rectangle.
 inline void ExpectCaptionsFit(HWND dialog) {
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
         const std::wstring text = Text(control);
@@ -179,9 +172,7 @@ struct TempFolder {
     std::filesystem::path path;
 };
 
-// The registry key of one test's application name, "TirvoTest_<suite>_<test>"
-// (TirvoTest32_ in the 32-bit build, whose tests share HKCU with the 64-bit
-// ones): empty at the start and removed at the end.
+// The key of "TirvoTest_<suite>_<test>" (TirvoTest32_ in the 32-bit build): empty at the start, removed at the end.
 class TestProfile {
 public:
     TestProfile() {
@@ -220,9 +211,8 @@ private:
     std::wstring m_appName, m_path;
 };
 
-// Runs program() on this thread and user() on a second one. Once the user is
-// done, the program's windows are closed until it ends; a program that does
-// not end within a minute stops the test program rather than hang it.
+// Runs program() on this thread and user() on a second one, then closes the program's windows until it ends; a
+// program still running a minute later stops the test program rather than hang it.
 inline void RunWithUser(const std::function<void()>& program, const std::function<void()>& user) {
     std::atomic<bool> programEnded{false};
     std::thread userThread([&] {
@@ -244,14 +234,12 @@ inline void RunWithUser(const std::function<void()>& program, const std::functio
     userThread.join();
 }
 
-// Start-up as the program does it: settings loaded from the profile's key,
-// the main window run modally, the settings saved.
+// Start-up as the program does it: settings loaded from the profile, the main window run, the settings saved.
 inline void RunMainWindow(const TestProfile& profile, const std::function<void()>& user) {
     RunWithUser([&] { CArchiverApp(profile.AppName().c_str()).InitInstance(); }, user);
 }
 
-// The main window run with the given Settings, no registry involved; returns
-// the Settings it holds at its end. The user gets the main window.
+// The main window run with the given Settings, no registry involved; returns the Settings it holds at its end.
 inline Settings RunMainWindowWith(Settings settings, const std::function<void(HWND)>& user) {
     RunWithUser(
         [&] {

@@ -1,5 +1,4 @@
-// The real main window, started as the program starts it and driven by a user
-// thread; the registry shows what was saved.
+// The real main window, started as the program starts it; the registry shows what was saved.
 #include "gui_harness.h"
 
 #include "resource.h"
@@ -8,8 +7,7 @@
 
 namespace {
 
-// Opens the file chooser (modal: the main window is disabled), lets act() end
-// it and waits until the main window takes input again.
+// Opens the modal file chooser, lets act() end it and waits until the main window takes input again.
 void UseFileChooser(HWND main, const std::function<void(HWND chooser, HWND nameField)>& act) {
     gui::PostClick(main, IDC_BROWSE);
     HWND chooser = gui::WaitForWindow([&](HWND hwnd) { return hwnd != main; });
@@ -22,13 +20,9 @@ void UseFileChooser(HWND main, const std::function<void(HWND chooser, HWND nameF
     ASSERT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
 }
 
-// What is stored before the start (nothing on a first run) is what the window
-// shows; each way to end (Enter, Escape, the close box) saves what is on
-// screen then: a mode outside the group checks no button and is saved as -1.
-// On the way, the on-top box turns the window's state over; drops are
-// accepted exactly while a name is set; the file chooser opens in the name's
-// folder with no name given, a chosen file becomes the name, a cancelled
-// chooser changes nothing.
+// The window shows what is stored (nothing on a first run; a mode outside the group checks no button, saved as -1)
+// and each ending saves what is on screen. The on-top box turns the window over, drops are taken exactly while a
+// name is set, the file chooser opens in the name's folder and its choice becomes the name, a cancel changes nothing.
 TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
     gui::TempFolder folder;
     const std::wstring chosen = folder / L"chosen.zip";
@@ -56,10 +50,7 @@ TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
             ASSERT_TRUE(main);
             HWND nameField = gui::Item(main, IDC_FILENAME);
             EXPECT_EQ(gui::Text(nameField), name);
-            int checkedMode = -1;  // the mode buttons' ids run from IDC_MODE_ADD in the modes' order
-            for (int i = 0; i < 4; ++i)
-                if (gui::IsChecked(main, IDC_MODE_ADD + i)) checkedMode = i;
-            EXPECT_EQ(checkedMode, c.mode < 4 ? static_cast<int>(c.mode) : -1);
+            for (DWORD i = 0; i < 4; ++i) EXPECT_EQ(gui::IsChecked(main, IDC_MODE_ADD + i), i == c.mode) << i;
             for (int id : {IDC_ENCRYPT, IDC_JUNKDIR, IDC_FORCE, IDC_COMMENT})
                 EXPECT_FALSE(gui::IsChecked(main, id)) << id;
             EXPECT_EQ(gui::IsChecked(main, IDC_TOPMOST), c.topMost == 1);
@@ -91,18 +82,14 @@ TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
         });
         EXPECT_EQ(profile.ReadString(L"stFileName"), c.change ? chosen : name);
         EXPECT_EQ(profile.ReadDword(L"nMode"), c.change ? 2u : c.mode < 4 ? c.mode : 0xFFFFFFFFu);
-        EXPECT_EQ(profile.ReadDword(L"bJunkDir"), c.change ? 1u : 0u);
-        EXPECT_EQ(profile.ReadDword(L"bComment"), c.change ? 1u : 0u);
+        for (const wchar_t* box : {L"bJunkDir", L"bComment"}) EXPECT_EQ(profile.ReadDword(box), c.change ? 1u : 0u);
         EXPECT_EQ(profile.ReadDword(L"bEncrypt"), 0u);
         EXPECT_EQ(profile.ReadDword(L"bTopMost"), c.change ? 1 - c.topMost : c.topMost);
     }
 }
 
-// System commands 0x10..0x1F (the system may set the low four bits) and the
-// menu item, the last after a separator, open the About box, owned by the
-// main window and modal, closed each of the four ways; other commands do not
-// (one that did would keep the synchronous call waiting in its modal loop).
-// Every caption of the main window and the box fits.
+// System commands 0x10..0x1F (the system may set the low bits) and the last menu item open the modal About box,
+// closed each of the four ways; other commands do not. Every caption of the main window and the box fits.
 TEST(MainWindow, AboutBoxOpensForItsCommandsAndClosesEveryWay) {
     Settings settings;
     settings.bTopMost = 0;

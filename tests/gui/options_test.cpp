@@ -16,8 +16,7 @@ bool PickDate(HWND options, WORD year, WORD month, WORD day, WORD hour) {
 // Moves the trackbar with a key and waits until it shows the level.
 bool MoveLevel(HWND options, UINT key, int expected) {
     HWND trackbar = gui::Item(options, IDC_LEVEL);
-    PostMessageW(trackbar, WM_KEYDOWN, key, 1);
-    PostMessageW(trackbar, WM_KEYUP, key, 0xC0000001);
+    gui::PressKey(trackbar, key);
     return gui::WaitUntil([&] { return SendMessageW(trackbar, TBM_GETPOS, 0, 0) == expected; });
 }
 
@@ -25,16 +24,12 @@ bool MoveLevel(HWND options, UINT key, int expected) {
 std::wstring SelectedFolder(HWND chooser) {
     HWND tree = FindWindowExW(chooser, nullptr, WC_TREEVIEWW, nullptr);
     wchar_t text[MAX_PATH] = {};
-    TVITEMW item{};
-    item.mask = TVIF_TEXT;
-    item.hItem = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    item.pszText = text;
-    item.cchTextMax = MAX_PATH;
+    HTREEITEM caret = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    TVITEMW item{TVIF_TEXT, caret, 0, 0, text, MAX_PATH, 0, 0, 0, 0};
     return item.hItem && SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) ? text : L"";
 }
 
-// Opens the folder chooser with "参照(&B)..." and chooses the folder, or
-// cancels when it is empty; returns once the dialog's handler has finished.
+// Chooses the folder with "参照(&B)...", or cancels when it is empty; returns once the dialog's handler has finished.
 void UseFolderChooser(HWND options, const std::wstring& folder) {
     gui::PostClick(options, IDC_BROWSE);
     HWND chooser = gui::WaitForWindow([&](HWND hwnd) { return GetWindow(hwnd, GW_OWNER) == options; });
@@ -54,19 +49,16 @@ void UseFolderChooser(HWND options, const std::wstring& folder) {
     SendMessageW(options, WM_NULL, 0, 0);  // answered once the handler has returned
 }
 
-// Every kind of control changed and a folder chosen (which takes every
-// control into the dialog's copy), then cancelled each of the three ways:
-// nothing reaches Settings. Then a stored level outside 0..9 shows as the
-// nearer end, the date offers the years the settings store keeps, up to the
-// last hour of the last day; what is set before a folder choice stays on
-// screen and reaches Settings with OK, the date keeping its time of day. A
-// cancelled chooser changes nothing, not even text typed. Every caption fits.
+// Everything changed and a folder chosen (which takes the controls into the dialog's copy), then cancelled each
+// of the three ways: nothing reaches Settings. Then a stored level outside 0..9 shows as the nearer end, the date
+// offers the years the store keeps up to the last hour, and OK takes what is on screen after a folder choice (the
+// date keeping its time of day); a cancelled chooser changes nothing, not even text typed. Every caption fits.
 TEST(OptionsDialog, CancelKeepsSettingsAndOkTakesWhatIsOnScreen) {
     gui::TempFolder folder(L"Tirvo作業_");  // a Japanese name in the chooser
     Settings before;
     before.tDate = *MakeLocalTime({2010, 5, 17, 13, 45, 10});
     before.stTempDir = L"C:\\作業\\tmp";
-    // The eleven switches, their ids from IDC_TEMP to IDC_LATESTTIME in this order.
+    // The switches in the order of their ids, IDC_TEMP to IDC_LATESTTIME.
     int* switches[] = {&before.bTemp,        &before.bSystem, &before.bVolume,  &before.bExtra,
                        &before.bNoDirEntries, &before.bExcludeDate, &before.bIncludeDate, &before.bQuiet,
                        &before.bCRLF_LF,      &before.bLF_CRLF, &before.bLatestTime};
@@ -89,9 +81,8 @@ TEST(OptionsDialog, CancelKeepsSettingsAndOkTakesWhatIsOnScreen) {
             EXPECT_TRUE(PickDate(options, 2020, 2, 29, 0));
             EXPECT_TRUE(MoveLevel(options, VK_HOME, 0));
             UseFolderChooser(options, folder.path.wstring());
-            if (way == 0) gui::Click(options, IDCANCEL);
-            if (way == 1) gui::PressKey(options, VK_ESCAPE);
-            if (way == 2) gui::PressCloseBox(options);
+            way == 0 ? gui::Click(options, IDCANCEL) : way == 1 ? gui::PressKey(options, VK_ESCAPE)
+                                                          : gui::PressCloseBox(options);
             EXPECT_TRUE(gui::WaitForWindowGone(options));
         }
         HWND options = open();

@@ -1,13 +1,4 @@
-// The engine's callbacks and the windows they drive, called as the engine
-// run calls them: the progress window between OpenProgress and
-// FinishProgress, the comment and password prompts.
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <cstdio>
-#include <cstring>
-#include <vector>
-
+// The engine's callbacks and the windows they drive, called as an engine run calls them.
 #include "job/engine_callbacks.h"
 #include "job_test_support.h"
 #include "ui/progress_dlg.h"
@@ -16,12 +7,9 @@ namespace {
 
 using namespace job_test;
 
-// A huge run's log is kept whole; the second of two lines printed at once goes
-// in when the throttle's time is up (100 ms, 500 with slack), though the engine
-// prints nothing more and only a loop as a prompt's would run. A quiet run
-// after it reads neither the finished window's Cancel nor its tick.
+// A huge run's log is kept whole; of two lines printed at once the second shows when the throttle's 100 ms are up
+// though nothing more is printed. A quiet run after it reads neither the finished window's Cancel nor its tick.
 TEST(ProgressWindow, KeepsAHugeRunWholeAndIsLeftAloneByAQuietRunAfterIt) {
-    const int kLines = 20000;  // twenty times what the edit control holds by default
     size_t expected = 0;
     OpenProgress(1);
     ASSERT_EQ(g_bShowProgress, 1);
@@ -30,16 +18,14 @@ TEST(ProgressWindow, KeepsAHugeRunWholeAndIsLeftAloneByAQuietRunAfterIt) {
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_FALSE(gui::IsEnabled(window, IDOK) || IsWindowEnabled(log) || gui::IsChecked(window, IDC_AUTOCLOSE));
     char line[64];
-    for (int i = 0; i < kLines; ++i) {  // "追加" in code page 932: two characters of two bytes
-        if (i == 2) {  // the second line shown with no further print
-            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-            while (GetWindowTextLengthW(log) != static_cast<int>(expected) && std::chrono::steady_clock::now() < end) {
+    for (int i = 0; i < 20000; ++i) {  // twenty times what an edit control holds by default
+        if (i == 2) {  // 500 ms to show the second line, only a loop as a prompt's running
+            EXPECT_TRUE(gui::WaitUntil([&] {
                 for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
-                Sleep(1);
-            }
-            EXPECT_EQ(GetWindowTextLengthW(log), static_cast<int>(expected));
+                return GetWindowTextLengthW(log) == static_cast<int>(expected);
+            }, std::chrono::milliseconds(500)));
         }
-        const int length = std::snprintf(line, sizeof line, "\x92\xc7\x89\xc1: dir\\file%06d.txt (42%%)\r\n", i);
+        const int length = std::snprintf(line, sizeof line, "\x92\xc7\x89\xc1: dir\\file%06d.txt (42%%)\r\n", i);  // 追加
         expected += static_cast<size_t>(length) - 2;
         ZipPrint(line, static_cast<std::uint32_t>(length));
     }
@@ -47,8 +33,8 @@ TEST(ProgressWindow, KeepsAHugeRunWholeAndIsLeftAloneByAQuietRunAfterIt) {
     FinishProgress();
     EXPECT_TRUE(gui::IsEnabled(window, IDOK) && IsWindowEnabled(log));
 
-    g_pProgressDlg->m_bAbort = 1;       // the quiet run must read neither this
-    gui::Click(window, IDC_AUTOCLOSE);  // nor this: ticked after the end, no effect
+    g_pProgressDlg->m_bAbort = 1;       // the quiet run reads neither this
+    gui::Click(window, IDC_AUTOCLOSE);  // nor this tick after the end
     OpenProgress(0);                    // g_pProgressDlg still names the finished window
     EXPECT_EQ(g_bShowProgress, 0);
     EXPECT_EQ(ZipPrint("quiet\r\n", 7), 7u);
@@ -78,7 +64,7 @@ TEST(Prompts, AnswerTheEngineWithinItsBuffer) {
         {kZipPasswordCapacity, "old", L"secret", IDCANCEL, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
+        SCOPED_TRACE(&c - cases);
         const bool comment = c.capacity == 0;
         const auto capacity = static_cast<size_t>(comment ? kZipCommentCapacity : c.capacity);
         std::vector<char> buffer(capacity + 1, '\x7f');  // the last byte shows an overrun

@@ -1,5 +1,4 @@
-// The drop as the engine receives it: the root, the escaped names below it
-// (code page 932 or the UTF-8 mark), or the path no request can name.
+// The drop as the engine receives it: the root and the escaped names below it, or the path no request can name.
 #include "job/drop_plan.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,5 @@
 // Drops on the real main window, archived by the real engine.
-#include <gtest/gtest.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <set>
 
 #include "base/codepage932.h"
@@ -14,11 +11,9 @@ namespace {
 
 using namespace job_test;
 
-// Files, a folder, a name code page 932 cannot write (its look-alike beside
-// it left out) and a folder with such names, dropped four times, each
-// answering the comment prompt otherwise; check_zip.py then reads the archive
-// with three readers. The log shows each character code page 932 lacks as its
-// code point, never as "?".
+// Files, a folder and names code page 932 cannot write (their look-alike left out), dropped four times with the
+// comment prompt answered otherwise; the log shows each such character as its code point, never as "?". Three
+// readers then read the archive (check_zip.py).
 TEST(DropArchive, FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits) {
     TempFolder folder;
     const fs::path src = folder.path / L"src";
@@ -28,9 +23,8 @@ TEST(DropArchive, FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits) {
     WriteFile(src / L"2024年4月\u301C6月.txt", "wave dash");
     WriteFile(src / L"2024年4月\uFF5E6月.txt", "fullwidth tilde");
     WriteFile(src / L"写真\U0001F600" / L"\uD55C.txt", "hangul");
-    const fs::path checkDir = fs::path(TIRVO_JOB_READER_CHECK_DIR).make_preferred();
-    fs::create_directories(checkDir);
-    const fs::path archive = checkDir / L"files_and_folder.zip";
+    const fs::path archive = fs::path(TIRVO_JOB_READER_CHECK_DIR).make_preferred() / L"files_and_folder.zip";
+    fs::create_directories(archive.parent_path());
     fs::remove(archive);
     WriteExpectedJson(archive.string() + ".expected.json",
                       {{"a-b[1].txt", Expected::File("alpha\r\n")}, {"docs/", Expected::Dir()},
@@ -60,15 +54,13 @@ TEST(DropArchive, FilesAndFolderMakeAnArchiveWhileTheMainWindowWaits) {
                 bytes.resize(bytes.rfind("PK\x05\x06") + 20);
                 std::ofstream(archive, std::ios::binary) << bytes + char(comment.size()) + '\0' + comment;
             }
-            ASSERT_TRUE(gui::PostDrop(main, {(src / L"a-b[1].txt").wstring(), (src / L"docs").wstring(),
-                                             (src / L"2024年4月\u301C6月.txt").wstring(),
-                                             (src / L"写真\U0001F600").wstring()}));
-            // The comment prompt holds the run: the job is in progress now.
+            ASSERT_TRUE(gui::PostDrop(main, {src / L"a-b[1].txt", src / L"docs", src / L"2024年4月\u301C6月.txt",
+                                             src / L"写真\U0001F600"}));
             HWND prompt = gui::WaitForWindow(kCommentCaption);
             ASSERT_TRUE(prompt);
-            EXPECT_FALSE(IsWindowEnabled(main));
+            EXPECT_FALSE(IsWindowEnabled(main));  // the prompt holds the run in progress
             HWND progress = WaitForNewProgress(windows);
-            EXPECT_TRUE(progress && !gui::IsEnabled(progress, IDOK));  // running
+            EXPECT_TRUE(progress && !gui::IsEnabled(progress, IDOK));
             HWND entry = gui::Item(prompt, IDC_COMMENT_TEXT);
             EXPECT_EQ(gui::Text(entry), FromCodePage932(comment));
             EXPECT_EQ(gui::IsEnabled(prompt, IDOK), !comment.empty());
@@ -123,10 +115,8 @@ TEST(DropArchive, QuietEncryptedDropFromSeveralFoldersOpensNoProgressWindow) {
     EXPECT_FALSE(sawProgress);
 }
 
-// Tirvo stays open all day, loading and freeing the engine on every drop: 200
-// drops, each with its progress window run to the end and closed with OK.
-// From the 20th on, kernel handles and USER objects may not grow, GDI objects
-// by what Wine makes once, private bytes by at most 1 KiB a drop.
+// 200 drops, each loading and freeing the engine, its progress window run to the end and closed with OK: from the
+// 20th on, kernel handles and USER objects do not grow, GDI objects by what Wine makes once, memory by 1 KiB a drop.
 TEST(DropArchive, TwoHundredDropsWithProgressWindowsLeaveNothingBehind) {
     TempFolder folder;
     for (int i = 0; i < 5; ++i)
@@ -146,9 +136,7 @@ TEST(DropArchive, TwoHundredDropsWithProgressWindowsLeaveNothingBehind) {
     };
     constexpr int kDrops = 200, kSettled = 20;
     Counts settled{}, last{};
-    // A control under the pointer reads the mouse parameters, after which
-    // Wine keeps two registry keys open, at whatever drop: the pointer waits
-    // in a corner.
+    // A control under the pointer makes Wine keep two registry keys open, at whatever drop: the pointer waits aside.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     RunMain(folder / L"day.zip", {}, [&](HWND main, const std::wstring&) {
         for (int drop = 1; drop <= kDrops; ++drop) {

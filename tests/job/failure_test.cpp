@@ -1,9 +1,5 @@
-// Drops that end with a message before the engine runs: paths the engine
-// cannot take, and RunZip's failures with a stand-in library (or none) that
-// this program loads in place of ZIP32.DLL. A ZIP32.DLL in the current folder
-// and in the DLL directory, which the default search would take, is never loaded.
-#include <gtest/gtest.h>
-
+// Drops that end with a message before the engine runs: paths it cannot take, a stand-in ZIP32.DLL that fails or
+// none. A ZIP32.DLL in the current folder and the DLL directory, which the default search would take, is never loaded.
 #include "job_test_support.h"
 
 namespace {

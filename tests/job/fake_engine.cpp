@@ -1,6 +1,5 @@
-// A stand-in for ZIP32.DLL that fails as FAKE_MINOR (the interface's minor
-// version), FAKE_INIT_RESULT (ZpInit's result) and FAKE_SET_OPTIONS (whether
-// ZpSetOptions is exported) say.
+// A stand-in for ZIP32.DLL that fails as FAKE_MINOR (the interface's minor version), FAKE_INIT_RESULT (ZpInit's
+// result) and FAKE_SET_OPTIONS (whether ZpSetOptions is exported) say.
 #include "zip32.h"
 
 #define FAKE_EXPORT extern "C" __declspec(dllexport)

@@ -1,15 +1,10 @@
 // Files and the main window for the archive job's Windows tests.
 #pragma once
 
-#include <windows.h>
-
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "gui_harness.h"
 #include "resource.h"
@@ -44,10 +39,8 @@ inline bool WaitFinished(HWND progress) {
     return progress && gui::WaitUntil([&] { return gui::IsEnabled(progress, IDOK); });
 }
 
-// Runs the main window with a profile of this test naming the archive, not
-// on top (the tests' windows would fight over the z-order), holding the given
-// values; the user gets the main window and the application name (the
-// caption of its message boxes), and Escape ends the run.
+// Runs the main window with this test's profile naming the archive, not on top (the tests' windows would fight
+// over the z-order), holding the given values; the user gets the application name too, and Escape ends the run.
 inline void RunMain(const std::wstring& archive, std::initializer_list<std::pair<const wchar_t*, DWORD>> values,
                     const std::function<void(HWND main, const std::wstring& appName)>& user) {
     gui::TestProfile profile;

@@ -9,8 +9,7 @@
 
 namespace {
 
-// Where a field of the 32-bit layout lies in this build's record: the three
-// leading pointers widen on 64-bit and move everything behind them.
+// Where a field of the 32-bit layout lies in this build's record: the three leading pointers widen on 64-bit.
 size_t At(size_t offset32) {
     if (sizeof(void*) == 4) return offset32;
     return offset32 < 12 ? offset32 * 2 : offset32 + 12;
@@ -22,17 +21,15 @@ TEST(FillOptionFlags, EachSettingReachesItsFieldOnly) {
         int Settings::*field;
         int value;
         size_t one;  // the field at 1 besides verbose (48) and recurse (116); 0: none
-        unsigned char level;
+        unsigned char level = '6';
     } cases[] = {
-        {&S::bTemp, 1, 12, '6'},         {&S::bEncrypt, 1, 20, '6'},      {&S::bSystem, 1, 24, '6'},
-        {&S::bVolume, 1, 28, '6'},       {&S::bExtra, 1, 32, '6'},        {&S::bNoDirEntries, 1, 36, '6'},
-        {&S::bExcludeDate, 1, 40, '6'},  {&S::bIncludeDate, 1, 44, '6'},  {&S::bQuiet, 1, 52, '6'},
-        {&S::bCRLF_LF, 1, 56, '6'},      {&S::bLF_CRLF, 1, 60, '6'},      {&S::bJunkDir, 1, 64, '6'},
-        {&S::bForce, 1, 72, '6'},        {&S::bLatestTime, 1, 96, '6'},   {&S::bComment, 1, 100, '6'},
-        {&S::nMode, 0, 0, '6'},          {&S::nMode, 1, 76, '6'},         {&S::nMode, 2, 84, '6'},
-        {&S::nMode, 3, 88, '6'},         {&S::nMode, -1, 0, '6'},         {&S::nMode, 7, 0, '6'},
-        {&S::nLevel, 0, 0, '0'},         {&S::nLevel, 9, 0, '9'},         {&S::nLevel, 10, 0, ':'},
-        {&S::nLevel, -1, 0, '/'},        {&S::nLevel, 0x7fffffff, 0, '/'},
+        {&S::bTemp, 1, 12},        {&S::bEncrypt, 1, 20},       {&S::bSystem, 1, 24},       {&S::bVolume, 1, 28},
+        {&S::bExtra, 1, 32},       {&S::bNoDirEntries, 1, 36},  {&S::bExcludeDate, 1, 40},  {&S::bIncludeDate, 1, 44},
+        {&S::bQuiet, 1, 52},       {&S::bCRLF_LF, 1, 56},       {&S::bLF_CRLF, 1, 60},      {&S::bJunkDir, 1, 64},
+        {&S::bForce, 1, 72},       {&S::bLatestTime, 1, 96},    {&S::bComment, 1, 100},     {&S::nMode, 0, 0},
+        {&S::nMode, 1, 76},        {&S::nMode, 2, 84},          {&S::nMode, 3, 88},         {&S::nMode, -1, 0},
+        {&S::nMode, 7, 0},         {&S::nLevel, 0, 0, '0'},     {&S::nLevel, 9, 0, '9'},    {&S::nLevel, 10, 0, ':'},
+        {&S::nLevel, -1, 0, '/'},  {&S::nLevel, 0x7fffffff, 0, '/'},
     };
     for (const auto& c : cases) {
         Settings settings;  // the defaults, bTopMost on: it must reach no field
@@ -102,8 +99,7 @@ TEST(RequestRecords, CopiesEveryTextOrFailsWholeAndLeaksNothing) {
     text.date = "12292000";
     text.archive = "C:\\out\\a.zip";
     text.drop = {"C:\\work\\", {"a[-]b.txt", "docs", "c.txt"}};
-    // Eight allocations (the array, three entries, archive, date, root, work
-    // directory): each in turn fails, then none.
+    // Eight allocations (the array, three entries, archive, date, root, work directory) fail in turn, then none.
     for (g_failAt = 0; g_failAt <= 8; ++g_failAt) {
         SCOPED_TRACE(g_failAt);
         g_allocations = 0;

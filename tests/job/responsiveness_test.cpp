@@ -1,19 +1,9 @@
-// The program stays alive through a large file's run: Cancel, Escape or the
-// close box at a random moment ends the run within half a second with the
-// old archive as it was and the window open, and the message queue is
-// drained throughout. A window ticked to close itself at the end gives the
-// activation back to the main window. For the record, more cancels:
-//   TIRVO_RANDOM_CANCELS=50 job_gui_tests --gtest_filter=*RandomMoments*
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <cstdio>
+// Cancel, Escape or the close box at a random moment of a large file's run ends it within half a second, the old
+// archive as it was and the window open; the queue is drained throughout; a window ticked to close itself gives the
+// activation back. More cancels: TIRVO_RANDOM_CANCELS=50 job_gui_tests --gtest_filter=*RandomMoments*
 #include <cstdlib>
 #include <random>
 #include <stop_token>
-#include <thread>
 
 #include "job_test_support.h"
 #include "sample_text.h"
@@ -24,14 +14,10 @@ namespace {
 using namespace job_test;
 using Clock = std::chrono::steady_clock;
 
-// The probe: another thread posts a message stamped with its time, one at a
-// time (a thread slow to take them would never find its queue empty), and a
-// hook on the program's thread sees each taken from the queue. Times leave out
-// what the program's thread waited for a processor (read by the hook, so as of
-// the last drain), which on a loaded machine is not the program's doing.
+// The probe: another thread posts a message stamped with its time, one at a time, and a hook on the program's
+// thread sees each taken; times leave out what that thread waited for a processor (as of the last drain). While
+// chained, each chain message taken posts the next: the pump must still give the engine its thread.
 constexpr UINT kProbeMessage = WM_APP + 0x3A7;
-// While chained, each chain message taken posts the next, as messages that keep
-// coming would: the pump in the print callback must still give the engine its thread.
 constexpr UINT kChainMessage = WM_APP + 0x3A8;
 std::atomic<bool> g_chained{false};
 HHOOK g_probeHook = nullptr;
@@ -49,8 +35,7 @@ std::int64_t WaitedForProcessor() {
     return waiting;
 }
 
-// The gap between two drains: since the last probe was taken, or since this
-// one was posted if the probe itself was late.
+// The gap between two drains: since the last probe was taken, or since this one was posted if it was late.
 LRESULT CALLBACK SeeProbe(int code, WPARAM removal, LPARAM lParam) {
     auto* message = reinterpret_cast<MSG*>(lParam);
     if (code == HC_ACTION && removal == PM_REMOVE && message->message == kChainMessage && g_chained)
@@ -132,8 +117,7 @@ TEST(Responsiveness, CancelAtRandomMomentsOfALargeFileStopsWithinHalfASecond) {
             }
             latencies.push_back(Ms(ended - pressed - starved));
             wallLatencies.push_back(Ms(ended - pressed));
-            // The goal is 0.5 s (see the figures); the bound leaves room for a
-            // loaded machine. A run that goes on to the entry's end takes seconds more.
+            // The goal is 0.5 s (see the figures); a run going on to the entry's end would take seconds more.
             EXPECT_LT(latencies.back(), 1500.0) << gui::Utf8(log);
             EXPECT_EQ(ReadFile(archive), before);
         }

@@ -1,7 +1,5 @@
-// Started inside a fresh Wine prefix with the path of the unpacked Tirvo.exe:
-// checks the file's version block, starts the program from its own folder,
-// closes its main window and checks that the first run saved the defaults.
-// Exit code 0 when all holds; each failure is printed.
+// Given the unpacked Tirvo.exe in a fresh Wine prefix: checks its version block, starts it from its own folder,
+// closes its main window and checks that the first run saved the defaults. Each failure is printed.
 #include <windows.h>
 
 #include <cstdio>
@@ -27,7 +25,6 @@ DWORD StoredInt(const wchar_t* name) {
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) return std::printf("usage: release_probe C:\\path\\to\\Tirvo.exe\n"), 2;
     const std::wstring exe = argv[1];
-    // The version block as the file's properties show it, with its Japanese strings.
     std::vector<BYTE> block(GetFileVersionInfoSizeW(exe.c_str(), nullptr) + 1);
     void* version = nullptr;
     UINT length = 0;

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Packs the release zip from the built programs, checks what it holds, unpacks
-# it into a Wine prefix of its own (as a user's fresh Windows would be) and
-# lets release_probe start Tirvo from there: the 32-bit build in a 32-bit
-# Windows, the 64-bit build in a 64-bit one.
+# Packs the release zip from the built programs, checks what it holds, unpacks it into a fresh Wine prefix of the
+# build's width and lets release_probe start Tirvo from there.
 # Usage: start_from_zip.sh PROBE_EXE BIN_DIR WORK_DIR win64|win32
 set -euo pipefail
 probe=$1 bin=$2 work=$3 arch=$4
