@@ -7,6 +7,7 @@
 #include "lock_wait.h"
 #include "platform.h"
 #include "process_counts.h"
+#include "test_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -22,14 +23,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 const std::string kOut = ENGINE_WINE_OUT;
-
-std::string Utf8(const fs::path& path) {
-    const std::u8string utf8 = path.u8string();
-    return {utf8.begin(), utf8.end()};
-}
 
 // \\?\ form so that every helper works beyond 260 characters.
 std::wstring Long(const std::wstring& path) { return L"\\\\?\\" + path; }
