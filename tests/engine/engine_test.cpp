@@ -58,6 +58,10 @@ protected:
 // Each option in one of the modes, against an old archive of docs/a.txt and docs/gone.txt older than the
 // files (docs/sub/c.txt is three days old). A probe (Python on the archive z) checks what the entries do
 // not show. Flags are set to values other than 1, as stored settings reach the engine: any but 0 is on.
+// The root, the archive's folder, the work directory, a file and a folder are named with characters code
+// page 932 cannot write (sent as the UTF-8 mark and UTF-8): they select exactly their own files, never a
+// decoy that differs in one such character (a look-alike, a literal '?', another character), and the log
+// shows them as code points.
 TEST_F(EngineTest, ModesTimesOptionsMatrix) {
     enum { kAdd, kMove, kUpdate, kFreshen };
     const struct {
@@ -97,10 +101,16 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
     std::time_t now = std::time(nullptr);
     char today[16];
     std::strftime(today, sizeof today, "%m%d%Y", std::localtime(&now));
+    const std::string odd = "\u301C\U0001F600\u00E9";  // wave dash, emoji, accented Latin
     TempFolder work(MemoryTemp(1 << 20));  // the finished archive is copied beside the old one
+    const fs::path workDir = work.Path() / fs::u8path("work" + odd);
+    fs::create_directories(workDir);
+    src = folder.Path() / fs::u8path("in" + odd);
+    archive = folder.Path() / fs::u8path("out" + odd) / fs::u8path("a" + odd + ".zip");
+    fs::create_directories(archive.parent_path());
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.mode) + " / " + c.name);
-        Request r = NewRequest({"docs", "日本語.txt"});
+        Request r = NewRequest({"docs", "日本語.txt", "f" + odd + ".txt", "d" + odd});
         c.set(r.options);
         const ZipOptions& o = r.options;
         const int lineEnds = o.crlfToLf && o.lfToCrlf ? 0 : o.crlfToLf ? 1 : o.lfToCrlf ? 2 : 0;
@@ -113,28 +123,40 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
         first.options.junkDirs = o.junkDirs;
         ASSERT_EQ(Run(first).status, ZIP_OK);
         fs::remove(src / "docs" / "gone.txt");
+        for (const std::string decoy : {"\uFF5E\U0001F600\u00E9", "\u301C\U0001F601\u00E9", "\u301C\U0001F600e",
+                                        "\u301C\U0001F600\u00E8", "???", "___"}) {
+            WriteFile(src / fs::u8path("f" + decoy + ".txt"), "decoy");
+            WriteFile(src / fs::u8path("d" + decoy) / "in.txt", "decoy");
+        }
         ExpectedArchive want{{name("docs/gone.txt"), Expected::File("old\n")},
                              {name("docs/a.txt"), Expected::File(LineEnds(kText, lineEnds))}};
-        const std::tuple<const char*, std::string, bool> added[] = {  // name, content, left out by an option
+        const std::tuple<std::string, std::string, bool> added[] = {  // name, content, left out by an option
             {"docs/b.bin", kBinary, false}, {"docs/empty.txt", "", false}, {"日本語.txt", "日本\r\n", false},
-            {"docs/sub/c.txt", "gamma\n", !!o.includeDate}, {"docs/.hidden", "secret\n", !o.systemFiles}};
+            {"docs/sub/c.txt", "gamma\n", !!o.includeDate}, {"docs/.hidden", "secret\n", !o.systemFiles},
+            {"f" + odd + ".txt", "file", false}, {"d" + odd + "/in.txt", "folder", false}};
         for (const auto& [rel, content, left] : added) {
             WriteFile(src / fs::u8path(rel), content);
             if (c.mode != kFreshen && !left)
                 want[name(rel)] = Expected::File(content == kBinary ? content : LineEnds(content, lineEnds));
         }
-        if (c.mode != kFreshen && !o.noDirEntries && !o.junkDirs) want["docs/"] = want["docs/sub/"] = Expected::Dir();
+        if (c.mode != kFreshen && !o.noDirEntries && !o.junkDirs)
+            want["docs/"] = want["docs/sub/"] = want["d" + odd + "/"] = Expected::Dir();
         Touch(src / "docs" / "a.txt", 10);
         Touch(src / "docs" / "sub" / "c.txt", -3 * 86400);
 
         r.date = today;
-        r.tempDir = Utf8(work.Path());
+        r.tempDir = Utf8(workDir);
         r.options.move = c.mode == kMove;
         r.options.update = c.mode == kUpdate;
         r.options.freshen = c.mode == kFreshen;
-        Outcome out = Run(r, {.passwords = {"pass word", "pass word"}, .comment = "新しい注釈"});
+        bool tempInWork = false;
+        Outcome out = Run(r, {.passwords = {"pass word", "pass word"}, .comment = "新しい注釈",
+                              .onService = [&](const std::string&) { tempInWork |= !Temporaries(workDir).empty(); }});
         ASSERT_EQ(out.status, ZIP_OK) << out.log;
         Check(want, o.encrypt ? "pass word" : "");
+        EXPECT_EQ(tempInWork, !!o.useTempDir);
+        EXPECT_EQ(out.log.find("f<U+301C><U+1F600><U+00E9>.txt") == std::string::npos, c.mode == kFreshen) << out.log;
+        EXPECT_EQ(out.log.find('?'), std::string::npos) << out.log;
         EXPECT_EQ(*c.probe ? Python(c.probe, archive) : "", c.expect);
         // Move deletes exactly the stored originals, and the folders this empties.
         EXPECT_EQ(Exists(src / "日本語.txt"), c.mode != kMove);
@@ -217,41 +239,6 @@ TEST_F(EngineTest, TreeEdgeCases) {
     out = Run(NewRequest({"tree/self.zip"}));  // the archive dropped onto itself
     EXPECT_EQ(out.status, ZIP_NOTHING_TO_DO);
     EXPECT_NE(out.log.find("tree/self.zip は書庫そのもの"), std::string::npos) << out.log;
-}
-
-// A root, archive, work directory, file and folder name code page 932 cannot write (sent as the UTF-8
-// mark and UTF-8) selects exactly its own files, never a decoy that differs only in that character (a
-// look-alike, a literal '?', another such character); the log shows the character as its code point.
-TEST_F(EngineTest, NamesCodePage932CannotWriteSelectExactlyTheirFiles) {
-    const std::string characters[] = {"\u301C", "\U0001F600", "\u00E9"};  // wave dash, emoji, accented Latin
-    const std::string all = characters[0] + characters[1] + characters[2];
-    const fs::path root = src / fs::u8path("in" + all), work = folder.Path() / fs::u8path("work" + all);
-    archive = folder.Path() / fs::u8path("out" + all) / fs::u8path("a" + all + ".zip");
-    fs::create_directories(work);
-    fs::create_directories(archive.parent_path());
-    for (const std::string decoy : {"\uFF5E", "\U0001F601", "e", "\u00E8", "?", "_"}) {  // look-alikes, '?', another
-        WriteFile(root / fs::u8path("f" + decoy + ".txt"), "decoy");
-        WriteFile(root / fs::u8path("d" + decoy) / "in.txt", "decoy");
-    }
-    Request r = ::NewRequest(root, archive, {});
-    ExpectedArchive want;
-    for (const std::string& x : characters) {
-        WriteFile(root / fs::u8path("f" + x + ".txt"), "file " + x);
-        WriteFile(root / fs::u8path("d" + x) / "in.txt", "folder " + x);
-        r.names.insert(r.names.end(), {"f" + x + ".txt", "d" + x});
-        want.insert({{"f" + x + ".txt", Expected::File("file " + x)}, {"d" + x + "/", Expected::Dir()},
-                     {"d" + x + "/in.txt", Expected::File("folder " + x)}});
-    }
-    r.tempDir = Utf8(work);
-    r.options.useTempDir = 1;
-    bool tempInWork = false;
-    Outcome out = Run(r, {.onService = [&](const std::string&) { tempInWork |= !Temporaries(work).empty(); }});
-    ASSERT_EQ(out.status, ZIP_OK) << out.log;
-    Check(want);
-    EXPECT_TRUE(tempInWork);
-    for (const char* shown : {"f<U+301C>.txt", "f<U+1F600>.txt", "f<U+00E9>.txt"})
-        EXPECT_NE(out.log.find(shown), std::string::npos) << out.log;
-    EXPECT_EQ(out.log.find('?'), std::string::npos) << out.log;
 }
 
 // Archives from other writers (data descriptors, a stub in front, Zip64 records on a small archive, a

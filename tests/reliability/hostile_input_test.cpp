@@ -9,13 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <climits>
-#include <cstdlib>
 #include <iostream>
 #include <tuple>
 
@@ -215,45 +210,27 @@ TEST_F(HostileInputTest, FileChangesWhileRead) {
 }
 
 // One move request naming each file of a folder of very many (once minutes, as the folder was listed for every
-// name) and a folder of names a Windows file name may hold (pattern characters taken whole, code page 932 with a
-// 0x5C trail byte, a trailing dot or space, 250 characters; other scripts: EngineTest) over a tree deeper than a
-// path may be long (made through folder handles): what lies within reach is archived and read back, the rest
-// reported. RELIABILITY_MANY_FILES sets the count (scripts/reliability-long.sh: 100,000).
-TEST_F(HostileInputTest, FolderWithVeryManyFilesBesideNamesAndPathsOfEveryKind) {
+// name) beside names a Windows file name may hold (pattern characters taken whole, code page 932 with a 0x5C trail
+// byte, a trailing dot or space, 250 characters; other scripts: EngineTest): all archived, read back and deleted.
+// RELIABILITY_MANY_FILES sets the count (scripts/reliability-long.sh: 100,000).
+TEST_F(HostileInputTest, FolderWithVeryManyFilesBesideNamesOfEveryKind) {
     const int count = IntFromEnvironment("RELIABILITY_MANY_FILES", 10000);
-    std::vector<std::string> names{"deep"}, files{"deep/ !#$%&'()+,;=@[]^_`{}~.txt", "deep/表示ｶﾅ.txt",
-                                   "deep/trailing dot.", "deep/trailing space ", "deep/" + std::string(250, 'x')};
+    std::vector<std::string> names{"odd"}, files{"odd/ !#$%&'()+,;=@[]^_`{}~.txt", "odd/表示ｶﾅ.txt",
+                                  "odd/trailing dot.", "odd/trailing space ", "odd/" + std::string(250, 'x')};
     for (int i = 0; i < count; ++i) names.push_back("many/f" + std::to_string(i) + ".txt");
     files.insert(files.end(), names.begin() + 1, names.end());
-    ExpectedArchive want{{"deep/", Expected::Dir()}};
+    ExpectedArchive want{{"odd/", Expected::Dir()}};
     for (const std::string& file : files) {
         WriteFile(src / fs::u8path(file), file);
         want[file] = Expected::File(file);
     }
-    std::string absolute = Utf8(src / "deep"), relative = "deep";
-    int fd = open(absolute.c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_GE(fd, 0);
-    // 40 folders of 200 characters: 8,000 characters, twice PATH_MAX.
-    for (int i = 0; i < 40; ++i) {
-        const std::string part = std::to_string(i) + std::string(200 - std::to_string(i).size(), 'd');
-        ASSERT_EQ(mkdirat(fd, part.c_str(), 0755), 0);
-        const int child = openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
-        close(fd);
-        fd = child;
-        // A folder is found when its parent can be listed.
-        if (absolute.size() < PATH_MAX) want[relative + "/" + part + "/"] = Expected::Dir();
-        absolute += "/" + part;
-        relative += "/" + part;
-    }
-    close(fd);
     const auto start = std::chrono::steady_clock::now();
     Outcome out = Run(names, true);
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
-    EXPECT_EQ(out.status, ZIP_PARTIAL) << out.log.substr(0, 3000);
+    EXPECT_EQ(out.status, ZIP_OK) << out.log.substr(0, 3000);
     EXPECT_LT(seconds.count(), 60 * std::max(1, count / 10000));
     EXPECT_EQ(ReaderProblems(Utf8(archive), want), "") << out.log.substr(0, 3000);
-    EXPECT_TRUE(fs::is_empty(src / "many") && Temporaries(folder.Path()).empty());
-    EXPECT_EQ(std::system(("rm -rf '" + Utf8(src / "deep") + "'").c_str()), 0);  // beyond what std::filesystem removes
+    EXPECT_TRUE(fs::is_empty(src / "many") && !Exists(src / "odd") && Temporaries(folder.Path()).empty());
     std::cout << "[ FIGURES  ] " << count << " files in one folder moved in " << seconds.count() << " s\n";
 }
 
