@@ -124,7 +124,6 @@ int ZIP_API OnPassword(char* buffer, int capacity, const char*, const char*) {
 int ZIP_API OnService(const char* name, std::uint32_t) {
     Outcome& out = g_script->Called();
     const std::string& polled = out.serviceNames.emplace_back(Recode(false, name));
-    if (!polled.empty() && (out.entries.empty() || out.entries.back() != polled)) out.entries.push_back(polled);
     if (g_script->answers->onService) g_script->answers->onService(polled);
     if (++g_script->serviceCalls != g_script->answers->cancelAtService) return 0;
     g_script->stopped = std::chrono::steady_clock::now();
@@ -165,12 +164,6 @@ void* EngineLibrary::Symbol(const char* name) const {
 #else
     return dlsym(handle_, name);
 #endif
-}
-
-Request::Request() {
-    options.verbose = 1;
-    options.recurse = 1;
-    options.level = '6';
 }
 
 Outcome RunRequest(const EngineLibrary& engine, const Request& request, const Answers& answers) {

@@ -31,13 +31,13 @@ private:
 };
 
 struct Request {
-    Request();
     std::string root;                 // with trailing separator
     std::string archive;
     std::vector<std::string> names;
     std::string date;                 // "MMDDYYYY"
     std::string tempDir;
-    ZipOptions options{};             // pointer fields are filled from the strings above
+    // Pointer fields are filled from the strings above; verbose, recursing, level 6 as the program sends.
+    ZipOptions options = [] { ZipOptions o{}; o.verbose = o.recurse = 1; o.level = '6'; return o; }();
 };
 
 // How the callbacks answer.
@@ -52,7 +52,6 @@ struct Outcome {
     int status = -1;
     std::string log;                         // everything ZipPrint received, as UTF-8
     std::vector<std::string> serviceNames;   // every poll, the heartbeat's included
-    std::vector<std::string> entries;        // each entry polled, once, in order
     std::string commentOffered;
     // The longest stretch without a callback, start and end included; natively
     // less the time the thread waited for a processor (a loaded machine's).

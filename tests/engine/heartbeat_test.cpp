@@ -17,17 +17,16 @@ namespace {
 using namespace std::chrono_literals;
 
 // A tree of folders x files under dir, each file Words(bytes) or, sparse, as many zeros; small.txt beside it.
+// walkOnly: a date filter no file passes, so the run only walks and plans, too quickly for the usual pace to
+// stop it in its middle; the test build of the engine then polls every 2 ms.
 struct Stretch {
     const char* name;
     const char* dir;
     int folders, files;
     std::size_t bytes;
     bool sparse;
-    std::vector<std::string> oldNames;  // stored in the old archive first (level 0)
-    std::vector<std::string> names;
+    std::vector<std::string> oldNames, names;  // stored in the old archive first (level 0), then archived
     char level;
-    // A date filter no file passes: the run only walks and plans, too quickly for the usual pace
-    // to stop it in its middle; the test build of the engine then polls every 2 ms.
     bool walkOnly;
 };
 

@@ -259,7 +259,7 @@ TEST_P(FaultSweepTest, EveryFileOperationFailsAndEveryPollStopsInTurn) {
     Hook<void(unsigned)>("ZpTestSetHeartbeatInterval")(40);
     std::cout << "[ FIGURES  ] " << GetParam().name << ": " << faults << " injected faults, " << newArchives
               << " runs wrote a new archive, " << run->readerChecks << " three-reader checks; stopped at each of "
-              << calls.back() << " polls (" << clean.entries.size() << " entries), " << whileDeleting
+              << calls.back() << " polls, " << whileDeleting
               << " of them while deleting originals\n";
 }
 
