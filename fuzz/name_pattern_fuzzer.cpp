@@ -1,12 +1,10 @@
 // libFuzzer target: the name-pattern matcher, checked against a plain
 // memoised matcher written from the pattern rules alone. Input: one flag
 // byte (bit 0 ignore case, bit 1 read the rest as UTF-8 rather than one code
-// point per byte, bit 2 read the pattern as a request string: code page 932,
-// or the UTF-8 mark and UTF-8), then the pattern, a NUL, and the name.
+// point per byte), then the pattern, a NUL, and the name.
 #include "case_fold.h"
 #include "name_pattern.h"
 #include "text_codec.h"
-#include "zip32.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -67,41 +65,23 @@ std::u32string CodePoints(std::string_view bytes, bool utf8) {
     return std::u32string(bytes.begin(), bytes.end());
 }
 
-// The pattern as the engine reads a request string. A string with the mark
-// is its UTF-8 exactly; code page 932 never begins with the mark's first two
-// bytes, so a reader without the mark refuses it instead of matching.
-bool RequestPattern(std::string_view bytes, std::u32string& pattern) {
-    const std::string_view mark = kZipUtf8Mark;
-    std::string utf8, plain;
-    const bool decoded = text::RequestToUtf8(bytes, utf8);
-    if (bytes.substr(0, 2) == mark.substr(0, 2) && text::Cp932ToUtf8(bytes, plain)) std::abort();
-    if (bytes.substr(0, 3) == mark) {
-        if (decoded != text::IsValidUtf8(bytes.substr(3)) || (decoded && utf8 != bytes.substr(3))) std::abort();
-    } else if (decoded != text::Cp932ToUtf8(bytes, plain) || utf8 != plain) {
-        std::abort();
-    }
-    if (decoded) pattern = text::ToCodePoints(utf8);
-    return decoded;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1 || size > 512) return 0;
-    bool ignoreCase = (data[0] & 1) != 0, utf8 = (data[0] & 2) != 0, request = (data[0] & 4) != 0;
+    bool ignoreCase = (data[0] & 1) != 0, utf8 = (data[0] & 2) != 0;
     std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
     std::size_t split = rest.find('\0');
     std::string_view patternBytes = rest.substr(0, split);
     std::string_view nameBytes = split == std::string_view::npos ? std::string_view() : rest.substr(split + 1);
     std::u32string pattern = CodePoints(patternBytes, utf8), name = CodePoints(nameBytes, utf8);
-    if (request && !RequestPattern(patternBytes, pattern)) return 0;
 
     bool matched = MatchName(pattern, name, ignoreCase);
     bool expected = ignoreCase ? ReferenceMatches(Folded(pattern), Folded(name)) : ReferenceMatches(pattern, name);
     if (matched != expected) std::abort();
     // A pattern without wildcards is a plain name.
     if (!HasWildcards(pattern) && !ignoreCase && matched != (pattern == name)) std::abort();
-    if (utf8 && !request && text::IsValidUtf8(patternBytes) && text::FromCodePoints(pattern) != patternBytes)
+    if (utf8 && text::IsValidUtf8(patternBytes) && text::FromCodePoints(pattern) != patternBytes)
         std::abort();
     return 0;
 }

@@ -121,6 +121,15 @@ TEST(EntryName, AsciiAsItIsCodePage932WithItsUnicodePathOtherwiseUtf8) {
     }
 }
 
+// A request string is code page 932, or the UTF-8 mark and UTF-8; no code page 932 text begins as the mark does,
+// so that a reader without the mark refuses a marked string rather than misreads it.
+TEST(RequestText, IsCodePage932OrTheMarkAndUtf8) {
+    std::string utf8;
+    EXPECT_TRUE(text::RequestToUtf8("\x95\x5C", utf8) && utf8 == "表");
+    EXPECT_TRUE(text::RequestToUtf8("\xEF\xBB\xBF\xE3\x80\x9C", utf8) && utf8 == "\u301C");
+    EXPECT_FALSE(text::Cp932ToUtf8("\xEF\xBB\xBF" "f", utf8));
+}
+
 // The program sends '[' and '-' of a name as "[[]" and "[-]".
 TEST(NamePattern, WildcardsClassesAndEscapes) {
     const struct {
