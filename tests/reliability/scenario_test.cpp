@@ -345,22 +345,6 @@ TEST_P(KillTest, KilledAtRandomPoints) {
               << " left a temporary file; undisturbed run " << full.count() / 1000 << " ms\n";
 }
 
-// Under LeakSanitizer in engine_leak_check: the ordinary engine loaded, run over each scenario and a non-archive.
-TEST(EngineLeaks, EveryScenarioAndAFailure) {
-    EngineLibrary engine{ZIP32_LIBRARY};
-    for (const Scenario& s : kScenarios) {
-        TempFolder folder;
-        ScenarioRun run(s, folder.Path(), engine);
-        run.Restore();
-        EXPECT_EQ(RunRequest(engine, run.MakeRequest(), run.MakeAnswers()).status, ZIP_OK) << s.name;
-    }
-    TempFolder folder;
-    WriteFile(folder.Path() / "no.zip", "not an archive");
-    WriteFile(folder.Path() / "a.txt", "a");
-    EXPECT_EQ(RunRequest(engine, NewRequest(folder.Path(), folder.Path() / "no.zip", {"a.txt"}), {}).status,
-              ZIP_NOT_A_ZIP);
-}
-
 auto ScenarioName = [](const auto& info) { return TestName(info.param.name); };
 INSTANTIATE_TEST_SUITE_P(Modes, FaultSweepTest, ::testing::ValuesIn(kScenarios), ScenarioName);
 INSTANTIATE_TEST_SUITE_P(Moves, LockWaitTest, ::testing::Values(kScenarios[3], kScenarios[4], kScenarios[5]),
