@@ -133,7 +133,11 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
         const std::tuple<std::string, std::string, bool> added[] = {  // name, content, left out by an option
             {"docs/b.bin", kBinary, false}, {"docs/empty.txt", "", false}, {"日本語.txt", "日本\r\n", false},
             {"docs/sub/c.txt", "gamma\n", !!o.includeDate}, {"docs/.hidden", "secret\n", !o.systemFiles},
-            {"f" + odd + ".txt", "file", false}, {"d" + odd + "/in.txt", "folder", false}};
+            {"f" + odd + ".txt", "file", false}, {"d" + odd + "/in.txt", "folder", false},
+            // Names a Windows file name may hold: pattern characters, a 0x5C trail byte, a trailing dot or space.
+            {"docs/ !#$%&'()+,;=@[]^_`{}~.txt", "odd", false}, {"docs/表示ｶﾅ.txt", "odd", false},
+            {"docs/trailing dot.", "odd", false}, {"docs/trailing space ", "odd", false},
+            {"docs/" + std::string(250, 'x'), "long", false}};
         for (const auto& [rel, content, left] : added) {
             WriteFile(src / fs::u8path(rel), content);
             if (c.mode != kFreshen && !left)

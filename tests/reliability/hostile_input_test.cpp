@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <iostream>
 #include <tuple>
 
@@ -207,31 +205,6 @@ TEST_F(HostileInputTest, FileChangesWhileRead) {
             EXPECT_TRUE(Temporaries(folder.Path()).empty());
         }
     }
-}
-
-// One move request naming each file of a folder of very many (once minutes, as the folder was listed for every
-// name) beside names a Windows file name may hold (pattern characters taken whole, code page 932 with a 0x5C trail
-// byte, a trailing dot or space, 250 characters; other scripts: EngineTest): all archived, read back and deleted.
-// RELIABILITY_MANY_FILES sets the count (scripts/reliability-long.sh: 100,000).
-TEST_F(HostileInputTest, FolderWithVeryManyFilesBesideNamesOfEveryKind) {
-    const int count = IntFromEnvironment("RELIABILITY_MANY_FILES", 10000);
-    std::vector<std::string> names{"odd"}, files{"odd/ !#$%&'()+,;=@[]^_`{}~.txt", "odd/表示ｶﾅ.txt",
-                                  "odd/trailing dot.", "odd/trailing space ", "odd/" + std::string(250, 'x')};
-    for (int i = 0; i < count; ++i) names.push_back("many/f" + std::to_string(i) + ".txt");
-    files.insert(files.end(), names.begin() + 1, names.end());
-    ExpectedArchive want{{"odd/", Expected::Dir()}};
-    for (const std::string& file : files) {
-        WriteFile(src / fs::u8path(file), file);
-        want[file] = Expected::File(file);
-    }
-    const auto start = std::chrono::steady_clock::now();
-    Outcome out = Run(names, true);
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
-    EXPECT_EQ(out.status, ZIP_OK) << out.log.substr(0, 3000);
-    EXPECT_LT(seconds.count(), 60 * std::max(1, count / 10000));
-    EXPECT_EQ(ReaderProblems(Utf8(archive), want), "") << out.log.substr(0, 3000);
-    EXPECT_TRUE(fs::is_empty(src / "many") && !Exists(src / "odd") && Temporaries(folder.Path()).empty());
-    std::cout << "[ FIGURES  ] " << count << " files in one folder moved in " << seconds.count() << " s\n";
 }
 
 }  // namespace
