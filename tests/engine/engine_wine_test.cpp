@@ -1,7 +1,7 @@
 // ZIP32.DLL under Wine, loaded by name as the program loads it, then its
 // Win32 platform layer linked in: what only Windows has. Each archive is left
-// with what it must hold for engine_wine_readers (the three readers, on the
-// Linux side); ctest removes archives and trees before the next run.
+// with what it must hold for the three readers, which ctest runs next on the
+// Linux side; it removes archives and trees before each run.
 #include "engine_client.h"
 #include "expected_archive.h"
 #include "lock_wait.h"
