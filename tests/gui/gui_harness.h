@@ -51,13 +51,11 @@ inline std::vector<HWND> OwnTopWindows() {  // the visible ones, topmost first
 // The last of this process's visible top-level windows that `wanted` takes; a timeout of 0 looks once.
 inline HWND WaitForWindow(const std::function<bool(HWND)>& wanted, std::chrono::milliseconds timeout = 20s) {
     HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND hwnd : OwnTopWindows())
-                if (wanted(hwnd)) found = hwnd;
-            return found != nullptr;
-        },
-        timeout);
+    auto look = [&] {
+        for (HWND hwnd : OwnTopWindows()) found = wanted(hwnd) ? hwnd : found;
+        return found != nullptr;
+    };
+    WaitUntil(look, timeout);
     return found;
 }
 

@@ -120,10 +120,7 @@ TEST(DropArchive, TwoHundredDropsWithProgressWindowsLeaveNothingBehind) {
     TempFolder folder;
     for (int i = 0; i < 5; ++i)
         WriteFile(folder.path / L"src" / (L"f" + std::to_wstring(i) + L".txt"), std::string(2000, 'a' + i));
-    struct Counts {
-        std::uint64_t privateBytes;
-        unsigned handles, gdi, user, freeTls;
-    };
+    struct Counts { std::uint64_t privateBytes; unsigned handles, gdi, user, freeTls; };
     // The fewest objects over a few readings: a window repainting holds a device context or two.
     auto take = [] {
         using namespace process_counts;
