@@ -6,7 +6,6 @@
 #include "expected_archive.h"
 #include "lock_wait.h"
 #include "platform.h"
-#include "process_counts.h"
 #include "test_tree.h"
 
 #include <gtest/gtest.h>
@@ -167,48 +166,6 @@ TEST_F(WineEngineTest, FilesHeldByAnotherProgram) {
     EXPECT_NE(out.log.find("held.zip を読み込めません (他のプロセスが使用中です)"), std::string::npos)
         << out.log;
     EXPECT_EQ(fs::last_write_time(archive), before);
-}
-
-// The program loads and frees the engine on every drop. 500 times: load,
-// archive a folder, update it, fail on a file that is no archive, free. From
-// the 50th time on private bytes may grow by 1 KiB a time at most, kernel
-// handles and free thread-local slots not at all (a library that keeps a
-// slot per load ends every load once the process's 1,088 are gone).
-TEST(EngineLifetime, LoadRunAndFreeFiveHundredTimesLeavesNothingBehind) {
-    const std::wstring tree = NewTree();
-    MakeDir(tree + L"\\t");
-    for (int i = 0; i < 8; ++i) WriteW(tree + L"\\t\\f" + std::to_wstring(i) + L".txt", std::string(3000, 'a' + i));
-    WriteW(tree + L"\\not-a-zip.zip", "plain text");
-    Request folder;
-    folder.root = Utf8(tree) + "\\", folder.archive = folder.root + "a.zip", folder.names = {"t"};
-    Request update = folder, failing = folder;
-    update.options.update = 1;
-    failing.archive = folder.root + "not-a-zip.zip";
-
-    constexpr int kRuns = 500, kSettled = 50;
-    std::uint64_t privateBytes = 0;
-    unsigned handles = 0, tlsSlots = 0;
-    for (int run = 1; run <= kRuns; ++run) {
-        {
-            EngineLibrary engine("ZIP32.DLL");
-            ASSERT_TRUE(engine.Complete());
-            ASSERT_EQ(RunRequest(engine, folder, Answers()).status, ZIP_OK);
-            WriteW(tree + L"\\t\\changed.txt", "run " + std::to_string(run));
-            ASSERT_EQ(RunRequest(engine, update, Answers()).status, ZIP_OK);
-            ASSERT_EQ(RunRequest(engine, failing, Answers()).status, ZIP_NOT_A_ZIP);
-        }
-        if (run == kSettled) {
-            privateBytes = process_counts::PrivateBytes();
-            handles = process_counts::KernelHandles();
-            tlsSlots = process_counts::FreeTlsSlots();
-        }
-    }
-    const double growth = (static_cast<double>(process_counts::PrivateBytes()) - static_cast<double>(privateBytes)) /
-                          1024 / (kRuns - kSettled);
-    std::printf("Private bytes from run %d to %d: %+.2f KiB a run\n", kSettled, kRuns, growth);
-    EXPECT_LE(growth, 1.0);
-    EXPECT_EQ(process_counts::KernelHandles(), handles);
-    EXPECT_EQ(process_counts::FreeTlsSlots(), tlsSlots);
 }
 
 TEST(PlatformPaths, EveryFormResolvesToOneNormalisedLongPath) {

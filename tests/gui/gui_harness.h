@@ -28,20 +28,9 @@ namespace gui {
 using namespace std::chrono_literals;
 
 inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 20s) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
+    for (const auto end = std::chrono::steady_clock::now() + timeout; !condition(); std::this_thread::sleep_for(20ms))
         if (std::chrono::steady_clock::now() >= end) return false;
-        std::this_thread::sleep_for(20ms);
-    }
     return true;
-}
-
-// For test messages: gtest prints narrow strings.
-inline std::string Utf8(const std::wstring& text) {
-    std::string out(text.size() * 3, '\0');
-    out.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                                            out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
-    return out;
 }
 
 inline std::wstring Text(HWND hwnd) {
@@ -49,31 +38,24 @@ inline std::wstring Text(HWND hwnd) {
     return text.substr(0, static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
 }
 
-// A function of its own: the 32-bit build takes no lambda as a CALLBACK.
-inline BOOL CALLBACK CollectOwnWindow(HWND hwnd, LPARAM windows) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd))
-        reinterpret_cast<std::vector<HWND>*>(windows)->push_back(hwnd);
-    return TRUE;
-}
-
-inline std::vector<HWND> OwnTopWindows() {
+inline std::vector<HWND> OwnTopWindows() {  // the visible ones, topmost first
     std::vector<HWND> windows;
-    EnumWindows(CollectOwnWindow, reinterpret_cast<LPARAM>(&windows));
+    for (HWND hwnd = nullptr; (hwnd = FindWindowExW(nullptr, hwnd, nullptr, nullptr));) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) windows.push_back(hwnd);
+    }
     return windows;
 }
 
 // The last of this process's visible top-level windows that `wanted` takes; a timeout of 0 looks once.
 inline HWND WaitForWindow(const std::function<bool(HWND)>& wanted, std::chrono::milliseconds timeout = 20s) {
     HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND hwnd : OwnTopWindows())
-                if (wanted(hwnd)) found = hwnd;
-            return found != nullptr;
-        },
-        timeout);
+    auto look = [&] {
+        for (HWND hwnd : OwnTopWindows()) found = wanted(hwnd) ? hwnd : found;
+        return found != nullptr;
+    };
+    WaitUntil(look, timeout);
     return found;
 }
 
@@ -81,13 +63,10 @@ inline HWND WaitForWindow(const std::wstring& caption, std::chrono::milliseconds
     return WaitForWindow([&](HWND hwnd) { return Text(hwnd) == caption; }, timeout);
 }
 
-inline bool WaitForWindowGone(HWND hwnd) {
-    return WaitUntil([&] { return !IsWindow(hwnd) || !IsWindowVisible(hwnd); });
-}
+inline bool WaitForWindowGone(HWND w) { return WaitUntil([&] { return !IsWindow(w) || !IsWindowVisible(w); }); }
 
-inline HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
-inline bool IsChecked(HWND dialog, int id) { return SendMessageW(Item(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-inline bool IsEnabled(HWND dialog, int id) { return IsWindowEnabled(Item(dialog, id)) != FALSE; }
+inline bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+inline bool IsEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 inline bool HasExStyle(HWND hwnd, LONG style) { return (GetWindowLongW(hwnd, GWL_EXSTYLE) & style) != 0; }
 
 // Replaces the whole text key by key, so that the dialog hears of every character.
@@ -97,8 +76,8 @@ inline void TypeText(HWND edit, const std::wstring& text) {
     for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
 }
 
-inline void Click(HWND dialog, int id) { SendMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
-inline void PostClick(HWND dialog, int id) { PostMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
+inline void Click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+inline void PostClick(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 // A key pressed at the window's focused control, so that the dialog's own keyboard handling applies.
 inline void PressKey(HWND window, UINT key) {
@@ -127,8 +106,7 @@ inline bool PostDrop(HWND target, const std::vector<std::wstring>& paths) {
     return PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0) != FALSE;
 }
 
-// Each caption that does not fit its control fails the test: buttons and boxes on one line, group titles within
-// the frame, static texts word-wrapped within their rectangle.
+// Each caption that does not fit its control fails: buttons on one line, static texts word-wrapped in their room.
 inline void ExpectCaptionsFit(HWND dialog) {
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
         const std::wstring text = Text(control);
@@ -151,7 +129,7 @@ inline void ExpectCaptionsFit(HWND dialog) {
             room.right -= type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON ? 6 : type == BS_GROUPBOX ? 16
                                                                                : GetSystemMetrics(SM_CXMENUCHECK) + 4;
         EXPECT_TRUE(needed.right <= room.right && (!isStatic || needed.bottom <= room.bottom))
-            << Utf8(Text(dialog)) << ": " << Utf8(text);
+            << Text(dialog) << ": " << text;
     }
 }
 
@@ -164,51 +142,42 @@ struct TempFolder {
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
     }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
+    ~TempFolder() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
     std::wstring operator/(const std::wstring& name) const { return (path / name).wstring(); }
     std::filesystem::path path;
 };
 
 // The key of "TirvoTest_<suite>_<test>" (TirvoTest32_ in the 32-bit build): empty at the start, removed at the end.
-class TestProfile {
-public:
+struct TestProfile {
     TestProfile() {
         const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
         const std::string name = std::string(test->test_suite_name()) + "_" + test->name();
-        m_appName = (sizeof(void*) == 4 ? L"TirvoTest32_" : L"TirvoTest_") + std::wstring(name.begin(), name.end());
-        m_path = L"Software\\Dremmil\\" + m_appName;
-        RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str());
+        appName = (sizeof(void*) == 4 ? L"TirvoTest32_" : L"TirvoTest_") + std::wstring(name.begin(), name.end());
+        path = L"Software\\Dremmil\\" + appName;
+        RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
     }
-    ~TestProfile() { RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str()); }
-    const std::wstring& AppName() const { return m_appName; }
-    const std::wstring& Path() const { return m_path; }
+    ~TestProfile() { RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()); }
 
     bool WriteRaw(const std::wstring& name, DWORD type, const void* data, DWORD size) const {
-        return RegSetKeyValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), type, data, size) == ERROR_SUCCESS;
+        return RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), type, data, size) == ERROR_SUCCESS;
     }
-    bool WriteDword(const std::wstring& name, DWORD value) const { return WriteRaw(name, REG_DWORD, &value, 4); }
-    bool WriteString(const std::wstring& name, const std::wstring& value) const {
-        return WriteRaw(name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    void Write(const std::wstring& name, DWORD value) const { WriteRaw(name, REG_DWORD, &value, 4); }
+    void Write(const std::wstring& name, const std::wstring& value) const {
+        WriteRaw(name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
     std::optional<DWORD> ReadDword(const std::wstring& name) const {
         DWORD value = 0, size = sizeof(value);
-        if (RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size))
-            return std::nullopt;
-        return value;
+        return RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size)
+                   ? std::nullopt : std::optional<DWORD>(value);
     }
     std::optional<std::wstring> ReadString(const std::wstring& name) const {
         std::wstring value(70000, L'\0');
         DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-        if (RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value.data(), &size))
-            return std::nullopt;
-        return value.c_str();
+        return RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value.data(), &size)
+                   ? std::nullopt : std::optional<std::wstring>(value.c_str());
     }
 
-private:
-    std::wstring m_appName, m_path;
+    std::wstring appName, path;
 };
 
 // Runs program() on this thread and user() on a second one, then closes the program's windows until it ends; a
@@ -217,14 +186,13 @@ inline void RunWithUser(const std::function<void()>& program, const std::functio
     std::atomic<bool> programEnded{false};
     std::thread userThread([&] {
         user();
-        const bool ended = WaitUntil(
-            [&] {
-                for (HWND hwnd : OwnTopWindows())
-                    if (!programEnded && IsWindowEnabled(hwnd)) PostMessageW(hwnd, WM_CLOSE, 0, 0);
-                return programEnded.load();
-            },
-            60s);
-        if (!ended) {
+        if (!WaitUntil(
+                [&] {
+                    for (HWND hwnd : OwnTopWindows())
+                        if (!programEnded && IsWindowEnabled(hwnd)) PostMessageW(hwnd, WM_CLOSE, 0, 0);
+                    return programEnded.load();
+                },
+                60s)) {
             std::fprintf(stderr, "The program's windows did not close; stopping the test program.\n");
             std::_Exit(3);
         }
@@ -232,11 +200,6 @@ inline void RunWithUser(const std::function<void()>& program, const std::functio
     program();
     programEnded = true;
     userThread.join();
-}
-
-// Start-up as the program does it: settings loaded from the profile, the main window run, the settings saved.
-inline void RunMainWindow(const TestProfile& profile, const std::function<void()>& user) {
-    RunWithUser([&] { CArchiverApp(profile.AppName().c_str()).InitInstance(); }, user);
 }
 
 // The main window run with the given Settings, no registry involved; returns the Settings it holds at its end.

@@ -20,6 +20,38 @@ void UseFileChooser(HWND main, const std::function<void(HWND chooser, HWND nameF
     ASSERT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
 }
 
+// The last item of the system menu and system commands 0x10..0x1F (the system may set the low bits) open the modal
+// About box, closed each of the four ways; 0x0F and 0x20 do not. Every caption of the main window and the box fits.
+void UseAboutBox(HWND main) {
+    gui::ExpectCaptionsFit(main);
+    HMENU menu = GetSystemMenu(main, FALSE);
+    const int last = GetMenuItemCount(menu) - 1;
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, last, text, 64, MF_BYPOSITION);
+    EXPECT_EQ(std::wstring(text), L"ﾊﾞｰｼﾞｮﾝ情報(Tirvo) (&A)...");
+    EXPECT_TRUE(GetMenuItemID(menu, last) == IDM_ABOUTBOX &&
+                GetMenuState(menu, last - 1, MF_BYPOSITION) & MF_SEPARATOR);
+    for (WPARAM command = 0x0F; command <= 0x20; ++command) {
+        SCOPED_TRACE(command);
+        DWORD_PTR result = 0;
+        if (command == 0x0F || command == 0x20) {
+            EXPECT_TRUE(SendMessageTimeoutW(main, WM_SYSCOMMAND, command, 0, SMTO_BLOCK, 10000, &result));
+            EXPECT_FALSE(gui::WaitForWindow(L"ﾊﾞｰｼﾞｮﾝ情報 Tirvo", {}));
+            continue;
+        }
+        PostMessageW(main, WM_SYSCOMMAND, command, 0x00500050);
+        HWND about = gui::WaitForWindow(L"ﾊﾞｰｼﾞｮﾝ情報 Tirvo");
+        ASSERT_TRUE(about);
+        EXPECT_TRUE(GetWindow(about, GW_OWNER) == main && !IsWindowEnabled(main));
+        if (command == 0x10) gui::ExpectCaptionsFit(about);
+        if (command % 4 == 0) gui::Click(about, IDOK);
+        else if (command % 4 == 3) gui::PressCloseBox(about);
+        else gui::PressKey(about, command % 4 == 1 ? VK_RETURN : VK_ESCAPE);
+        EXPECT_TRUE(gui::WaitForWindowGone(about));
+        EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
+    }
+}
+
 // The window shows what is stored (nothing on a first run; a mode outside the group checks no button, saved as -1)
 // and each ending saves what is on screen. The on-top box turns the window over, drops are taken exactly while a
 // name is set, the file chooser opens in the name's folder and its choice becomes the name, a cancel changes nothing.
@@ -35,20 +67,20 @@ TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
         bool change;  // mode, three boxes and the name changed before the end
     } cases[] = {{nullptr, 0, 1, VK_ESCAPE, false},
                  {L"C:\\保存\\old.zip", 1, 1, VK_RETURN, true},
-                 {nullptr, 3, 0, 0, true},
+                 {nullptr, 3, 0, 0, true},  // and the About box
                  {nullptr, 7, 1, VK_ESCAPE, false}};
     HICON programIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         gui::TestProfile profile;
-        if (c.fileName) profile.WriteString(L"stFileName", c.fileName);
-        if (c.mode) profile.WriteDword(L"nMode", c.mode);
-        if (!c.topMost) profile.WriteDword(L"bTopMost", 0);
+        if (c.fileName) profile.Write(L"stFileName", c.fileName);
+        if (c.mode) profile.Write(L"nMode", c.mode);
+        if (!c.topMost) profile.Write(L"bTopMost", c.topMost);
         const std::wstring name = c.fileName ? c.fileName : L"";
-        gui::RunMainWindow(profile, [&] {
+        gui::RunWithUser([&] { CArchiverApp(profile.appName.c_str()).InitInstance(); }, [&] {
             HWND main = gui::WaitForWindow(L"Tirvo");
             ASSERT_TRUE(main);
-            HWND nameField = gui::Item(main, IDC_FILENAME);
+            HWND nameField = GetDlgItem(main, IDC_FILENAME);
             EXPECT_EQ(gui::Text(nameField), name);
             for (DWORD i = 0; i < 4; ++i) EXPECT_EQ(gui::IsChecked(main, IDC_MODE_ADD + i), i == c.mode) << i;
             for (int id : {IDC_ENCRYPT, IDC_JUNKDIR, IDC_FORCE, IDC_COMMENT})
@@ -57,6 +89,7 @@ TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
             EXPECT_EQ(gui::HasExStyle(main, WS_EX_TOPMOST), c.topMost == 1);
             EXPECT_EQ(gui::HasExStyle(main, WS_EX_ACCEPTFILES), !name.empty());
             EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(main, WM_GETICON, ICON_BIG, 0)), programIcon);
+            if (!c.topMost) UseAboutBox(main);
             if (c.change) {
                 for (int id : {IDC_MODE_UPDATE, IDC_JUNKDIR, IDC_COMMENT, IDC_TOPMOST}) gui::Click(main, id);
                 EXPECT_EQ(gui::HasExStyle(main, WS_EX_TOPMOST), c.topMost == 0);
@@ -68,7 +101,7 @@ TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
                 UseFileChooser(main, [&](HWND chooser, HWND field) {
                     wchar_t shown[MAX_PATH + 1] = {};
                     SendMessageW(chooser, CDM_GETFOLDERPATH, MAX_PATH + 1, reinterpret_cast<LPARAM>(shown));
-                    EXPECT_EQ(lstrcmpiW(shown, (folder / L"other").c_str()), 0) << gui::Utf8(shown);
+                    EXPECT_EQ(lstrcmpiW(shown, (folder / L"other").c_str()), 0) << shown;
                     EXPECT_EQ(gui::Text(field), L"");
                     SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
                     PostMessageW(chooser, WM_COMMAND, IDOK, 0);
@@ -86,46 +119,6 @@ TEST(MainWindow, StartsWithWhatIsStoredAndEveryEndingSavesWhatIsOnScreen) {
         EXPECT_EQ(profile.ReadDword(L"bEncrypt"), 0u);
         EXPECT_EQ(profile.ReadDword(L"bTopMost"), c.change ? 1 - c.topMost : c.topMost);
     }
-}
-
-// System commands 0x10..0x1F (the system may set the low bits) and the last menu item open the modal About box,
-// closed each of the four ways; other commands do not. Every caption of the main window and the box fits.
-TEST(MainWindow, AboutBoxOpensForItsCommandsAndClosesEveryWay) {
-    Settings settings;
-    settings.bTopMost = 0;
-    gui::RunMainWindowWith(settings, [&](HWND main) {
-        gui::ExpectCaptionsFit(main);
-        HMENU menu = GetSystemMenu(main, FALSE);
-        const int last = GetMenuItemCount(menu) - 1;
-        wchar_t text[64] = {};
-        GetMenuStringW(menu, last, text, 64, MF_BYPOSITION);
-        EXPECT_EQ(std::wstring(text), L"ﾊﾞｰｼﾞｮﾝ情報(Tirvo) (&A)...");
-        EXPECT_TRUE(GetMenuState(menu, last - 1, MF_BYPOSITION) & MF_SEPARATOR);
-        std::vector<WPARAM> commands = {GetMenuItemID(menu, last), 0x10010};
-        for (WPARAM command = 0x10; command <= 0x1F; ++command) commands.push_back(command);
-        for (WPARAM command : commands) {
-            SCOPED_TRACE(command);
-            PostMessageW(main, WM_SYSCOMMAND, command, 0x00500050);
-            HWND about = gui::WaitForWindow(L"ﾊﾞｰｼﾞｮﾝ情報 Tirvo");
-            ASSERT_TRUE(about);
-            EXPECT_EQ(GetWindow(about, GW_OWNER), main);
-            EXPECT_FALSE(IsWindowEnabled(main));
-            if (command == 0x10) gui::ExpectCaptionsFit(about);
-            switch (command % 4) {
-            case 0: gui::Click(about, IDOK); break;
-            case 1: gui::PressKey(about, VK_RETURN); break;
-            case 2: gui::PressKey(about, VK_ESCAPE); break;
-            default: gui::PressCloseBox(about); break;
-            }
-            EXPECT_TRUE(gui::WaitForWindowGone(about));
-            EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(main) != FALSE; }));
-        }
-        for (WPARAM command : {0x00, 0x0F, 0x20, 0x2F}) {
-            DWORD_PTR result = 0;
-            EXPECT_TRUE(SendMessageTimeoutW(main, WM_SYSCOMMAND, command, 0, SMTO_BLOCK, 10000, &result)) << command;
-            EXPECT_FALSE(gui::WaitForWindow(L"ﾊﾞｰｼﾞｮﾝ情報 Tirvo", {})) << command;
-        }
-    });
 }
 
 }  // namespace

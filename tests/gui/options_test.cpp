@@ -10,23 +10,14 @@ namespace {
 // Picks a day at an hour as the drop-down calendar does; false when the picker refuses it.
 bool PickDate(HWND options, WORD year, WORD month, WORD day, WORD hour) {
     SYSTEMTIME picked{year, month, 0, day, hour, 0, 0, 0};
-    return SendMessageW(gui::Item(options, IDC_DATE), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&picked));
+    return SendMessageW(GetDlgItem(options, IDC_DATE), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&picked));
 }
 
 // Moves the trackbar with a key and waits until it shows the level.
 bool MoveLevel(HWND options, UINT key, int expected) {
-    HWND trackbar = gui::Item(options, IDC_LEVEL);
+    HWND trackbar = GetDlgItem(options, IDC_LEVEL);
     gui::PressKey(trackbar, key);
     return gui::WaitUntil([&] { return SendMessageW(trackbar, TBM_GETPOS, 0, 0) == expected; });
-}
-
-// The text of the current item of the folder chooser's tree.
-std::wstring SelectedFolder(HWND chooser) {
-    HWND tree = FindWindowExW(chooser, nullptr, WC_TREEVIEWW, nullptr);
-    wchar_t text[MAX_PATH] = {};
-    HTREEITEM caret = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    TVITEMW item{TVIF_TEXT, caret, 0, 0, text, MAX_PATH, 0, 0, 0, 0};
-    return item.hItem && SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) ? text : L"";
 }
 
 // Chooses the folder with "参照(&B)...", or cancels when it is empty; returns once the dialog's handler has finished.
@@ -37,13 +28,17 @@ void UseFolderChooser(HWND options, const std::wstring& folder) {
     EXPECT_TRUE(FindWindowExW(chooser, nullptr, nullptr, L"フォルダを選択してください"));
     if (folder.empty()) {
         gui::Click(chooser, IDCANCEL);
-    } else {  // the chooser may still be filling its tree
+    } else {  // the chooser may still be filling its tree: until its current item is the folder
         ASSERT_TRUE(gui::WaitUntil([&] {
             SendMessageW(chooser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
-            return SelectedFolder(chooser) == folder.substr(folder.find_last_of(L'\\') + 1);
+            HWND tree = FindWindowExW(chooser, nullptr, WC_TREEVIEWW, nullptr);
+            wchar_t text[MAX_PATH] = {};
+            TVITEMW item{TVIF_TEXT, TreeView_GetSelection(tree), 0, 0, text, MAX_PATH, 0, 0, 0, 0};
+            return item.hItem && SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) &&
+                   text == folder.substr(folder.rfind(L'\\') + 1);
         }));
         gui::Click(chooser, IDOK);
-        ASSERT_TRUE(gui::WaitUntil([&] { return gui::Text(gui::Item(options, IDC_TEMPDIR)) == folder; }));
+        ASSERT_TRUE(gui::WaitUntil([&] { return gui::Text(GetDlgItem(options, IDC_TEMPDIR)) == folder; }));
     }
     ASSERT_TRUE(gui::WaitForWindowGone(chooser));
     SendMessageW(options, WM_NULL, 0, 0);  // answered once the handler has returned
@@ -55,19 +50,9 @@ void UseFolderChooser(HWND options, const std::wstring& folder) {
 // date keeping its time of day); a cancelled chooser changes nothing, not even text typed. Every caption fits.
 TEST(OptionsDialog, CancelKeepsSettingsAndOkTakesWhatIsOnScreen) {
     gui::TempFolder folder(L"Tirvo作業_");  // a Japanese name in the chooser
-    Settings before;
-    before.tDate = *MakeLocalTime({2010, 5, 17, 13, 45, 10});
-    before.stTempDir = L"C:\\作業\\tmp";
-    // The switches in the order of their ids, IDC_TEMP to IDC_LATESTTIME.
-    int* switches[] = {&before.bTemp,        &before.bSystem, &before.bVolume,  &before.bExtra,
-                       &before.bNoDirEntries, &before.bExcludeDate, &before.bIncludeDate, &before.bQuiet,
-                       &before.bCRLF_LF,      &before.bLF_CRLF, &before.bLatestTime};
-    for (int i = 0; i < 11; ++i) *switches[i] = i % 2;
-    before.nLevel = 42;
-    before.bEncrypt = 1;
-    before.nMode = 2;
-    before.stFileName = L"C:\\書庫\\a.zip";
-    before.bTopMost = 0;
+    // In the order of Fields(): the eleven switches (ids IDC_TEMP to IDC_LATESTTIME) alternate off and on.
+    const Settings before{*MakeLocalTime({2010, 5, 17, 13, 45, 10}), L"C:\\作業\\tmp", 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0,
+                          42, 1, 0, 0, 0, 2, L"C:\\書庫\\a.zip", 0};
     Settings after = gui::RunMainWindowWith(before, [&](HWND main) {
         auto open = [&] {
             gui::PostClick(main, IDC_OPTIONS);
@@ -77,7 +62,7 @@ TEST(OptionsDialog, CancelKeepsSettingsAndOkTakesWhatIsOnScreen) {
             HWND options = open();
             ASSERT_TRUE(options);
             for (int id = IDC_TEMP; id <= IDC_LATESTTIME; ++id) gui::Click(options, id);
-            gui::TypeText(gui::Item(options, IDC_TEMPDIR), L"D:\\other");
+            gui::TypeText(GetDlgItem(options, IDC_TEMPDIR), L"D:\\other");
             EXPECT_TRUE(PickDate(options, 2020, 2, 29, 0));
             EXPECT_TRUE(MoveLevel(options, VK_HOME, 0));
             UseFolderChooser(options, folder.path.wstring());
@@ -88,31 +73,29 @@ TEST(OptionsDialog, CancelKeepsSettingsAndOkTakesWhatIsOnScreen) {
         HWND options = open();
         ASSERT_TRUE(options);
         gui::ExpectCaptionsFit(options);
-        EXPECT_EQ(SendMessageW(gui::Item(options, IDC_LEVEL), TBM_GETPOS, 0, 0), 9);
+        EXPECT_EQ(SendMessageW(GetDlgItem(options, IDC_LEVEL), TBM_GETPOS, 0, 0), 9);
         SYSTEMTIME range[2] = {};
-        EXPECT_EQ(SendMessageW(gui::Item(options, IDC_DATE), DTM_GETRANGE, 0, reinterpret_cast<LPARAM>(range)),
+        EXPECT_EQ(SendMessageW(GetDlgItem(options, IDC_DATE), DTM_GETRANGE, 0, reinterpret_cast<LPARAM>(range)),
                   GDTR_MIN | GDTR_MAX);
         EXPECT_EQ(std::tie(range[0].wYear, range[1].wYear), std::make_tuple(kFirstYear, kLastYear));
         for (int id = IDC_SYSTEM; id <= IDC_LATESTTIME; ++id) gui::Click(options, id);
         EXPECT_TRUE(PickDate(options, kLastYear, 12, 31, 23));
         EXPECT_TRUE(MoveLevel(options, VK_HOME, 0));
         EXPECT_TRUE(MoveLevel(options, VK_RIGHT, 1));
-        gui::TypeText(gui::Item(options, IDC_TEMPDIR), L"E:\\typed");
+        gui::TypeText(GetDlgItem(options, IDC_TEMPDIR), L"E:\\typed");
         UseFolderChooser(options, L"");
-        EXPECT_EQ(gui::Text(gui::Item(options, IDC_TEMPDIR)), L"E:\\typed");
+        EXPECT_EQ(gui::Text(GetDlgItem(options, IDC_TEMPDIR)), L"E:\\typed");
         UseFolderChooser(options, folder.path.wstring());
         for (int i = 0; i < 11; ++i) EXPECT_EQ(gui::IsChecked(options, IDC_TEMP + i), (i % 2 == 1) != (i > 0)) << i;
         SYSTEMTIME shown{};
-        SendMessageW(gui::Item(options, IDC_DATE), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown));
+        SendMessageW(GetDlgItem(options, IDC_DATE), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown));
         EXPECT_EQ(std::tie(shown.wYear, shown.wMonth, shown.wDay), std::make_tuple(kLastYear, 12, 31));
         gui::PressKey(options, VK_RETURN);
         EXPECT_TRUE(gui::WaitForWindowGone(options));
     });
-    for (int i = 1; i < 11; ++i) *switches[i] = 1 - *switches[i];
-    Settings expected = before;
-    expected.tDate = *MakeLocalTime({kLastYear, 12, 31, 13, 45, 10});
-    expected.stTempDir = folder.path.wstring();
-    expected.nLevel = 1;
+    // All switches but the first turned over, the level at 1, the date's time of day kept.
+    const Settings expected{*MakeLocalTime({kLastYear, 12, 31, 13, 45, 10}), folder.path.wstring(), 0, 0, 1, 0, 1, 0,
+                            1, 0, 1, 0, 1, 1, 1, 0, 0, 0, 2, L"C:\\書庫\\a.zip", 0};
     EXPECT_EQ(Fields(after), Fields(expected));
 }
 

@@ -14,9 +14,9 @@ TEST(ProgressWindow, KeepsAHugeRunWholeAndIsLeftAloneByAQuietRunAfterIt) {
     OpenProgress(1);
     ASSERT_EQ(g_bShowProgress, 1);
     HWND window = g_pProgressDlg->GetSafeHwnd();
-    HWND log = gui::Item(window, IDC_LOG);
-    EXPECT_TRUE(IsWindowVisible(window));
-    EXPECT_FALSE(gui::IsEnabled(window, IDOK) || IsWindowEnabled(log) || gui::IsChecked(window, IDC_AUTOCLOSE));
+    HWND log = GetDlgItem(window, IDC_LOG);
+    EXPECT_TRUE(IsWindowVisible(window) &&
+                !(gui::IsEnabled(window, IDOK) || IsWindowEnabled(log) || gui::IsChecked(window, IDC_AUTOCLOSE)));
     char line[64];
     for (int i = 0; i < 20000; ++i) {  // twenty times what an edit control holds by default
         if (i == 2) {  // 500 ms to show the second line, only a loop as a prompt's running
@@ -77,10 +77,10 @@ TEST(Prompts, AnswerTheEngineWithinItsBuffer) {
             [&] {
                 HWND dlg = gui::WaitForWindow(comment ? kCommentCaption : kPasswordCaption);
                 ASSERT_TRUE(dlg);
-                EXPECT_EQ(gui::Text(gui::Item(dlg, IDC_PROMPT)),
+                EXPECT_EQ(gui::Text(GetDlgItem(dlg, IDC_PROMPT)),
                           comment ? L"enter new zip file comment: " : L"Enter password: ");
                 gui::ExpectCaptionsFit(dlg);
-                HWND entry = gui::Item(dlg, comment ? IDC_COMMENT_TEXT : IDC_PASSWORD);
+                HWND entry = GetDlgItem(dlg, comment ? IDC_COMMENT_TEXT : IDC_PASSWORD);
                 SendMessageW(entry, EM_SETSEL, 0, 0);
                 for (const wchar_t* key = c.typed; *key; ++key) SendMessageW(entry, WM_CHAR, *key, 1);
                 gui::Click(dlg, c.button);

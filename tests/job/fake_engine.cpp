@@ -4,12 +4,7 @@
 
 #define FAKE_EXPORT extern "C" __declspec(dllexport)
 
-FAKE_EXPORT void ZIP_API ZpVersion(ZipVersionInfo* info) {
-    *info = ZipVersionInfo{};
-    info->size = sizeof(ZipVersionInfo);
-    info->interfaceMajor = 2;
-    info->interfaceMinor = FAKE_MINOR;
-}
+FAKE_EXPORT void ZIP_API ZpVersion(ZipVersionInfo* info) { *info = {sizeof(*info), 0, {}, {}, {}, 2, FAKE_MINOR, {}}; }
 FAKE_EXPORT int ZIP_API ZpInit(ZipCallbacks*) { return FAKE_INIT_RESULT; }
 #if FAKE_SET_OPTIONS
 FAKE_EXPORT int ZIP_API ZpSetOptions(ZipOptions*) { return 1; }

@@ -39,18 +39,18 @@ inline bool WaitFinished(HWND progress) {
     return progress && gui::WaitUntil([&] { return gui::IsEnabled(progress, IDOK); });
 }
 
-// Runs the main window with this test's profile naming the archive, not on top (the tests' windows would fight
-// over the z-order), holding the given values; the user gets the application name too, and Escape ends the run.
+// Runs the program with this test's profile naming the archive, not on top (the tests' windows would fight over the
+// z-order), holding the given values; the user gets the application name too, and Escape ends the run.
 inline void RunMain(const std::wstring& archive, std::initializer_list<std::pair<const wchar_t*, DWORD>> values,
                     const std::function<void(HWND main, const std::wstring& appName)>& user) {
     gui::TestProfile profile;
-    profile.WriteString(L"stFileName", archive);
-    profile.WriteDword(L"bTopMost", 0);
-    for (const auto& [name, value] : values) profile.WriteDword(name, value);
-    gui::RunMainWindow(profile, [&] {
+    profile.Write(L"stFileName", archive);
+    profile.Write(L"bTopMost", DWORD{0});
+    for (const auto& [name, value] : values) profile.Write(name, value);
+    gui::RunWithUser([&] { CArchiverApp(profile.appName.c_str()).InitInstance(); }, [&] {
         HWND main = gui::WaitForWindow(L"Tirvo");
         ASSERT_TRUE(main);
-        user(main, profile.AppName());
+        user(main, profile.appName);
         gui::PressKey(main, VK_ESCAPE);
     });
 }

@@ -1,5 +1,4 @@
-// Loading and saving the 23 values through a profile in memory (what the
-// real registry makes of them is in tests/reliability), and local dates.
+// Loading and saving the 23 values through a profile in memory, and local dates.
 #include "base/settings_store.h"
 
 #include "base/local_date.h"
@@ -29,10 +28,8 @@ struct MemoryProfile : SettingsProfile {
 
 std::int64_t Midnight(int year, int month, int day) { return *MakeLocalTime({year, month, day}); }
 
-// An empty profile gives the default in every field. Every field unlike its
-// default and every other, so that a value read under another's name shows,
-// is saved as 21 ints and 2 strings and loads back, the date as its day;
-// values no control could show (a level of 42, a mode of -1) are kept.
+// An empty profile gives the defaults. Every field unlike its default and every other (a value read under another's
+// name shows) is saved as 21 ints and 2 strings and loads back, the date as its day, a level of 42 or mode of -1 kept.
 TEST(SettingsStore, DefaultsFromAnEmptyProfileAndEveryFieldBackAsSaved) {
     MemoryProfile profile;
     Settings settings{123, L"x", 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 99, 9, 9, 9, 9, 9, L"y", 9};  // poisoned
@@ -51,18 +48,14 @@ TEST(SettingsStore, DefaultsFromAnEmptyProfileAndEveryFieldBackAsSaved) {
     EXPECT_EQ(Fields(expected), Fields(settings));
 }
 
-// A stored Year, Month and Day loads as that day and is saved back as it was;
-// a day that does not exist or lies outside the supported years gives the
-// default date. A time is saved as its day, or as the default date when it
-// lies outside the supported years. Natively, daylight saving time is the
-// system's (TZ): a midnight that the clock change skips (São Paulo,
-// 2018-11-04) still gives a time on that day, and a day of 23 hours (Berlin,
-// 2020-03-29) is 23 hours long.
+// A stored day loads and is saved back as it was, one that does not exist or lies outside the supported years as the
+// default date; a time is saved as its day, or as the default date outside those years. Natively, under TZ: a
+// midnight the clock change skips (São Paulo, 2018-11-04) gives a time that day, Berlin's 2020-03-29 has 23 hours.
 TEST(SettingsStore, DatesLoadAndSaveAsTheirDayOrTheDefault) {
     const std::vector<int> fallback{2000, 12, 29};
-    const std::vector<int> stored[] = {{2024, 2, 29}, {2400, 2, 29}, {kFirstYear, 1, 1}, {kLastYear, 12, 31},
-                                       {2001, 4, 31}, {2100, 2, 29}, {2001, 13, 1},      {2001, 5, 0},
-                                       {1969, 7, 20}, {2147483647, 12, 31}};
+    const std::vector<int> stored[] = {
+        {2024, 2, 29}, {2400, 2, 29}, {kFirstYear, 1, 1}, {kLastYear, 12, 31},  // valid
+        {2001, 4, 31}, {2100, 2, 29}, {2001, 13, 1}, {2001, 5, 0}, {1969, 7, 20}, {2147483647, 12, 31}};
     for (const auto& day : stored) {
         const bool valid = &day - stored < 4;
         MemoryProfile profile;
@@ -78,8 +71,7 @@ TEST(SettingsStore, DatesLoadAndSaveAsTheirDayOrTheDefault) {
         {*MakeLocalTime({kLastYear, 12, 31, 23, 59, 59}), {kLastYear, 12, 31}},
         {Midnight(kFirstYear, 1, 1) - 1, fallback},
         {*MakeLocalTime({kLastYear, 12, 31, 23, 59, 59}) + 1, fallback},
-        {INT64_MIN, fallback},
-        {INT64_MAX, fallback},
+        {INT64_MIN, fallback}, {INT64_MAX, fallback},
     };
     for (const auto& [time, day] : times) {
         MemoryProfile profile;
@@ -91,14 +83,15 @@ TEST(SettingsStore, DatesLoadAndSaveAsTheirDayOrTheDefault) {
 #ifndef _WIN32
     const char* old = std::getenv("TZ");
     const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-    setenv("TZ", "America/Sao_Paulo", 1);
-    tzset();
+    auto zone = [](const char* name) {
+        name ? setenv("TZ", name, 1) : unsetenv("TZ");
+        tzset();
+    };
+    zone("America/Sao_Paulo");
     const std::optional<LocalDateTime> skipped = SplitLocalTime(Midnight(2018, 11, 4));
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
+    zone("Europe/Berlin");
     const std::int64_t shortDay = Midnight(2020, 3, 30) - Midnight(2020, 3, 29);
-    saved ? setenv("TZ", saved->c_str(), 1) : unsetenv("TZ");
-    tzset();
+    zone(saved ? saved->c_str() : nullptr);
     ASSERT_TRUE(skipped);
     EXPECT_EQ(std::tie(skipped->month, skipped->day), std::make_tuple(11, 4));
     EXPECT_EQ(shortDay, 23 * 3600);

@@ -1,8 +1,6 @@
-// What this process holds, for tests that repeat something many times. Wine 8
-// answers 0 to the usual questions; there kernel handles are the handle
-// values the system knows, GDI objects the entries of Wine's handle table
-// (link ntdll) and USER objects the process's windows, message-only ones
-// included. Private bytes are the commit charge, which Wine counts too.
+// What this process holds, for tests that repeat something many times. Wine 8 answers 0 to the usual questions;
+// there kernel handles are the handle values the system knows, GDI objects the entries of Wine's handle table (link
+// ntdll) and USER objects the process's windows, message-only ones included. Private bytes: the commit charge.
 #pragma once
 
 #include <windows.h>
@@ -36,10 +34,9 @@ inline unsigned FreeTlsSlots() {
     return static_cast<unsigned>(taken.size());
 }
 
-// Wine's GDI handle table: 65,536 entries of 24 bytes, the object type in
-// byte 14 (0 when free). The PEB holds its address at 0xF8 (0x94 in 32
-// bits); a 32-bit program under WOW64 finds it in the 64-bit PEB only, whose
-// TEB its own TEB names at 0xF70, all below 4 GiB.
+// Wine's GDI handle table: 65,536 entries of 24 bytes, the object type in byte 14 (0 when free). The PEB holds its
+// address at 0xF8 (0x94 in 32 bits); a 32-bit program under WOW64 finds it in the 64-bit PEB only, whose TEB its own
+// TEB names at 0xF70, all below 4 GiB.
 inline const unsigned char* WineGdiTable() {
     PROCESS_BASIC_INFORMATION basic{};
     NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr);

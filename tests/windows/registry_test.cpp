@@ -5,17 +5,16 @@
 
 namespace {
 
-// Reading creates nothing; what the program writes reads back as written, up
-// to strings of exactly the length limit. Values it did not write, each read as
-// an int (default -7) and as a string (default "def"): another type or size,
-// or a string over the limit, gives the default, quickly even when huge.
+// Reading creates nothing; what the program writes reads back as written, up to strings of exactly the length
+// limit. Values it did not write, each read as an int (default -7) and as a string (default "def"): another type or
+// size, or a string over the limit, gives the default, quickly even when huge.
 TEST(ProfileTest, ValuesBackAsWrittenAndOtherShapesAsTheDefault) {
     gui::TestProfile key;  // HKCU\Software\Dremmil\<test name>, empty
-    CArchiverApp app{key.AppName().c_str()};
+    CArchiverApp app{key.appName.c_str()};
     app.SetRegistryKey(L"Dremmil");
     EXPECT_EQ(app.ReadProfileString(L"", L"stFileName", L"def"), L"def");
     HKEY handle = nullptr;
-    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, key.Path().c_str(), 0, KEY_READ, &handle), ERROR_SUCCESS);
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, key.path.c_str(), 0, KEY_READ, &handle), ERROR_SUCCESS);
     for (int value : {0, -1, 2147483647, -2147483647 - 1}) {
         ASSERT_TRUE(app.SaveProfileInt(L"", L"n", value));
         EXPECT_EQ(key.ReadDword(L"n"), static_cast<DWORD>(value));
@@ -32,7 +31,6 @@ TEST(ProfileTest, ValuesBackAsWrittenAndOtherShapesAsTheDefault) {
     auto bytes = [](const void* data, std::size_t size) {
         return std::vector<BYTE>(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
     };
-    const unsigned long long qword = 5;
     const std::wstring temp = _wgetenv(L"TEMP"), huge(4 * 1024 * 1024, L'z');
     const struct {
         DWORD type;
@@ -42,9 +40,6 @@ TEST(ProfileTest, ValuesBackAsWrittenAndOtherShapesAsTheDefault) {
     } cases[] = {
         {REG_DWORD, {5, 0, 0, 0}, 5, L"def"},
         {REG_DWORD, {1, 0}, -7, L"def"},
-        {REG_DWORD, {}, -7, L"def"},
-        {REG_DWORD_BIG_ENDIAN, {0, 0, 0, 5}, -7, L"def"},
-        {REG_QWORD, bytes(&qword, sizeof(qword)), -7, L"def"},
         {REG_BINARY, {5, 0, 0, 0}, -7, L"def"},
         {REG_SZ, bytes(L"5", 4), -7, L"5"},
         {REG_MULTI_SZ, bytes(L"a\0b\0", 10), -7, L"def"},
@@ -60,8 +55,8 @@ TEST(ProfileTest, ValuesBackAsWrittenAndOtherShapesAsTheDefault) {
     for (const auto& c : cases) {
         const std::wstring name = L"v" + std::to_wstring(&c - cases);
         ASSERT_TRUE(key.WriteRaw(name, c.type, c.data.data(), static_cast<DWORD>(c.data.size())));
-        EXPECT_EQ(app.ReadProfileInt(L"", name, -7), c.asInt) << gui::Utf8(name);
-        EXPECT_EQ(app.ReadProfileString(L"", name, L"def"), c.asString) << gui::Utf8(name);
+        EXPECT_EQ(app.ReadProfileInt(L"", name, -7), c.asInt) << name;
+        EXPECT_EQ(app.ReadProfileString(L"", name, L"def"), c.asString) << name;
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
