@@ -114,20 +114,20 @@ TEST(DropArchive, QuietEncryptedDropFromSeveralFoldersOpensNoProgressWindow) {
 }
 
 // 200 drops, each loading and freeing the engine, its progress window run to the end and closed with OK: from the
-// 20th on, kernel handles and USER objects do not grow nor free thread-local slots fall (an engine keeping one a load
-// fails every load once the 1,088 are gone), GDI objects grow by what Wine makes once, memory by 1 KiB a drop.
+// 20th on, kernel handles do not grow nor free thread-local slots fall (an engine keeping one a load fails every
+// load once the 1,088 are gone), GDI objects grow by what Wine makes once, memory by 1 KiB a drop.
 TEST(DropArchive, TwoHundredDropsWithProgressWindowsLeaveNothingBehind) {
     TempFolder folder;
     for (int i = 0; i < 5; ++i)
         WriteFile(folder.path / L"src" / (L"f" + std::to_wstring(i) + L".txt"), std::string(2000, 'a' + i));
-    struct Counts { std::uint64_t privateBytes; unsigned handles, gdi, user, freeTls; };
+    struct Counts { std::uint64_t privateBytes; unsigned handles, gdi, freeTls; };
     // The fewest objects over a few readings: a window repainting holds a device context or two.
     auto take = [] {
         using namespace process_counts;
-        Counts counts{PrivateBytes(), KernelHandles(), GdiObjects(), UserObjects(), FreeTlsSlots()};
+        Counts counts{PrivateBytes(), KernelHandles(), GdiObjects(), FreeTlsSlots()};
         for (int reading = 0; reading < 10; ++reading, Sleep(20))
             counts = {counts.privateBytes, std::min(counts.handles, KernelHandles()),
-                      std::min(counts.gdi, GdiObjects()), std::min(counts.user, UserObjects()), counts.freeTls};
+                      std::min(counts.gdi, GdiObjects()), counts.freeTls};
         return counts;
     };
     constexpr int kDrops = 200, kSettled = 20;
@@ -147,14 +147,13 @@ TEST(DropArchive, TwoHundredDropsWithProgressWindowsLeaveNothingBehind) {
     });
     const double growth = (static_cast<double>(last.privateBytes) - static_cast<double>(settled.privateBytes)) / 1024 /
                           (kDrops - kSettled);
-    std::printf("From drop %d to %d: private bytes %+.2f KiB a drop; handles %u -> %u, GDI %u -> %u, USER %u -> %u, "
+    std::printf("From drop %d to %d: private bytes %+.2f KiB a drop; handles %u -> %u, GDI %u -> %u, "
                 "free thread-local slots %u -> %u\n", kSettled, kDrops, growth, settled.handles, last.handles,
-                settled.gdi, last.gdi, settled.user, last.user, settled.freeTls, last.freeTls);
+                settled.gdi, last.gdi, settled.freeTls, last.freeTls);
     EXPECT_LE(growth, 1.0);
     EXPECT_GT(settled.gdi, 0u);  // read at all: the fonts and brushes of the main window
     EXPECT_LE(last.handles, settled.handles);
     EXPECT_LE(last.gdi, settled.gdi + 2);  // one lost a drop would be 180
-    EXPECT_LE(last.user, settled.user);
     EXPECT_GE(last.freeTls, settled.freeTls);
 }
 

@@ -1,6 +1,6 @@
 // What this process holds, for tests that repeat something many times. Wine 8 answers 0 to the usual questions;
-// there kernel handles are the handle values the system knows, GDI objects the entries of Wine's handle table (link
-// ntdll) and USER objects the process's windows, message-only ones included. Private bytes: the commit charge.
+// there kernel handles are the handle values the system knows and GDI objects the entries of Wine's handle table
+// (link ntdll). Private bytes: the commit charge.
 #pragma once
 
 #include <windows.h>
@@ -60,24 +60,6 @@ inline unsigned GdiObjects() {
     const unsigned char* table = WineGdiTable();
     unsigned count = 0;
     for (std::size_t entry = 0; table && entry < 0x10000; ++entry) count += table[entry * 24 + 14] != 0;
-    return count;
-}
-
-inline BOOL CALLBACK CountWindow(HWND window, LPARAM counter) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    *reinterpret_cast<unsigned*>(counter) += process == GetCurrentProcessId();
-    return TRUE;
-}
-
-inline unsigned UserObjects() {
-    if (DWORD count = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)) return count;
-    unsigned count = 0;
-    for (HWND parent : {HWND(nullptr), HWND_MESSAGE})
-        for (HWND top = nullptr; (top = FindWindowExW(parent, top, nullptr, nullptr));) {
-            CountWindow(top, reinterpret_cast<LPARAM>(&count));
-            EnumChildWindows(top, CountWindow, reinterpret_cast<LPARAM>(&count));
-        }
     return count;
 }
 
