@@ -72,8 +72,8 @@ protected:
     }
 };
 
-// Adding n.txt to an archive cut at every length, or with a field of its central directory or its Zip64 records
-// made to lie within the file (bytes out of bounds: the fuzz target; files that are no archive: the failed runs of
+// Adding n.txt to an archive cut at every length, or with a field of its central directory made to lie within the
+// file (bytes out of bounds, Zip64 records: the fuzz target; files that are no archive: the failed runs of
 // EngineTest): refused cleanly, or, where the lie does not matter, accepted with every old entry intact.
 TEST_F(HostileInputTest, DamagedArchivesAreRefusedOrKeptWhole) {
     Request request = NewRequest(src, archive, {"k"});
@@ -81,8 +81,7 @@ TEST_F(HostileInputTest, DamagedArchivesAreRefusedOrKeptWhole) {
     Answers answers;
     answers.comment = "comment";
     ASSERT_EQ(RunRequest(engine, request, answers).status, ZIP_OK);
-    const std::string valid = ReadFile(archive), zip64 = ReadFile(fs::path(FUZZ_CORPUS) / "zip64.zip");
-    const ExpectedArchive z64{{"z64.txt", Expected::File("zip64 seed\n")}};
+    const std::string valid = ReadFile(archive);
     std::vector<std::tuple<std::string, std::string, const ExpectedArchive*>> damaged;  // what, bytes, old entries
     for (std::size_t length = 0; length < valid.size(); ++length)
         damaged.emplace_back("cut at " + std::to_string(length), valid.substr(0, length), &oldEntries);
@@ -113,15 +112,6 @@ TEST_F(HostileInputTest, DamagedArchivesAreRefusedOrKeptWhole) {
         {"local offset into the directory", second + 42, 4, '=', central},
         {"local header signature", local, 4, '=', 0x02014B50}, {"local name length differs", local + 26, 2, '+', 1},
     });
-    // The Zip64 seed: one entry described through Zip64 fields only; 68 bytes of local entry, its central header
-    // with the Zip64 extra at 121, the Zip64 end record at 149 and its locator at 205.
-    ASSERT_EQ(zip64.size(), 247u);
-    lie(zip64, z64, {
-        {"Zip64 uncompressed size huge", 125, 8, '=', 0x7FFFFFFFFFFFFFFF}, {"Zip64 total entries 0", 181, 8, '=', 0},
-        {"Zip64 compressed size + 1", 133, 8, '=', 12}, {"Zip64 entries on this disk 2", 173, 8, '=', 2},
-        {"Zip64 directory size + 1", 189, 8, '=', 82}, {"Zip64 directory offset + 1", 197, 8, '=', 69},
-        {"locator points at the locator", 213, 8, '=', 205},
-    });
     int accepted = 0;
     for (const auto& [what, bytes, old] : damaged) {
         SCOPED_TRACE(what);
@@ -131,24 +121,21 @@ TEST_F(HostileInputTest, DamagedArchivesAreRefusedOrKeptWhole) {
     std::cout << "[ FIGURES  ] " << damaged.size() << " archives, " << accepted << " accepted\n";
 }
 
-// The archive on a read-only view, on a full disk (a tmpfs filled up) or a folder in its place, the work
-// directory full: refused. A missing work directory puts the temporary beside the archive.
+// The archive on a full disk (a tmpfs filled up) or a folder in its place, the work directory full: refused. A
+// missing work directory puts the temporary beside the archive.
 TEST_F(HostileInputTest, PlacesThatCannotBeWritten) {
-    const fs::path data = folder.Path() / "data", full = folder.Path() / "full", missing = folder.Path() / "none";
-    Mount readOnly(folder.Path() / "ro"), fullDisk(full);
-    fs::create_directories(data);
-    if (!fullDisk.Tmpfs("size=1m") || !readOnly.ReadOnlyView(data)) GTEST_SKIP() << "cannot mount here";
+    const fs::path full = folder.Path() / "full", missing = folder.Path() / "none";
+    Mount fullDisk(full);
+    if (!fullDisk.Tmpfs("size=1m")) GTEST_SKIP() << "cannot mount here";
     ASSERT_EQ(Run({"k"}).status, ZIP_OK);
     const std::string old = ReadFile(archive);
-    WriteFile(data / "out.zip", old);
     WriteFile(full / "out.zip", old);
     WriteFile(full / "filler", std::string(1 << 20, 'f'));  // as much of it as fits
-    EXPECT_FALSE(AddNew(folder.Path() / "ro" / "out.zip", old, oldEntries));
     EXPECT_FALSE(AddNew(full / "out.zip", old, oldEntries));
     EXPECT_FALSE(AddNew(archive, old, oldEntries, full, "ディスクの空き容量が足りません"));
-    fs::create_directories(data / "dir.zip");
-    EXPECT_FALSE(AddNew(data / "dir.zip", "", oldEntries, {}, "はフォルダーなので"));
-    EXPECT_TRUE(fs::is_empty(data / "dir.zip"));
+    fs::create_directories(folder.Path() / "dir.zip");
+    EXPECT_FALSE(AddNew(folder.Path() / "dir.zip", "", oldEntries, {}, "はフォルダーなので"));
+    EXPECT_TRUE(fs::is_empty(folder.Path() / "dir.zip"));
     EXPECT_TRUE(AddNew(archive, old, oldEntries, missing));
     EXPECT_FALSE(Exists(missing));
 }

@@ -1,6 +1,6 @@
 // A folder that is another file system while this object lives: a small
-// tmpfs, or a read-only view of another folder. Needs the right to mount
-// (root); callers skip their test when a mount fails.
+// tmpfs. Needs the right to mount (root); callers skip their test when a
+// mount fails.
 #pragma once
 
 #include <sys/mount.h>
@@ -17,10 +17,6 @@ public:
     Mount& operator=(const Mount&) = delete;
 
     bool Tmpfs(const char* options) { return mounted_ = mount("tmpfs", at_.c_str(), "tmpfs", 0, options) == 0; }
-    bool ReadOnlyView(const std::filesystem::path& of) {
-        mounted_ = mount(of.c_str(), at_.c_str(), nullptr, MS_BIND, nullptr) == 0;
-        return mounted_ && mount(nullptr, at_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
 
 private:
     std::filesystem::path at_;
