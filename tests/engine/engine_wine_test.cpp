@@ -60,17 +60,11 @@ protected:
     }
 };
 
-// Under a root longer than 260 characters: hidden and system files and
-// folders, taken only when asked; code page 932 names whose trail byte is
-// 0x5C ('\': ソ is 83 5C, 表 is 95 5C); a name outside code page 932. A
-// hidden, system archive stays so when replaced. Names differing in case
-// only, full-width and Cyrillic letters too, are one name: a request finds
-// the file in any case, and it replaces the entry rather than join it as a
-// second one that extracting would lay over the first. Files another program
-// holds, in a move: held for a moment (a virus scanner), waited for; held
-// longer (an office program), named and kept; a log it writes, sharing reads
-// and writes, archived and kept. Short names are the file system's (Wine
-// makes them; a volume without them gives the long ones).
+// Under a root over 260 characters: hidden and system files taken only when asked; names with a 0x5C trail byte
+// (ソ 83 5C, 表 95 5C) or outside code page 932. A hidden, system archive stays so when replaced. Names differing in
+// case only (full-width and Cyrillic too) are one name, the entry replaced rather than joined by a second. In a
+// move, an input held for a moment (a virus scanner) is waited for, one held longer (an office program) named and
+// kept, a log written with shared access archived and kept. Short names are the file system's.
 TEST_F(WineEngineTest, NamesAndAttributesAsWindowsHasThem) {
     std::wstring root = tree;
     for (int i = 0; i < 8; ++i) MakeDir(root += L"\\folder-with-a-rather-long-name-" + std::to_wstring(i));

@@ -34,25 +34,14 @@ inline unsigned FreeTlsSlots() {
     return static_cast<unsigned>(taken.size());
 }
 
-// Wine's GDI handle table: 65,536 entries of 24 bytes, the object type in byte 14 (0 when free). The PEB holds its
-// address at 0xF8 (0x94 in 32 bits); a 32-bit program under WOW64 finds it in the 64-bit PEB only, whose TEB its own
-// TEB names at 0xF70, all below 4 GiB.
+// Wine's GDI handle table: 65,536 entries of 24 bytes, the object type in byte 14 (0 when free); the PEB holds its
+// address at 0xF8. (A 32-bit program under WOW64 has it in the 64-bit PEB only: the 64-bit build counts.)
 inline const unsigned char* WineGdiTable() {
     PROCESS_BASIC_INFORMATION basic{};
     NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr);
-    auto* peb = reinterpret_cast<const unsigned char*>(basic.PebBaseAddress);
-    auto* table = *reinterpret_cast<const unsigned char* const*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
-#ifndef _WIN64
-    using Address = std::uintptr_t;
-    Address thread[7]{};  // THREAD_BASIC_INFORMATION, the TEB's address second
-    NtQueryInformationThread(GetCurrentThread(), ThreadBasicInformation, thread, sizeof thread, nullptr);
-    const std::uint32_t teb64 = table || !thread[1] ? 0 : *reinterpret_cast<const std::uint32_t*>(thread[1] + 0xF70);
-    const std::uint64_t peb64 = teb64 ? *reinterpret_cast<const std::uint64_t*>(Address(teb64) + 0x60) : 0;
-    std::uint64_t table64 = 0;
-    if (peb64 && !(peb64 >> 32)) table64 = *reinterpret_cast<const std::uint64_t*>(Address(peb64) + 0xF8);
-    if (table64 && !(table64 >> 32)) table = reinterpret_cast<const unsigned char*>(Address(table64));
-#endif
-    return table;
+    return sizeof(void*) == 8 ? *reinterpret_cast<const unsigned char* const*>(
+                                    reinterpret_cast<const unsigned char*>(basic.PebBaseAddress) + 0xF8)
+                              : nullptr;
 }
 
 inline unsigned GdiObjects() {
