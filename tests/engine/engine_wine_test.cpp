@@ -144,29 +144,6 @@ TEST_F(WineEngineTest, NamesAndAttributesAsWindowsHasThem) {
     EXPECT_EQ(out.status, ZIP_OK) << out.log;
 }
 
-TEST(PlatformPaths, EveryFormResolvesToOneNormalisedLongPath) {
-    const struct {
-        const char* given;
-        const wchar_t* resolved;
-    } cases[] = {
-        {"C:\\a\\..\\b\\.\\x.zip", L"\\\\?\\C:\\b\\x.zip"},
-        {"C:/a//b/x.zip", L"\\\\?\\C:\\a\\b\\x.zip"},
-        {"\\\\server\\share\\a\\..\\x.zip", L"\\\\?\\UNC\\server\\share\\x.zip"},
-        {"\\\\?\\C:\\a\\x. ", L"\\\\?\\C:\\a\\x. "},  // the long form keeps trailing dots and spaces
-        {"\\\\?\\UNC\\server\\share\\..\\x.zip", L"\\\\?\\UNC\\server\\share\\x.zip"},  // not above the share
-        {"\\\\.\\C:\\a\\x.zip", L"\\\\?\\C:\\a\\x.zip"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.given);
-        platform::Path path;
-        ASSERT_TRUE(platform::ResolveFile(c.given, path));
-        EXPECT_EQ(path, c.resolved);
-    }
-    platform::Path root;
-    ASSERT_TRUE(platform::ResolveRoot("\\\\?\\C:\\windows\\..\\", root));
-    EXPECT_EQ(root, L"\\\\?\\C:\\");
-}
-
 std::uint32_t ZIP_API Print(const char*, std::uint32_t) { return 0; }
 int ZIP_API Service(const char*, std::uint32_t) { return 0; }
 
