@@ -1,6 +1,5 @@
-// libFuzzer target: the reader of an existing archive's central directory,
-// which takes untrusted bytes. Every entry it accepts must lie inside the
-// input, as the raw copy relies on that.
+// libFuzzer target: the reader of an existing archive's central directory, which takes untrusted bytes. Every entry it
+// accepts must lie inside the input, as the raw copy relies on that.
 #include "archive_reader.h"
 
 #include <cstdlib>

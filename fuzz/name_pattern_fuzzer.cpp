@@ -1,7 +1,6 @@
-// libFuzzer target: the name-pattern matcher, checked against a plain
-// memoised matcher written from the pattern rules alone. Input: one flag
-// byte (bit 0 ignore case, bit 1 read the rest as UTF-8 rather than one code
-// point per byte), then the pattern, a NUL, and the name.
+// libFuzzer target: the name-pattern matcher, checked against a plain memoised matcher written from the pattern rules
+// alone. Input: one flag byte (bit 0 ignore case, bit 1 read the rest as UTF-8 rather than one code point per byte),
+// then the pattern, a NUL, and the name.
 #include "case_fold.h"
 #include "name_pattern.h"
 #include "text_codec.h"

@@ -48,8 +48,7 @@ std::string ToRequestString(const std::string& utf8) {
     return Recode(false, cp932) == utf8 ? cp932 : kZipUtf8Mark + utf8;
 }
 
-// Nanoseconds this thread has waited for a processor so far (0 where the
-// system does not say).
+// Nanoseconds this thread has waited for a processor so far (0 where the system does not say).
 std::int64_t WaitedForProcessor() {
 #if defined(_WIN32)
     return 0;

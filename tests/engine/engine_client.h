@@ -1,6 +1,5 @@
-// Drives the engine as the program does: the library loaded by path, callbacks
-// that answer from a script, one request. Strings are UTF-8 here and request
-// strings (code page 932, or the UTF-8 mark and UTF-8) at the boundary.
+// Drives the engine as the program does: the library loaded by path, callbacks that answer from a script, one request.
+// Strings are UTF-8 here and request strings (code page 932, or the UTF-8 mark and UTF-8) at the boundary.
 #pragma once
 
 #include "zip32.h"

@@ -40,14 +40,11 @@ TEST(DosTime, RoundsOddSecondsUpAndClampsToWhatMsDosHolds) {
             EXPECT_EQ(FromDosTime(dos), c.unix + (c.unix & 1));
         }
     }
-}
-
-TEST(DosTime, FilterDaysAreMonthDayYearAndNameRealDays) {
-    const std::pair<const char*, std::int64_t> cases[] = {
+    const std::pair<const char*, std::int64_t> days[] = {  // filter days: month, day, year, and real days only
         {"01011980", 315532800}, {"02292000", 951782400}, {"02312000", -1}, {"13452000", -1},
         {"00012000", -1},        {"1231197", -1},         {"12a11980", -1}, {"12311969", -1},
     };
-    for (const auto& [text, midnight] : cases) {
+    for (const auto& [text, midnight] : days) {
         std::int64_t parsed = -1;
         EXPECT_EQ(ParseFilterDate(text, parsed), midnight >= 0) << text;
         EXPECT_EQ(parsed, midnight) << text;

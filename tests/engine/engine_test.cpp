@@ -94,9 +94,7 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
         {kAdd, "both", [](ZipOptions& o) { o.crlfToLf = INT_MIN, o.lfToCrlf = 2; }},
         {kUpdate, "latest time", [](ZipOptions& o) { o.latestTime = INT_MIN; },
          "time.localtime(os.stat(sys.argv[1]).st_mtime)[:6] == max(i.date_time for i in z.infolist())", "True"},
-        {kFreshen, "short names", [](ZipOptions& o) { o.shortNames = -1; }},
         {kMove, "temp dir", [](ZipOptions& o) { o.useTempDir = INT_MAX; }},
-        {kAdd, "volume", [](ZipOptions& o) { o.volumeLabel = INT_MIN; }},
         {kFreshen, "comment", [](ZipOptions& o) { o.comment = -1; }, "z.comment.decode(\"cp932\")", "新しい注釈"},
         {kUpdate, "today on", [](ZipOptions& o) { o.includeDate = -1; }},  // c.txt left out
     };
@@ -177,9 +175,8 @@ TEST_F(EngineTest, ModesTimesOptionsMatrix) {
     }
 }
 
-// Runs that fail leave the old archive, or the file that is not one, exactly
-// as it was and no temporary file. Faults of file operations: the fault sweep.
-// The release build refuses to run uninitialised, and has no test hooks.
+// Runs that fail leave the old archive, or the file that is not one, exactly as it was and no temporary file. Faults of
+// file operations: the fault sweep. The release build refuses to run uninitialised, and has no test hooks.
 TEST_F(EngineTest, FailedRunsLeaveTheOldFileByteForByte) {
     ZipCallbacks missing{};
     EXPECT_EQ(engine.init(nullptr), 0);

@@ -1,7 +1,6 @@
-// ZIP32.DLL under Wine, loaded by name as the program loads it, then its
-// Win32 platform layer linked in: what only Windows has. Each archive is left
-// with what it must hold for the three readers, which ctest runs next on the
-// Linux side; it removes archives and trees before each run.
+// ZIP32.DLL under Wine, loaded by name as the program loads it, then its Win32 platform layer linked in: what only
+// Windows has. Each archive is left with what it must hold for the three readers, which ctest runs next on the Linux
+// side; it removes archives and trees before each run.
 #include "engine_client.h"
 #include "expected_archive.h"
 #include "lock_wait.h"
@@ -34,20 +33,14 @@ void WriteW(const std::wstring& path, const std::string& content, DWORD attribut
     SetFileAttributesW(Long(path).c_str(), attributes);
 }
 
-// A folder of the running test's own beside the archives.
-std::wstring NewTree() {
-    const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-    const fs::path tree = fs::path(kOut + "/" + name + "-" + std::to_string(std::random_device()())).make_preferred();
-    fs::create_directories(tree);
-    return tree.wstring();
-}
-
 class WineEngineTest : public ::testing::Test {
 protected:
     EngineLibrary engine{"ZIP32.DLL"};
-    const std::wstring tree = NewTree();
+    // A folder of the test's own beside the archives.
+    const std::wstring tree = fs::path(kOut + "/" + testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+                                       std::to_string(std::random_device()())).make_preferred().wstring();
 
-    void SetUp() override { ASSERT_TRUE(engine.Complete()); }
+    void SetUp() override { ASSERT_TRUE(engine.Complete() && fs::create_directories(tree)); }
 
     // One request from root into the output folder, the archive left there with what it must hold.
     Outcome Archive(const std::wstring& root, std::vector<std::string> names, const std::string& archiveName,

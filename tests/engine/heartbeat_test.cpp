@@ -1,7 +1,6 @@
-// The engine keeps the host alive through every long stretch of work: it
-// calls back at least every 100 ms, and a stop answered in the middle of the
-// stretch ends the run as a cancel between entries does (the old archive as
-// it was, no temporary file, every original kept in move mode).
+// The engine keeps the host alive through every long stretch of work: it calls back at least every 100 ms, and a stop
+// answered in the middle of the stretch ends the run as a cancel between entries does (the old archive as it was, no
+// temporary file, every original kept in move mode).
 #include "engine_client.h"
 #include "sample_text.h"
 #include "test_tree.h"

@@ -1,6 +1,5 @@
-// A folder that is another file system while this object lives: a small
-// tmpfs. Needs the right to mount (root); callers skip their test when a
-// mount fails.
+// A folder that is another file system while this object lives: a small tmpfs. Needs the right to mount (root); callers
+// skip their test when a mount fails.
 #pragma once
 
 #include <sys/mount.h>

@@ -5,7 +5,6 @@
 
 #include <cctype>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -78,11 +77,6 @@ inline std::string Noise(std::size_t size, std::uint32_t seed = 99) {
     std::string noise(size, '\0');
     for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
     return noise;
-}
-
-inline int IntFromEnvironment(const char* name, int otherwise) {
-    const char* text = std::getenv(name);
-    return text ? std::atoi(text) : otherwise;
 }
 
 // Every file under dir with "tirvo" in its name: the engine's temporaries.

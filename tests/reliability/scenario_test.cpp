@@ -1,6 +1,5 @@
-// Representative runs of the engine, each repeated from the same starting
-// state with a fault, a cancel, a lock or a kill in it; every run must keep
-// the promises ScenarioRun::Check tests.
+// Representative runs of the engine, each repeated from the same starting state with a fault, a cancel, a lock or a
+// kill in it; every run must keep the promises ScenarioRun::Check tests.
 #include "engine_client.h"
 #include "expected_archive.h"
 #include "mount.h"
@@ -14,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -322,7 +322,7 @@ TEST_P(KillTest, KilledAtRandomPoints) {
     }
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<long long> delay(0, full.count() * 6 / 5);
-    const int kills = IntFromEnvironment("RELIABILITY_KILLS", 10);
+    const int kills = std::getenv("RELIABILITY_KILLS") ? std::atoi(std::getenv("RELIABILITY_KILLS")) : 10;
     int killed = 0, oldKept = 0, tempsLeft = 0;
     for (int i = 0; i < kills; ++i) {
         run->Restore();
