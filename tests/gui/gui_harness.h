@@ -142,7 +142,10 @@ struct TempFolder {
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
     }
-    ~TempFolder() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
     std::wstring operator/(const std::wstring& name) const { return (path / name).wstring(); }
     std::filesystem::path path;
 };
