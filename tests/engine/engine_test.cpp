@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 
 #include <climits>
-#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <functional>

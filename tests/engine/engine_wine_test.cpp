@@ -11,7 +11,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>

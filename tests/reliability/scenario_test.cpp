@@ -322,7 +322,8 @@ TEST_P(KillTest, KilledAtRandomPoints) {
     }
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<long long> delay(0, full.count() * 6 / 5);
-    const int kills = std::getenv("RELIABILITY_KILLS") ? std::atoi(std::getenv("RELIABILITY_KILLS")) : 10;
+    const char* wanted = std::getenv("RELIABILITY_KILLS");
+    const int kills = wanted ? std::atoi(wanted) : 10;
     int killed = 0, oldKept = 0, tempsLeft = 0;
     for (int i = 0; i < kills; ++i) {
         run->Restore();
